@@ -1,0 +1,417 @@
+#include "wapi/window.h"
+
+#include "wapi/manager.h"
+
+namespace wapi {
+
+namespace {
+
+CWindowBase* object_of(HWND hwnd) { return reinterpret_cast<CWindowBase*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
+
+void set_object(HWND hwnd, CWindowBase* object) {
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
+}
+
+UINT key_repeat_bits(LPARAM key_data) { return static_cast<UINT>((key_data >> 16) & 0xF); }
+bool key_extended(LPARAM key_data) { return ((key_data >> 24) & 1) != 0; }
+bool key_transition(LPARAM key_data) { return ((key_data >> 31) & 1) != 0; }
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// CWindowDelegate
+
+CWindowDelegate::CWindowDelegate() = default;
+
+CWindowDelegate::~CWindowDelegate() { destroy_children(); }
+
+bool CWindowDelegate::delegate_message(CWindowBase* control, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_PAINT:
+        if (control->paint_handler.present() && control->paint_handler(control)) {
+            return true;
+        }
+        return control->on_paint();
+    case WM_NOTIFY:
+        if (control->notify_handler.present() && control->notify_handler(control, wparam, lparam)) {
+            return true;
+        }
+        return control->on_notify(wparam, reinterpret_cast<NMHDR*>(lparam));
+    case WM_KEYDOWN: {
+        const UINT key = static_cast<UINT>(wparam);
+        if (control->key_handler.present() &&
+            control->key_handler(control, key, lparam, key_repeat_bits(lparam), key_extended(lparam),
+                                 key_transition(lparam))) {
+            return true;
+        }
+        return control->on_key_down(key, lparam, key_repeat_bits(lparam), key_extended(lparam),
+                                    key_transition(lparam));
+    }
+    default:
+        return false;
+    }
+}
+
+void CWindowDelegate::add_child(HWND handle, CWindowBase* control) {
+    std::unique_ptr<CWindowBase> owned(control);
+    if (children_.count(handle) != 0) {
+        return; // the handle keeps its first control; this one is deleted
+    }
+    children_.emplace(handle, std::move(owned));
+}
+
+CWindowBase* CWindowDelegate::find_child(HWND handle) const {
+    auto it = children_.find(handle);
+    return it == children_.end() ? nullptr : it->second.get();
+}
+
+void CWindowDelegate::remove_child(HWND handle) {
+    auto it = children_.find(handle);
+    if (it == children_.end()) {
+        return;
+    }
+    CWindowBase* control = it->second.get();
+    if (control->previous_proc != nullptr) {
+        SetWindowLongPtrA(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control->previous_proc));
+        control->previous_proc = nullptr;
+    }
+    set_object(handle, nullptr);
+    control->on_destroy();
+    DestroyWindow(handle);
+    control->handle = nullptr;
+    children_.erase(it);
+}
+
+void CWindowDelegate::destroy_children() {
+    while (!children_.empty()) {
+        remove_child(children_.begin()->first);
+    }
+    children_.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// CWindowBase
+
+CWindowBase::CWindowBase() = default;
+CWindowBase::~CWindowBase() = default;
+
+bool CWindowBase::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_CREATE:
+        return on_create(reinterpret_cast<CREATESTRUCTA*>(lparam));
+    case WM_DESTROY:
+        return on_destroy();
+    case WM_SIZE:
+        return on_size(LOWORD(lparam), HIWORD(lparam), wparam);
+    case WM_PAINT:
+        return on_paint();
+    case WM_CLOSE:
+        return on_close();
+    case WM_NOTIFY:
+        return on_notify(wparam, reinterpret_cast<NMHDR*>(lparam));
+    case WM_KEYDOWN:
+        return on_key_down(static_cast<UINT>(wparam), lparam, key_repeat_bits(lparam), key_extended(lparam),
+                           key_transition(lparam));
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL: {
+        HWND control_handle = reinterpret_cast<HWND>(lparam);
+        // Only controls registered in this window are trusted with their user data: another
+        // window's user data may hold anything.
+        CWindowBase* control = control_handle != nullptr ? find_child(control_handle) : nullptr;
+        const WORD code = HIWORD(wparam);
+        const bool command = message == WM_COMMAND;
+        if (control != nullptr) {
+            const CommandHandler& handler = command ? control->command_handler : control->scroll_handler;
+            if (handler.present() && handler(control, control_handle, wparam, code)) {
+                return true;
+            }
+        }
+        return command ? on_command(control_handle, wparam, code) : on_scroll(control_handle, wparam, code);
+    }
+    case WM_TIMER:
+        return on_timer(wparam, lparam);
+    default:
+        return on_message(message, wparam, lparam);
+    }
+}
+
+bool CWindowBase::on_size(int, int, WPARAM) { return false; }
+bool CWindowBase::on_create(CREATESTRUCTA*) { return false; }
+bool CWindowBase::on_close() { return false; }
+bool CWindowBase::on_timer(WPARAM, LPARAM) { return false; }
+bool CWindowBase::on_destroy() { return false; }
+bool CWindowBase::on_scroll(HWND, WPARAM, WORD) { return false; }
+bool CWindowBase::on_command(HWND, WPARAM, WORD) { return false; }
+bool CWindowBase::on_notify(WPARAM, NMHDR*) { return false; }
+bool CWindowBase::on_message(UINT, WPARAM, LPARAM) { return false; }
+bool CWindowBase::on_key_down(UINT, LPARAM, UINT, bool, bool) { return false; }
+int CWindowBase::add_string(const char*) { return 0; }
+
+bool CWindowBase::on_paint() {
+    if (back_buffer == nullptr) {
+        return false;
+    }
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(handle, &ps);
+    BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+           ps.rcPaint.bottom - ps.rcPaint.top, back_buffer, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+    EndPaint(handle, &ps);
+    return true;
+}
+
+void CWindowBase::set_style(DWORD new_style) {
+    style = new_style;
+    if (handle != nullptr) {
+        SetWindowLongPtrA(handle, GWL_STYLE, static_cast<LONG_PTR>(new_style));
+        InvalidateRect(handle, nullptr, FALSE);
+    }
+}
+
+void CWindowBase::set_ex_style(DWORD new_ex_style) {
+    ex_style = new_ex_style;
+    if (handle != nullptr) {
+        SetWindowLongPtrA(handle, GWL_EXSTYLE, static_cast<LONG_PTR>(new_ex_style));
+        InvalidateRect(handle, nullptr, FALSE);
+    }
+}
+
+const std::string& CWindowBase::get_text() {
+    if (handle == nullptr) {
+        return text;
+    }
+    const int length = GetWindowTextLengthA(handle);
+    std::string buffer(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
+    const int got = GetWindowTextA(handle, &buffer[0], static_cast<int>(buffer.size()));
+    buffer.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    text = buffer;
+    return text;
+}
+
+std::wstring CWindowBase::get_text_wide() const {
+    if (handle == nullptr) {
+        return std::wstring();
+    }
+    const int length = GetWindowTextLengthW(handle);
+    if (length <= 0) {
+        return std::wstring();
+    }
+    std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(handle, &buffer[0], static_cast<int>(buffer.size()));
+    buffer.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return buffer;
+}
+
+void CWindowBase::set_text(const std::string& new_text) {
+    text = new_text;
+    if (handle != nullptr) {
+        SetWindowTextA(handle, text.c_str());
+    }
+}
+
+bool CWindowBase::post(UINT message) const { return PostMessageA(handle, message, 0, 0) != 0; }
+
+void CWindowBase::set_rect(const RRect& r) {
+    rect = r;
+    if (handle != nullptr) {
+        SetWindowPos(handle, nullptr, r.left, r.top, r.width(), r.height(), SWP_NOZORDER);
+    }
+}
+
+void CWindowBase::set_position(const RPoint& p) {
+    rect.right += p.x - rect.left;
+    rect.bottom += p.y - rect.top;
+    rect.left = p.x;
+    rect.top = p.y;
+    if (handle != nullptr) {
+        SetWindowPos(handle, nullptr, p.x, p.y, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
+    }
+}
+
+void CWindowBase::set_size(const RSize& s) {
+    rect.right = rect.left + s.width - 1;
+    rect.bottom = rect.top + s.height - 1;
+    if (handle != nullptr) {
+        SetWindowPos(handle, nullptr, 0, 0, s.width < 1 ? 0 : s.width, s.height < 1 ? 0 : s.height,
+                     SWP_NOZORDER | SWP_NOMOVE);
+    }
+}
+
+RRect CWindowBase::window_rect() const {
+    RECT r;
+    if (handle == nullptr || !GetWindowRect(handle, &r)) {
+        return rect;
+    }
+    return RRect::from_system(r);
+}
+
+RRect CWindowBase::client_rect() const {
+    RECT r{0, 0, 0, 0};
+    if (handle != nullptr) {
+        GetClientRect(handle, &r);
+    }
+    return RRect::from_system(r);
+}
+
+bool CWindowBase::rect_in_parent(RRect& out) const {
+    const CWindowBase* owner = static_cast<const CWindowBase*>(parent);
+    if (handle == nullptr || owner == nullptr || owner->handle == nullptr) {
+        return false;
+    }
+    RECT r;
+    if (!GetWindowRect(handle, &r)) {
+        return false;
+    }
+    POINT corners[2] = {{r.left, r.top}, {r.right - 1, r.bottom - 1}};
+    MapWindowPoints(nullptr, owner->handle, corners, 2);
+    out = RRect{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+    return true;
+}
+
+bool CWindowBase::add_control(CWindowBase* control, CWindowBase* parent) {
+    if (control == nullptr) {
+        return false;
+    }
+    if (parent == nullptr || parent->handle == nullptr) {
+        delete control;
+        return false;
+    }
+    if (control->handle != nullptr) {
+        return true;
+    }
+    control->module_instance = parent->module_instance;
+    HWND hwnd = CreateWindowExA(control->ex_style, control->class_name.c_str(), control->text.c_str(),
+                                control->style, control->rect.left, control->rect.top, control->rect.width(),
+                                control->rect.height(), parent->handle, nullptr, control->module_instance, parent);
+    if (hwnd == nullptr) {
+        delete control;
+        return false;
+    }
+    control->handle = hwnd;
+    set_object(hwnd, control);
+    control->parent = parent;
+    control->previous_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&control_proc)));
+    parent->add_child(hwnd, control);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// CWindow
+
+CWindow::CWindow(HINSTANCE instance) {
+    module_instance = instance;
+    class_name = "Pelikant";
+    text = "Tytu\xb3 aplikacji"; // code page 1250
+    style = WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+}
+
+CWindow::~CWindow() = default;
+
+void CWindow::idle() {}
+
+HICON CWindow::get_icon() { return LoadIconA(nullptr, IDI_APPLICATION); }
+
+void CWindow::close_window() {
+    PostMessageA(handle, WM_DESTROY, 0, 0);
+    PostMessageA(handle, WM_NCDESTROY, 0, 0);
+}
+
+void CWindow::wait_for_startup() { startup_barrier_.wait(); }
+
+// ---------------------------------------------------------------------------------------------
+// Window procedures
+
+LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    CWindowBase* object = nullptr;
+    if (message == WM_NCCREATE) {
+        object = static_cast<CWindowBase*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+        if (object != nullptr) {
+            object->handle = hwnd;
+        }
+        set_object(hwnd, object);
+    } else {
+        object = object_of(hwnd);
+    }
+    if (object == nullptr) {
+        return DefWindowProcA(hwnd, message, wparam, lparam);
+    }
+    if (message == WM_DESTROY) {
+        object->destroy_children();
+    } else if (message == WM_NCDESTROY) {
+        // The object is deleted once its loop ends while the system window may live on
+        // until the thread exits: unlink it now so no later message reaches a dead object.
+        set_object(hwnd, nullptr);
+        CWindow* top = dynamic_cast<CWindow*>(object);
+        if (top != nullptr && top->creating) {
+            // Failed creation: the registering thread holds the manager's lock and deletes
+            // the window itself.
+            object->handle = nullptr;
+        } else {
+            CWindowManager::instance().unregister_window(object);
+        }
+        return DefWindowProcA(hwnd, message, wparam, lparam);
+    }
+    if (object->handle_message(message, wparam, lparam)) {
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+LRESULT CALLBACK control_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    CWindowBase* control = object_of(hwnd);
+    if (control == nullptr) {
+        return DefWindowProcA(hwnd, message, wparam, lparam);
+    }
+    if (control->parent != nullptr && control->parent->delegate_message(control, message, wparam, lparam)) {
+        return 0;
+    }
+    return CallWindowProcA(control->previous_proc, hwnd, message, wparam, lparam);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout
+
+void dock(CWindowBase* control, CWindowBase* parent, int edges) {
+    RRect r;
+    if (control == nullptr || parent == nullptr || parent->handle == nullptr || !control->rect_in_parent(r)) {
+        return;
+    }
+    const RRect p = parent->client_rect();
+    if (edges & EDGE_TOP) {
+        r.top = p.top;
+    }
+    if (edges & EDGE_RIGHT) {
+        r.right = p.right;
+    }
+    if (edges & EDGE_BOTTOM) {
+        r.bottom = p.bottom;
+    }
+    if (edges & EDGE_LEFT) {
+        r.left = p.left;
+    }
+    control->set_rect(r);
+}
+
+void attach(CWindowBase* control, CWindowBase* sibling, int edges) {
+    RRect s;
+    RRect r;
+    if (control == nullptr || sibling == nullptr || !sibling->rect_in_parent(s) || !control->rect_in_parent(r)) {
+        return;
+    }
+    if (edges & EDGE_TOP) {
+        r.top = s.bottom + 1;
+    }
+    if (edges & EDGE_BOTTOM) {
+        r.bottom = s.top - 1;
+    }
+    if (edges & EDGE_LEFT) {
+        r.left = s.right + 1;
+    }
+    if (edges & EDGE_RIGHT) {
+        r.right = s.left - 1;
+    }
+    control->set_rect(r);
+}
+
+} // namespace wapi

@@ -1,0 +1,134 @@
+#pragma once
+#include <map>
+#include <memory>
+#include <string>
+
+#include <windows.h>
+
+#include <boost/thread/barrier.hpp>
+
+#include "wapi/geometry.h"
+#include "wapi/handler.h"
+
+namespace wapi {
+
+class CWindowBase;
+
+using CommandHandler = THandler<HWND, WPARAM, WORD>;
+using PaintHandler = THandler<>;
+using NotifyHandler = THandler<WPARAM, LPARAM>;
+using KeyHandler = THandler<UINT, LPARAM, UINT, bool, bool>;
+
+LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT CALLBACK control_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+// Root of every window object: the link to the parent, the subclassing state and the
+// registry of child controls, plus the handlers other objects install on this control.
+class CWindowDelegate {
+public:
+    CWindowDelegate();
+    CWindowDelegate(const CWindowDelegate&) = delete;
+    CWindowDelegate& operator=(const CWindowDelegate&) = delete;
+
+    // Offers a subclassed control's message to its parent first; true swallows it.
+    virtual bool delegate_message(CWindowBase* control, UINT message, WPARAM wparam, LPARAM lparam);
+    virtual ~CWindowDelegate();
+
+    CWindowDelegate* parent = nullptr; // not owned
+    WNDPROC previous_proc = nullptr;
+
+    CommandHandler command_handler;
+    CommandHandler scroll_handler;
+    PaintHandler paint_handler;
+    NotifyHandler notify_handler;
+    KeyHandler key_handler;
+
+    // Takes ownership of control; a handle already registered keeps its first control.
+    void add_child(HWND handle, CWindowBase* control);
+    // Restores the control's own window procedure, unlinks it, destroys its window and
+    // deletes the object.
+    void remove_child(HWND handle);
+    void destroy_children();
+    CWindowBase* find_child(HWND handle) const;
+    size_t child_count() const { return children_.size(); }
+
+private:
+    std::map<HWND, std::unique_ptr<CWindowBase>> children_;
+};
+
+class CWindowBase : public CWindowDelegate {
+public:
+    CWindowBase();
+    ~CWindowBase() override;
+
+    virtual bool handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+    virtual bool on_size(int width, int height, WPARAM size_type);
+    virtual bool on_create(CREATESTRUCTA* create);
+    virtual bool on_close();
+    virtual bool on_timer(WPARAM timer_id, LPARAM lparam);
+    virtual bool on_destroy();
+    virtual bool on_scroll(HWND control, WPARAM wparam, WORD code);
+    virtual bool on_command(HWND control, WPARAM wparam, WORD code);
+    virtual bool on_paint();
+    virtual bool on_notify(WPARAM wparam, NMHDR* header);
+    virtual bool on_message(UINT message, WPARAM wparam, LPARAM lparam);
+    virtual bool on_key_down(UINT key, LPARAM key_data, UINT repeat_bits, bool extended, bool transition);
+    virtual void set_style(DWORD style);
+    virtual void set_ex_style(DWORD ex_style);
+    virtual int add_string(const char* text);
+
+    const std::string& get_text();
+    std::wstring get_text_wide() const;
+    void set_text(const std::string& text);
+    bool post(UINT message) const;
+
+    void set_rect(const RRect& r);
+    void set_position(const RPoint& p);
+    void set_size(const RSize& s);
+    RRect window_rect() const;
+    RRect client_rect() const;
+    bool rect_in_parent(RRect& out) const;
+
+    // Creates control as a child window of parent and subclasses it. On failure the control
+    // is deleted and false returned, so callers drop their pointer to it.
+    static bool add_control(CWindowBase* control, CWindowBase* parent);
+
+    HWND handle = nullptr;
+    HINSTANCE module_instance = nullptr;
+    HDC back_buffer = nullptr; // not owned
+    std::string class_name;
+    std::string text;
+    RRect rect{10, 10, 209, 109};
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD ex_style = 0;
+};
+
+class CWindow : public CWindowBase {
+public:
+    explicit CWindow(HINSTANCE instance);
+    ~CWindow() override;
+
+    virtual void idle();
+    virtual HICON get_icon();
+
+    // Posts the destroy pair instead of calling DestroyWindow: the window's own loop then
+    // tears it down on its thread.
+    void close_window();
+    void wait_for_startup();
+
+    bool destroyed = false;
+    bool blocking_loop = true;
+    // True while CreateWindowExA runs on the GUI thread: a creation that fails then sends
+    // WM_NCDESTROY for a window the manager never registered.
+    bool creating = false;
+
+private:
+    boost::barrier startup_barrier_{2};
+};
+
+// Inclusive-rectangle layout: copy edges of the parent's client area, or place the control
+// right next to a sibling.
+void dock(CWindowBase* control, CWindowBase* parent, int edges);
+void attach(CWindowBase* control, CWindowBase* sibling, int edges);
+
+} // namespace wapi

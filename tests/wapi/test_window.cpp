@@ -1,0 +1,399 @@
+// Real windows on a real GUI thread: each test registers a window with the window manager,
+// drives it with messages from the test thread and closes it the way the program does.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "wapi/manager.h"
+#include "wapi/window.h"
+
+using namespace wapi;
+
+namespace {
+
+const UINT WM_RUN = WM_APP + 7;
+const char* const RECORDING_CLASS = "PelikantRecordingControl";
+
+// What the objects saw; outlives them, since the GUI thread deletes the window.
+struct RLog {
+    std::vector<std::string> events;
+    HWND command_control = reinterpret_cast<HWND>(-1);
+    WPARAM command_wparam = 0;
+    WORD command_code = 0;
+    size_t children_at_destroy = 99;
+    int controls_deleted = 0;
+    int windows_deleted = 0;
+    std::vector<bool> proc_restored_at_destroy;
+    std::vector<bool> unlinked_at_destroy;
+    void add(const std::string& e) { events.push_back(e); }
+    bool saw(const std::string& e) const {
+        for (const auto& x : events) {
+            if (x == e) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+RLog* g_log = nullptr; // the recording window procedure has no object to reach
+
+LRESULT CALLBACK recording_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (g_log != nullptr) {
+        if (message == WM_KEYDOWN) {
+            g_log->add("proc key " + std::to_string(wparam));
+        } else if (message == WM_DESTROY) {
+            g_log->proc_restored_at_destroy.push_back(
+                GetWindowLongPtrA(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&recording_proc));
+            g_log->unlinked_at_destroy.push_back(GetWindowLongPtrA(hwnd, GWLP_USERDATA) == 0);
+        }
+    }
+    return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+void register_recording_class() {
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &recording_proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = RECORDING_CLASS;
+    RegisterClassExA(&wc); // fails harmlessly when already registered
+}
+
+class CRecordingControl : public CWindowBase {
+public:
+    CRecordingControl(RLog* log, const char* name) : log_(log), name_(name) {
+        class_name = RECORDING_CLASS;
+        style = WS_CHILD | WS_VISIBLE;
+    }
+    ~CRecordingControl() override { log_->controls_deleted++; }
+    bool on_key_down(UINT key, LPARAM, UINT, bool, bool) override {
+        log_->add(name_ + " on_key_down " + std::to_string(key));
+        return key == 'C'; // the control's own refusal lets a key through
+    }
+    bool on_destroy() override {
+        log_->add(name_ + " on_destroy");
+        return false;
+    }
+
+    // Handlers installed on other controls.
+    bool swallow_a(CWindowBase* control, UINT key, LPARAM, UINT, bool, bool) {
+        log_->add("key_handler " + std::to_string(key) + (control == this ? " self" : " other"));
+        return key == 'A';
+    }
+    bool command_true(CWindowBase* control, HWND, WPARAM, WORD code) {
+        log_->add("command_handler true " + std::to_string(code) + (control == this ? " self" : " other"));
+        return true;
+    }
+    bool command_false(CWindowBase*, HWND, WPARAM, WORD) {
+        log_->add("command_handler false");
+        return false;
+    }
+
+private:
+    RLog* log_;
+    std::string name_;
+};
+
+class CTestWindow : public CWindow {
+public:
+    explicit CTestWindow(RLog* log) : CWindow(GetModuleHandleA(nullptr)), log_(log) {
+        class_name = "PelikantTestWindow";
+    }
+    ~CTestWindow() override { log_->windows_deleted++; }
+
+    bool on_command(HWND control, WPARAM wparam, WORD code) override {
+        log_->add("on_command");
+        log_->command_control = control;
+        log_->command_wparam = wparam;
+        log_->command_code = code;
+        return true;
+    }
+    bool on_destroy() override {
+        log_->children_at_destroy = child_count();
+        log_->add("window on_destroy");
+        return false;
+    }
+    bool on_message(UINT message, WPARAM, LPARAM lparam) override {
+        if (message == WM_RUN) {
+            (*reinterpret_cast<std::function<void()>*>(lparam))();
+            return true;
+        }
+        return false;
+    }
+
+    // Runs fn on the window's GUI thread, where controls must be created and used.
+    void run(std::function<void()> fn) { SendMessageA(handle, WM_RUN, 0, reinterpret_cast<LPARAM>(&fn)); }
+
+private:
+    RLog* log_;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_log = &log;
+        register_recording_class();
+        window = new CTestWindow(&log);
+        CWindowManager::instance().register_window(window);
+        ASSERT_EQ(log.windows_deleted, 0);
+        ASSERT_NE(window->handle, nullptr);
+        hwnd = window->handle;
+    }
+    void TearDown() override {
+        if (log.windows_deleted == 0) {
+            window->close_window();
+        }
+        CWindowManager::instance().wait_for_windows();
+        g_log = nullptr;
+    }
+    CRecordingControl* add(const char* name, RRect r) {
+        CRecordingControl* control = new CRecordingControl(&log, name);
+        control->rect = r;
+        bool ok = false;
+        window->run([&] { ok = CWindowBase::add_control(control, window); });
+        return ok ? control : nullptr;
+    }
+
+    RLog log;
+    CTestWindow* window = nullptr;
+    HWND hwnd = nullptr;
+};
+
+} // namespace
+
+TEST_F(WindowTest, MenuCommandReachesOnCommandWithNullControl) {
+    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(6002, 0), 0);
+    EXPECT_TRUE(log.saw("on_command"));
+    EXPECT_EQ(log.command_control, nullptr);
+    EXPECT_EQ(LOWORD(log.command_wparam), 6002);
+}
+
+TEST_F(WindowTest, CommandHandlerDecidesWhetherOnCommandRuns) {
+    CRecordingControl* taker = add("taker", RRect{0, 0, 49, 19});
+    CRecordingControl* refuser = add("refuser", RRect{0, 30, 49, 49});
+    ASSERT_NE(taker, nullptr);
+    ASSERT_NE(refuser, nullptr);
+    taker->command_handler.bind<CRecordingControl, &CRecordingControl::command_true>(taker);
+    refuser->command_handler.bind<CRecordingControl, &CRecordingControl::command_false>(refuser);
+
+    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(1, EN_CHANGE), reinterpret_cast<LPARAM>(taker->handle));
+    EXPECT_TRUE(log.saw("command_handler true " + std::to_string(EN_CHANGE) + " self"));
+    EXPECT_FALSE(log.saw("on_command"));
+
+    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(2, EN_CHANGE), reinterpret_cast<LPARAM>(refuser->handle));
+    EXPECT_TRUE(log.saw("command_handler false"));
+    EXPECT_TRUE(log.saw("on_command"));
+    EXPECT_EQ(log.command_control, refuser->handle);
+    EXPECT_EQ(log.command_code, EN_CHANGE);
+}
+
+TEST_F(WindowTest, CommandFromUnregisteredWindowGoesToOnCommand) {
+    // A window that is not one of our controls may carry anything in its user data.
+    HWND stranger = nullptr;
+    window->run([&] {
+        stranger = CreateWindowExA(0, RECORDING_CLASS, "", WS_CHILD, 0, 0, 10, 10, hwnd, nullptr,
+                                   GetModuleHandleA(nullptr), nullptr);
+        SetWindowLongPtrA(stranger, GWLP_USERDATA, 0x12345678);
+    });
+    ASSERT_NE(stranger, nullptr);
+    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(3, 0), reinterpret_cast<LPARAM>(stranger));
+    EXPECT_TRUE(log.saw("on_command"));
+    EXPECT_EQ(log.command_control, stranger);
+}
+
+TEST_F(WindowTest, KeyHandlerSwallowsOrPassesKeys) {
+    CRecordingControl* box = add("box", RRect{0, 0, 99, 23});
+    ASSERT_NE(box, nullptr);
+    box->key_handler.bind<CRecordingControl, &CRecordingControl::swallow_a>(box);
+
+    SendMessageA(box->handle, WM_KEYDOWN, 'A', 1);
+    EXPECT_TRUE(log.saw("key_handler 65 self"));
+    EXPECT_FALSE(log.saw("box on_key_down 65"));
+    EXPECT_FALSE(log.saw("proc key 65")) << "a swallowed key must not reach the control's procedure";
+
+    SendMessageA(box->handle, WM_KEYDOWN, 'B', 1);
+    EXPECT_TRUE(log.saw("key_handler 66 self"));
+    EXPECT_TRUE(log.saw("box on_key_down 66"));
+    EXPECT_TRUE(log.saw("proc key 66"));
+
+    // The control's own on_key_down may also swallow.
+    SendMessageA(box->handle, WM_KEYDOWN, 'C', 1);
+    EXPECT_TRUE(log.saw("box on_key_down 67"));
+    EXPECT_FALSE(log.saw("proc key 67"));
+}
+
+TEST_F(WindowTest, KeyWithoutHandlerReachesOnKeyDownThenProcedure) {
+    CRecordingControl* list = add("list", RRect{0, 0, 99, 99});
+    ASSERT_NE(list, nullptr);
+    SendMessageA(list->handle, WM_KEYDOWN, VK_DOWN, 1);
+    ASSERT_EQ(log.events.size(), 2u);
+    EXPECT_EQ(log.events[0], "list on_key_down " + std::to_string(VK_DOWN));
+    EXPECT_EQ(log.events[1], "proc key " + std::to_string(VK_DOWN));
+}
+
+TEST_F(WindowTest, SetSizeKeepsPositionWithInclusiveEdges) {
+    window->run([&] {
+        window->set_position(RPoint{10, 10});
+        window->set_size(RSize{615, 370});
+    });
+    EXPECT_EQ(window->rect, (RRect{10, 10, 624, 379}));
+    RRect seen;
+    window->run([&] { seen = window->window_rect(); });
+    EXPECT_EQ(seen.width(), 615);
+    EXPECT_EQ(seen.height(), 370);
+}
+
+TEST(Geometry, RectConversionsAreInclusive) {
+    const RRect r{10, 10, 209, 109};
+    EXPECT_EQ(r.width(), 200);
+    EXPECT_EQ(r.height(), 100);
+    EXPECT_EQ(RRect::from_system(r.to_system()), r);
+    EXPECT_EQ((RRect{5, 5, 3, 2}).width(), 0) << "a negative extent counts as empty";
+    EXPECT_EQ((RRect{5, 5, 3, 2}).height(), 0);
+
+    CWindowBase object; // no window: setters only store
+    object.set_size(RSize{615, 370});
+    EXPECT_EQ(object.rect, (RRect{10, 10, 624, 379}));
+    object.set_position(RPoint{0, 130});
+    EXPECT_EQ(object.rect, (RRect{0, 130, 614, 499}));
+    RRect unused;
+    EXPECT_FALSE(object.rect_in_parent(unused));
+}
+
+TEST_F(WindowTest, DockAndAttachCopyTheSpecifiedEdges) {
+    window->run([&] { window->set_rect(RRect{10, 10, 624, 379}); });
+    RRect client;
+    window->run([&] { client = window->client_rect(); });
+    ASSERT_GT(client.right, 300);
+    ASSERT_GT(client.bottom, 250);
+
+    CRecordingControl* top = add("top", RRect{20, 0, 119, 109});
+    CRecordingControl* box = add("box", RRect{0, 130, 299, 153});
+    CRecordingControl* list = add("list", RRect{0, 180, 199, 279});
+    CRecordingControl* bar = add("bar", RRect{0, client.bottom - 21, client.right, client.bottom});
+    ASSERT_TRUE(top && box && list && bar);
+
+    RRect got;
+    window->run([&] {
+        dock(top, window, EDGE_TOP | EDGE_LEFT | EDGE_RIGHT);
+        top->rect_in_parent(got);
+    });
+    EXPECT_EQ(got, (RRect{client.left, client.top, client.right, 109}));
+
+    window->run([&] {
+        dock(box, window, EDGE_LEFT | EDGE_RIGHT);
+        box->rect_in_parent(got);
+    });
+    EXPECT_EQ(got, (RRect{client.left, 130, client.right, 153}));
+
+    window->run([&] {
+        attach(list, box, EDGE_TOP);
+        attach(list, bar, EDGE_BOTTOM);
+        dock(list, window, EDGE_LEFT | EDGE_RIGHT);
+        list->rect_in_parent(got);
+    });
+    EXPECT_EQ(got, (RRect{client.left, 154, client.right, client.bottom - 22}));
+
+    window->run([&] {
+        attach(top, list, EDGE_LEFT);
+        top->rect_in_parent(got);
+    });
+    EXPECT_EQ(got.left, client.right + 1);
+
+    CRecordingControl* right = add("right", RRect{400, 180, 449, 199});
+    ASSERT_NE(right, nullptr);
+    window->run([&] {
+        attach(list, right, EDGE_RIGHT);
+        list->rect_in_parent(got);
+    });
+    EXPECT_EQ(got.right, 399);
+
+    window->run([&] {
+        dock(bar, window, EDGE_BOTTOM);
+        bar->rect_in_parent(got);
+    });
+    EXPECT_EQ(got.bottom, client.bottom);
+}
+
+TEST_F(WindowTest, DestroyDetachesDestroysAndDeletesEveryControl) {
+    ASSERT_NE(add("a", RRect{0, 0, 9, 9}), nullptr);
+    ASSERT_NE(add("b", RRect{0, 20, 9, 29}), nullptr);
+    ASSERT_NE(add("c", RRect{0, 40, 9, 49}), nullptr);
+    EXPECT_EQ(window->child_count(), 3u);
+
+    window->close_window();
+    CWindowManager::instance().wait_for_windows();
+
+    EXPECT_EQ(log.children_at_destroy, 0u) << "children go before the window's own on_destroy";
+    EXPECT_EQ(log.controls_deleted, 3);
+    EXPECT_EQ(log.windows_deleted, 1);
+    ASSERT_EQ(log.proc_restored_at_destroy.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_TRUE(log.proc_restored_at_destroy[i]) << i;
+        EXPECT_TRUE(log.unlinked_at_destroy[i]) << i;
+    }
+    EXPECT_TRUE(log.saw("a on_destroy") && log.saw("b on_destroy") && log.saw("c on_destroy"));
+    EXPECT_FALSE(IsWindow(hwnd)) << "the system window must not outlive its thread's loop";
+}
+
+TEST_F(WindowTest, AddControlFailuresDeleteTheControl) {
+    CRecordingControl* orphan = new CRecordingControl(&log, "orphan");
+    CWindowBase no_window;
+    EXPECT_FALSE(CWindowBase::add_control(orphan, &no_window));
+    EXPECT_EQ(log.controls_deleted, 1);
+
+    CRecordingControl* bad = new CRecordingControl(&log, "bad");
+    bad->class_name = "NoSuchWindowClassAnywhere";
+    bool ok = true;
+    window->run([&] { ok = CWindowBase::add_control(bad, window); });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(log.controls_deleted, 2);
+    EXPECT_FALSE(CWindowBase::add_control(nullptr, window));
+}
+
+TEST_F(WindowTest, ClosedWindowCanBeRegisteredAgain) {
+    window->close_window();
+    CWindowManager::instance().wait_for_windows();
+    ASSERT_EQ(log.windows_deleted, 1);
+
+    RLog second_log;
+    CTestWindow* second = new CTestWindow(&second_log);
+    CWindowManager::instance().register_window(second);
+    ASSERT_EQ(second_log.windows_deleted, 0) << "the class must have been unregistered";
+    second->close_window();
+    CWindowManager::instance().wait_for_windows();
+    EXPECT_EQ(second_log.windows_deleted, 1);
+}
+
+namespace {
+
+class CFailingWindow : public CWindow {
+public:
+    explicit CFailingWindow(int* deleted) : CWindow(GetModuleHandleA(nullptr)), deleted_(deleted) {
+        class_name = "PelikantFailingWindow";
+    }
+    ~CFailingWindow() override { ++*deleted_; }
+    // Refusing WM_NCCREATE makes CreateWindowExA fail.
+    bool on_message(UINT message, WPARAM, LPARAM) override { return message == WM_NCCREATE; }
+
+private:
+    int* deleted_;
+};
+
+} // namespace
+
+TEST(WindowManager, FailedCreationDeletesWindowAndLeavesNothingToWaitFor) {
+    int deleted = 0;
+    CWindowManager::instance().register_window(new CFailingWindow(&deleted));
+    EXPECT_EQ(deleted, 1);
+    CWindowManager::instance().wait_for_windows(); // returns at once
+
+    CFailingWindow* unnamed = new CFailingWindow(&deleted);
+    unnamed->class_name.clear(); // RegisterClassExA refuses an empty name
+    CWindowManager::instance().register_window(unnamed);
+    EXPECT_EQ(deleted, 2);
+    CWindowManager::instance().wait_for_windows();
+}

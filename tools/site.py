@@ -1,0 +1,230 @@
+#!/usr/bin/env python3
+"""The bundled demo site, and the scriptable HTTP server the network tests use.
+
+Demo pages:
+  /xml/                      the forum feed; a topic gains a post every --every seconds
+  /forum/temat/?id=N         a topic page
+  /dokumentacja/?nro=N       a documentation page
+
+Scripted answers for tests (everything under /t/):
+  /t/body?text=T&status=S&type=C    body T (UTF-8) with status S (default 200)
+  /t/redirect?n=N&to=URL            N redirects (302), the last one to URL
+  /t/empty                          200 with an empty body
+  /t/big?mb=M                       M MiB of 'x', streamed without a length
+  /t/hang                           accepts and never answers (the connection is held)
+  /t/drip?bytes=B&ms=D              B bytes, one every D milliseconds
+  /t/requests                       the requests received so far, one JSON object a line
+  /t/clear                          forget the recorded requests
+
+Listens on 127.0.0.1 only. With --port 0 it picks a free port; --port-file gets the port.
+"""
+import argparse
+import html
+import json
+import os
+import random
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import parse_qs, urlsplit
+
+TOPICS = [
+    ("Jak wczytać plik linia po linii w C++?", 3),
+    ("Wskaźniki a referencje – kiedy czego używać", 7),
+    ("Problem z std::vector i iteratorami", 2),
+    ("Łańcuchy znaków w C: strcpy czy strncpy?", 5),
+    ("Gra w SFML – kolizje postaci", 12),
+    ("Szablony klas: błąd linkera", 1),
+    ("Ćwiczenia z rekurencji dla początkujących", 9),
+    ("Zażółć gęślą jaźń – kodowanie znaków w konsoli", 4),
+]
+
+HANG_LIMIT_S = 120  # a held connection is dropped after this, so the server never piles up threads
+
+
+class Forum:
+    """The demo feed: topics whose post counts grow over time, so new-post balloons show up."""
+
+    def __init__(self, every):
+        self.every = every
+        self.lock = threading.Lock()
+        now = time.time()
+        self.topics = []
+        for i, (title, posts) in enumerate(TOPICS):
+            self.topics.append({
+                "Id": 1000 + i, "ParentId": 0, "AccessId": 1, "PostCount": posts,
+                "CreateUserId": 10 + i, "LastUserId": 20 + i, "OrderKey": i % 3,
+                "CreateDT": self.stamp(now - 86400 * (i + 1)), "UpdateDT": self.stamp(now - 600 * (i + 1)),
+                "LastPageNo": 1 + posts // 20, "IsOpen": 0 if i == 5 else 1, "Visited": i % 2,
+                "Title": title,
+            })
+        self.last_change = now
+
+    @staticmethod
+    def stamp(t):
+        return time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(t))
+
+    def advance(self):
+        now = time.time()
+        if self.every <= 0 or now - self.last_change < self.every:
+            return
+        self.last_change = now
+        topic = random.choice(self.topics)
+        topic["PostCount"] += 1
+        topic["LastUserId"] = random.randint(100, 999)
+        topic["UpdateDT"] = self.stamp(now)
+        topic["Visited"] = 0
+        # The newest topic goes first, as a forum front page lists them.
+        self.topics.remove(topic)
+        self.topics.insert(0, topic)
+
+    def xml(self):
+        with self.lock:
+            self.advance()
+            rows = []
+            for t in self.topics:
+                attrs = " ".join('%s="%s"' % (k, html.escape(str(v))) for k, v in t.items() if k != "Title")
+                rows.append("      <Topic %s><Title>%s</Title></Topic>" % (attrs, html.escape(t["Title"], quote=False)))
+            return ('<?xml version="1.0" encoding="utf-8"?>\n<Pelikant>\n'
+                    '  <Information UpdateDT="%s">Forum demonstracyjne</Information>\n'
+                    '  <Forum>\n    <TopicContainer>\n%s\n    </TopicContainer>\n  </Forum>\n</Pelikant>\n'
+                    % (self.stamp(time.time()), "\n".join(rows))).encode("utf-8")
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "PelikantDemo/1.0"
+
+    def log_message(self, fmt, *args):
+        if self.server.verbose:
+            sys.stderr.write("site: " + fmt % args + "\n")
+
+    def send(self, status, body, ctype="text/plain; charset=utf-8", headers=()):
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(body)))
+        for k, v in headers:
+            self.send_header(k, v)
+        self.end_headers()
+        if self.command != "HEAD":
+            self.wfile.write(body)
+
+    def page(self, title, text):
+        body = ("<!doctype html><meta charset=utf-8><title>%s</title><h1>%s</h1><p>%s</p>"
+                % (html.escape(title), html.escape(title), html.escape(text))).encode("utf-8")
+        self.send(200, body, "text/html; charset=utf-8")
+
+    def do_HEAD(self):
+        self.do_GET()
+
+    def do_GET(self):
+        url = urlsplit(self.path)
+        q = {k: v[-1] for k, v in parse_qs(url.query, keep_blank_values=True).items()}
+        if url.path.startswith("/t/"):
+            if url.path != "/t/requests":
+                with self.server.lock:
+                    self.server.requests.append({"path": self.path, "headers": dict(self.headers.items())})
+            return self.scripted(url.path, q)
+        if url.path in ("/xml", "/xml/"):
+            return self.send(200, self.server.forum.xml(), "text/xml; charset=utf-8")
+        if url.path.startswith("/forum/temat"):
+            return self.page("Temat %s" % q.get("id", "?"), "Strona tematu forum demonstracyjnego.")
+        if url.path.startswith("/dokumentacja"):
+            return self.page("Dokumentacja %s" % q.get("nro", "?"), "Strona wpisu dokumentacji.")
+        if url.path == "/":
+            return self.page("Pelikant – strona demonstracyjna", "Kanał forum: /xml/")
+        self.send(404, "Nie znaleziono".encode("utf-8"))
+
+    def scripted(self, path, q):
+        if path == "/t/body":
+            return self.send(int(q.get("status", "200")), q.get("text", "").encode("utf-8"),
+                             q.get("type", "text/plain; charset=utf-8"))
+        if path == "/t/empty":
+            return self.send(200, b"")
+        if path == "/t/redirect":
+            n = int(q.get("n", "1"))
+            target = q.get("to", "/t/body?text=ok")
+            if n > 1:
+                from urllib.parse import quote
+                target = "/t/redirect?n=%d&to=%s" % (n - 1, quote(target, safe=""))
+            return self.send(302, b"", headers=[("Location", target)])
+        if path == "/t/big":
+            size = int(float(q.get("mb", "20")) * 1024 * 1024)
+            self.send_response(200)
+            self.send_header("Content-Type", "application/octet-stream")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            block = b"x" * 65536
+            try:
+                while size > 0:
+                    n = min(size, len(block))
+                    self.wfile.write(block[:n])
+                    size -= n
+            except OSError:
+                pass
+            self.close_connection = True
+            return
+        if path == "/t/hang":
+            deadline = time.time() + HANG_LIMIT_S
+            while time.time() < deadline and not self.server.stopping.is_set():
+                time.sleep(0.2)
+            self.close_connection = True
+            return
+        if path == "/t/drip":
+            count, ms = int(q.get("bytes", "10")), int(q.get("ms", "100"))
+            self.send_response(200)
+            self.send_header("Content-Length", str(count))
+            self.end_headers()
+            try:
+                for _ in range(count):
+                    self.wfile.write(b"d")
+                    self.wfile.flush()
+                    time.sleep(ms / 1000.0)
+            except OSError:
+                pass
+            return
+        if path == "/t/requests":
+            with self.server.lock:
+                lines = "".join(json.dumps(r, ensure_ascii=False) + "\n" for r in self.server.requests)
+            return self.send(200, lines.encode("utf-8"))
+        if path == "/t/clear":
+            with self.server.lock:
+                self.server.requests.clear()
+            return self.send(200, b"")
+        self.send(404, b"unknown script")
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--port", type=int, default=8765)
+    ap.add_argument("--port-file", help="write the port here once listening")
+    ap.add_argument("--every", type=float, default=45.0, help="seconds between new demo posts (0: never)")
+    ap.add_argument("--verbose", action="store_true")
+    args = ap.parse_args()
+
+    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    server.daemon_threads = True
+    server.forum = Forum(args.every)
+    server.requests = []
+    server.lock = threading.Lock()
+    server.stopping = threading.Event()
+    server.verbose = args.verbose
+    port = server.server_address[1]
+    if args.port_file:
+        tmp = args.port_file + ".tmp"
+        with open(tmp, "w") as f:
+            f.write("%d\n" % port)
+        os.replace(tmp, args.port_file)
+    print("site: http://127.0.0.1:%d/" % port, file=sys.stderr, flush=True)
+    try:
+        server.serve_forever(poll_interval=0.2)
+    except KeyboardInterrupt:
+        pass
+    finally:
+        server.stopping.set()
+        server.server_close()
+
+
+if __name__ == "__main__":
+    main()

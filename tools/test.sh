@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Runs every test: sets up the dependencies, builds for Windows (and the portable foundation
+# natively under the sanitizers), then runs ctest with the Windows tests under Wine on a
+# private Xvfb display. Everything it starts is ended by process id on the way out.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+JOBS=$(nproc)
+
+DEPS=$(bash "$ROOT/tools/setup.sh" | tail -n 1)
+. "$ROOT/tools/wine-env.sh"
+
+BUILD=$ROOT/build/win
+NATIVE=$ROOT/build/native
+
+# The foundation's tests also run natively, where AddressSanitizer and UBSan watch them.
+native_dir=
+if compgen -G "$ROOT/tests/memory/*.cpp" >/dev/null; then
+    cmake -S "$ROOT" -B "$NATIVE" -DPELIKANT_NATIVE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    cmake --build "$NATIVE" -j"$JOBS"
+    native_dir=$NATIVE
+fi
+
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DPELIKANT_DEPS="$DEPS" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
+    -DPELIKANT_NATIVE_TESTS_DIR="$native_dir" >/dev/null
+cmake --build "$BUILD" -j"$JOBS"
+
+pids=()
+cleanup() {
+    local status=$?
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    exit $status
+}
+trap cleanup EXIT INT TERM
+
+wine_start_display
+pids+=("$XVFB_PID")
+wine_prepare_prefix "$DEPS/wine-test"
+# One wineserver for the whole run, so each test program starts in about a second.
+wineserver -p -f &
+pids+=("$!")
+
+# The scriptable HTTP server of the network tests, on a free port.
+port_file=$(mktemp)
+python3 "$ROOT/tools/site.py" --port 0 --port-file "$port_file" --every 0 2>/dev/null &
+pids+=("$!")
+for _ in $(seq 100); do [ -s "$port_file" ] && break; sleep 0.05; done
+export PELIKANT_TEST_SERVER="http://127.0.0.1:$(cat "$port_file")"
+rm -f "$port_file"
+
+log=$(mktemp)
+set +e
+ctest --test-dir "$BUILD" --output-on-failure 2>&1 | tee "$log" | grep -v -E '% tests passed|tests failed out of'
+status=${PIPESTATUS[0]}
+set -e
+# ctest's summary line goes last, where CI reads it.
+grep -E '% tests passed|tests failed out of' "$log" | tail -n 1
+rm -f "$log"
+exit "$status"
