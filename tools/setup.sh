@@ -15,7 +15,7 @@ JOBS=$(nproc)
 log() { echo "setup: $*" >&2; }
 
 PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xauth
-    cmake make dpkg-dev libboost1.74-dev googletest python3 xz-utils g++)
+    cmake make dpkg-dev libboost1.74-dev googletest python3 xz-utils g++ locales)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -160,8 +160,19 @@ boost_headers() {
     ln -sfn /usr/include/boost "$DEPS/boost-include/boost"
 }
 
+# The tests run Wine under the Polish locale (code page 1250); generating it keeps every
+# shell and tool started under it from warning about a missing locale.
+polish_locale() {
+    locale -a 2>/dev/null | grep -qi '^pl_PL\.utf-\?8$' && return 0
+    log "generating the pl_PL.UTF-8 locale"
+    as_root sed -i -E 's/^# *(pl_PL\.UTF-8 UTF-8)/\1/' /etc/locale.gen
+    grep -q '^pl_PL.UTF-8 UTF-8' /etc/locale.gen || echo 'pl_PL.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+    as_root locale-gen >/dev/null
+}
+
 main() {
     install_packages
+    polish_locale
     mkdir -p "$DEPS"
     add_source_entries
     boost_headers

@@ -1,0 +1,24 @@
+/* Resource ids shared by pelikant.rc and the C++ code. Plain defines so windres can read them. */
+#ifndef PELIKANT_RESOURCE_H
+#define PELIKANT_RESOURCE_H
+
+/* Icons, 16x16 and 32x32. */
+#define IDI_PELIKANT 5000                     /* program and tray icon: blue globe with rings */
+#define IDI_NEW_POSTS 5001                    /* tray and balloon icon: new forum posts */
+#define IDI_TOPIC_OPEN 5002                   /* page with an arrow */
+#define IDI_TOPIC_PINNED 5003                 /* badge with an exclamation mark */
+#define IDI_TOPIC_OPEN_VISITED 5004           /* page with an arrow and a tick */
+#define IDI_TOPIC_PINNED_VISITED 5005         /* badge with a tick */
+#define IDI_TOPIC_CLOSED 5006                 /* page with a padlock */
+#define IDI_TOPIC_CLOSED_PINNED 5007          /* badge with a padlock */
+#define IDI_TOPIC_CLOSED_VISITED 5008         /* page with a padlock and a tick */
+#define IDI_TOPIC_CLOSED_PINNED_VISITED 5009  /* badge with a padlock and a tick */
+
+/* The documentation index, an RT_RCDATA resource holding documentation.xml. */
+#define IDR_DOCUMENTATION 5010
+
+/* Tray menu: a bar whose popup 0 ("&Plik") holds the one command. */
+#define IDM_TRAY 6000
+#define IDM_EXIT 6002
+
+#endif
