@@ -1,0 +1,14 @@
+#pragma once
+
+#include "string/basic_string.h"
+#include "string/weak_string.h"
+
+namespace string {
+
+// Each clears `out` first and returns true on success; on failure `out` is left empty.
+bool to_utf8(const weak_string<wchar_t>& text, super_string<char>& out);
+// The system ANSI code page, for narrow Win32 calls.
+bool to_ansi(const weak_string<wchar_t>& text, super_string<char>& out);
+bool from_utf8(const weak_string<char>& text, super_string<wchar_t>& out);
+
+} // namespace string

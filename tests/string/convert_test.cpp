@@ -1,0 +1,44 @@
+#include "string/convert.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+TEST(Convert, Utf8BothWays) {
+    string::basic_string<char> utf8("stale");
+    ASSERT_TRUE(string::to_utf8(L"\u0142", utf8));
+    EXPECT_STREQ(utf8.c_str(), "\xC5\x82");
+    string::basic_string<wchar_t> wide(L"stale");
+    ASSERT_TRUE(string::from_utf8(utf8, wide));
+    EXPECT_TRUE(wide.equals(L"\u0142"));
+    EXPECT_TRUE(string::to_utf8(L"", utf8) && utf8.is_empty());
+    EXPECT_TRUE(string::from_utf8(string::weak_string<char>(), wide) && wide.is_empty());
+
+    string::basic_string<wchar_t> text; // spread over many chunks
+    std::wstring model;
+    for (int i = 0; i < 300; ++i) {
+        text.append(L"Żółw ");
+        text.prepend(1, L"ą");
+        model = L"ą" + model + L"Żółw ";
+    }
+    ASSERT_TRUE(string::to_utf8(text, utf8));
+    EXPECT_EQ(utf8.length(), 300 * (2 + 8));
+    ASSERT_TRUE(string::from_utf8(utf8, wide));
+    EXPECT_TRUE(wide.equals(model));
+}
+
+TEST(Convert, AnsiCodePage) {
+    string::basic_string<char> ansi;
+    ASSERT_TRUE(string::to_ansi(L"http://x/?q=abc", ansi));
+    EXPECT_STREQ(ansi.c_str(), "http://x/?q=abc");
+    if (GetACP() == 1250) { // the Polish code page of the test environment
+        ASSERT_TRUE(string::to_ansi(L"ł", ansi));
+        EXPECT_STREQ(ansi.c_str(), "\xB3");
+    }
+}
+
+} // namespace

@@ -1,0 +1,2 @@
+// The same counting operator new for this test executable.
+#include "memory/heap_count.cpp"
