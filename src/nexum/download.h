@@ -1,0 +1,96 @@
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include <curl/curl.h>
+
+#include "memory/chunked.h"
+#include "nexum/sync.h"
+#include "nexum/task.h"
+#include "string/basic_string.h"
+
+namespace nexum {
+
+// A feed is a few kilobytes; anything near this is a broken or hostile server.
+const std::int32_t MAX_BODY_BYTES = 16 * 1024 * 1024;
+// A connection that cannot be made, or a transfer that stalls, ends well before the next
+// poll a minute later.
+const long CONNECT_TIMEOUT_MS = 10000;
+const long STALL_SECONDS = 20;
+
+// Receiver of one transfer's bytes.
+class ICurlFile {
+public:
+    virtual bool open() = 0;
+    virtual void close() = 0;
+    virtual bool write(const char* bytes, std::int32_t count) = 0;
+    virtual void abort() = 0;
+    virtual void set_url(const string::weak_string<char>& text) = 0;
+    virtual ~ICurlFile() = default;
+};
+
+// Keeps the received bytes in memory, up to a cap.
+class CCurlFileMemory : public ICurlFile {
+public:
+    CCurlFileMemory() = default;
+    ~CCurlFileMemory() override { close(); }
+    CCurlFileMemory(const CCurlFileMemory&) = delete;
+    CCurlFileMemory& operator=(const CCurlFileMemory&) = delete;
+
+    bool open() override;
+    void close() override;
+    // Refuses (and so ends the transfer) only when the body would pass the cap.
+    bool write(const char* bytes, std::int32_t count) override;
+    void abort() override;
+    void set_url(const string::weak_string<char>& text) override;
+
+    bool is_open() const { return open_ != 0; }
+    bool failed() const { return failed_ != 0; }
+
+    memory::ChunkedMemory<char, 1024> data;
+    string::basic_string<char, 256> url;
+    std::int32_t limit = MAX_BODY_BYTES;
+
+private:
+    unsigned char open_ = 0;
+    unsigned char failed_ = 0;
+};
+
+// Kinds 7 to 9: a download began, failed or finished with its bytes.
+class CNotificationDownload : public INotification {
+public:
+    // Outcome 0 started, 1 failed, 2 finished.
+    explicit CNotificationDownload(int outcome);
+    int type() const override { return kind; }
+
+    int kind;
+    CCurlFileMemory file;
+    string::basic_string<char, 256> url;
+};
+
+// A libcurl easy handle with the lock that guards it and the URL it works on.
+struct RConnection {
+    RConnection() = default;
+    ~RConnection() { release(); }
+    RConnection(const RConnection&) = delete;
+    RConnection& operator=(const RConnection&) = delete;
+
+    // Callers hold the lock.
+    void release() {
+        if (handle != nullptr) {
+            curl_easy_cleanup(handle);
+            handle = nullptr;
+        }
+    }
+
+    CURL* handle = nullptr;
+    CCriticalSection lock;
+    string::basic_string<char, 256> url;
+};
+
+// Runs one transfer on the connection into sink. abort, when set, ends it within about a
+// second. True when the transfer succeeded, whatever the HTTP status.
+bool transfer(RConnection& connection, ICurlFile* sink, const std::atomic<bool>* abort);
+
+} // namespace nexum

@@ -1,0 +1,275 @@
+#include "nexum/nexum.h"
+
+#include <boost/bind/bind.hpp>
+#include <boost/thread/once.hpp>
+
+namespace nexum {
+
+namespace {
+
+// A finished download thread asks the task thread to join it.
+const int TaskReapDownload = 3;
+
+class CTaskReapDownload : public ITask {
+public:
+    explicit CTaskReapDownload(boost::thread::id thread) : id(thread) {}
+    int type() const override { return TaskReapDownload; }
+    boost::thread::id id;
+};
+
+// libcurl's global set-up is not thread-safe; do it once, before any thread uses libcurl.
+void init_curl() {
+    static boost::once_flag once = BOOST_ONCE_INIT;
+    boost::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+} // namespace
+
+CNexum::CNexum() { init_curl(); }
+
+CNexum::~CNexum() {
+    stop();
+    CLock guard(connection_.lock);
+    connection_.release();
+}
+
+void CNexum::set_notifications(INotifications* receiver) {
+    CLock guard(lock_);
+    receiver_ = receiver;
+}
+
+INotifications* CNexum::notifications() {
+    CLock guard(lock_);
+    return receiver_;
+}
+
+bool CNexum::start() {
+    stop();
+    aborting_ = false;
+    CLock guard(lock_);
+    tasks_.open();
+    notes_.open();
+    task_run_ = true;
+    if (!task_thread_.start(&CNexum::task_thread_proc, this)) {
+        return false;
+    }
+    notification_run_ = true;
+    if (!notification_thread_.start(&CNexum::notification_thread_proc, this)) {
+        return false;
+    }
+    post_task(new CTaskConnect());
+    return true;
+}
+
+void CNexum::stop() {
+    aborting_ = true;
+    post_task(new CTaskDisconnect());
+    tasks_.close();
+    task_run_ = false;
+    task_thread_.join();
+    notification_run_ = false;
+    notification_thread_.join();
+
+    CLock guard(lock_);
+    ITask* task = nullptr;
+    while (tasks_.try_pop(task)) {
+        delete task;
+    }
+    // Notifications nobody will hand out any more are deleted, not leaked.
+    INotification* note = nullptr;
+    while (notes_.try_pop(note)) {
+        delete note;
+    }
+}
+
+void CNexum::connect() { post_task(new CTaskConnect()); }
+void CNexum::disconnect() { post_task(new CTaskDisconnect()); }
+
+void CNexum::get_memory_file(const string::weak_string<char>& url) { post_task(new CTaskGetMemoryFile(url)); }
+
+void CNexum::post_task(ITask* task) {
+    if (!tasks_.push(task)) {
+        delete task;
+    }
+}
+
+void CNexum::post(INotification* notification) {
+    if (!notes_.push(notification)) {
+        delete notification;
+    }
+}
+
+DWORD WINAPI CNexum::task_thread_proc(void* engine) {
+    static_cast<CNexum*>(engine)->run_tasks();
+    return 0;
+}
+
+DWORD WINAPI CNexum::notification_thread_proc(void* engine) {
+    static_cast<CNexum*>(engine)->run_notifications();
+    return 0;
+}
+
+void CNexum::run_tasks() {
+    ITask* task = nullptr;
+    while (task_run_ && tasks_.pop(task)) {
+        handle_task(task);
+        delete task;
+        if (!task_run_) {
+            break;
+        }
+    }
+    join_downloads();
+    notes_.close();
+}
+
+void CNexum::run_notifications() {
+    INotification* note = nullptr;
+    while (notification_run_ && notes_.pop(note)) {
+        INotifications* receiver = notifications();
+        if (receiver == nullptr || !receiver->on_notification(note)) {
+            delete note;
+        }
+        if (!notification_run_) {
+            break;
+        }
+    }
+}
+
+void CNexum::handle_task(ITask* task) {
+    switch (task->type()) {
+    case TaskConnect: {
+        post(new CNotificationBase(Connecting));
+        {
+            CLock guard(connection_.lock);
+            connection_.release();
+        }
+        bool connected = false;
+        {
+            CLock guard(connection_.lock);
+            connection_.handle = curl_easy_init();
+            connected = connection_.handle != nullptr;
+        }
+        post(new CNotificationBase(connected ? Connected : ConnectFailed));
+        break;
+    }
+    case TaskDisconnect: {
+        bool had_handle = false;
+        {
+            CLock guard(connection_.lock);
+            had_handle = connection_.handle != nullptr;
+        }
+        if (!had_handle) {
+            post(new CNotificationBase(NotConnected));
+            break;
+        }
+        post(new CNotificationBase(Disconnecting));
+        {
+            CLock guard(connection_.lock);
+            connection_.release();
+        }
+        post(new CNotificationBase(Disconnected));
+        break;
+    }
+    case TaskGetMemoryFile:
+        start_download(*static_cast<CTaskGetMemoryFile*>(task));
+        break;
+    case TaskReapDownload:
+        reap_download(static_cast<CTaskReapDownload*>(task)->id);
+        break;
+    default:
+        break;
+    }
+}
+
+void CNexum::start_download(const CTaskGetMemoryFile& task) {
+    CTaskGetMemoryFile* copy = new CTaskGetMemoryFile(task);
+    try {
+        downloads_.push_back(new boost::thread(boost::bind(&CNexum::download, this, copy)));
+    } catch (const boost::thread_resource_error&) {
+        delete copy;
+        post(new CNotificationDownload(1));
+    }
+}
+
+void CNexum::reap_download(boost::thread::id id) {
+    for (auto it = downloads_.begin(); it != downloads_.end(); ++it) {
+        if ((*it)->get_id() == id) {
+            (*it)->join();
+            delete *it;
+            downloads_.erase(it);
+            return;
+        }
+    }
+}
+
+void CNexum::join_downloads() {
+    for (boost::thread* thread : downloads_) {
+        thread->join();
+        delete thread;
+    }
+    downloads_.clear();
+}
+
+// Runs on a download thread of its own, which owns task.
+void CNexum::download(CTaskGetMemoryFile* task) {
+    RConnection local;
+    {
+        CLock guard(connection_.lock);
+        if (connection_.handle != nullptr) {
+            local.handle = curl_easy_duphandle(connection_.handle);
+        }
+    }
+    {
+        CLock guard(local.lock);
+        local.url = task->url;
+    }
+    delete task;
+
+    CURL* handle = nullptr;
+    {
+        CLock guard(local.lock);
+        handle = local.handle;
+    }
+    if (handle == nullptr) {
+        post(new CNotificationDownload(1));
+    } else {
+        post(new CNotificationDownload(0));
+        CNotificationDownload* result = new CNotificationDownload(2);
+        const bool ok = transfer(local, &result->file, &aborting_);
+        result->kind = ok ? DownloadFinished : DownloadFailed;
+        result->url = local.url;
+        post(result);
+    }
+    {
+        CLock guard(local.lock);
+        local.release();
+    }
+    post_task(new CTaskReapDownload(boost::this_thread::get_id()));
+}
+
+string::basic_string<char, 256> CNexum::escape(const string::weak_string<char>& text) {
+    string::basic_string<char, 256> out;
+    const int length = text.length();
+    if (length == 0) {
+        return out;
+    }
+    char* escaped = curl_easy_escape(nullptr, text.c_str(), length);
+    if (escaped == nullptr) {
+        return out;
+    }
+    // libcurl leaves '-', '.', '_' and '~' as they are; only letters and digits may stay.
+    static const char hex[] = "0123456789ABCDEF";
+    for (const char* p = escaped; *p != '\0'; ++p) {
+        const char c = *p;
+        if (c == '-' || c == '.' || c == '_' || c == '~') {
+            const char code[3] = {'%', hex[(c >> 4) & 0xF], hex[c & 0xF]};
+            out.append(3, code);
+        } else {
+            out.push_back(c);
+        }
+    }
+    curl_free(escaped);
+    return out;
+}
+
+} // namespace nexum

@@ -1,0 +1,68 @@
+#pragma once
+#include <atomic>
+#include <list>
+
+#include <boost/thread/thread.hpp>
+
+#include "nexum/download.h"
+#include "nexum/sync.h"
+#include "nexum/sync_queue.h"
+#include "nexum/task.h"
+
+namespace nexum {
+
+// Runs network work away from the caller: tasks go into a queue that a task thread works
+// through, each download gets a thread of its own, and everything that happens reaches the
+// one receiver as a notification on the notification thread.
+class CNexum {
+public:
+    CNexum();
+    ~CNexum();
+    CNexum(const CNexum&) = delete;
+    CNexum& operator=(const CNexum&) = delete;
+
+    void set_notifications(INotifications* receiver);
+    INotifications* notifications();
+
+    // Restarts the engine: threads running, a connect queued.
+    bool start();
+    // Returns within about a second whatever the servers do: running transfers are aborted.
+    void stop();
+
+    void connect();
+    void disconnect();
+    void get_memory_file(const string::weak_string<char>& url);
+
+    // Percent-encodes every byte but ASCII letters and digits; empty when libcurl fails.
+    static string::basic_string<char, 256> escape(const string::weak_string<char>& text);
+
+private:
+    static DWORD WINAPI task_thread_proc(void* engine);
+    static DWORD WINAPI notification_thread_proc(void* engine);
+    void run_tasks();
+    void run_notifications();
+    void handle_task(ITask* task);
+    void post(INotification* notification);
+    void post_task(ITask* task);
+    void start_download(const CTaskGetMemoryFile& task);
+    void download(CTaskGetMemoryFile* task);
+    void reap_download(boost::thread::id id);
+    void join_downloads();
+
+    CSyncQueue<ITask*> tasks_;
+    CSyncQueue<INotification*> notes_;
+    INotifications* receiver_ = nullptr; // not owned
+    CCriticalSection lock_;
+    // Touched only by the task thread: each finished download asks it to join and free its
+    // thread, so threads and handles do not pile up over a long run.
+    std::list<boost::thread*> downloads_;
+    CThreadHandle task_thread_;
+    std::atomic<bool> task_run_{true};
+    CThreadHandle notification_thread_;
+    std::atomic<bool> notification_run_{true};
+    // Set by stop: running transfers end at their next progress call.
+    std::atomic<bool> aborting_{false};
+    RConnection connection_;
+};
+
+} // namespace nexum
