@@ -296,6 +296,9 @@ TEST_F(EngineTest, ManyDownloadsLeaveThreadsAndHandlesFlat) {
         ASSERT_EQ(seen[1].body, std::to_string(i));
     }
     // The last download thread is joined right after its notification; give it a moment.
+    // The runtime may open a handle or two lazily (seen under Wine on a loaded machine); a
+    // thread or handle kept per download would show hundreds.
+    const int slack = 2;
     int threads_after = 0;
     DWORD handles_after = 0;
     for (int tries = 0; tries < 50; ++tries) {
@@ -306,8 +309,8 @@ TEST_F(EngineTest, ManyDownloadsLeaveThreadsAndHandlesFlat) {
         }
         Sleep(100);
     }
-    EXPECT_LE(threads_after, threads_before);
-    EXPECT_LE(handles_after, handles_before);
+    EXPECT_LE(threads_after, threads_before + slack);
+    EXPECT_LE(handles_after, handles_before + slack);
 }
 
 TEST(Escape, OnlyLettersAndDigitsStay) {
