@@ -129,7 +129,8 @@ void CParseXml::read_topics(const pugi::xml_node& root) {
     if (container.type() != pugi::node_element) {
         return;
     }
-    for (pugi::xml_node node = first_element_named(container, "Topic"); node; node = next_element_named(node, "Topic")) {
+    for (pugi::xml_node node = first_element_named(container, "Topic"); node && feed_.Topics.size() < MAX_TOPICS;
+         node = next_element_named(node, "Topic")) {
         RTopic topic;
         read_int(node, "Id", topic.Id);
         read_int(node, "ParentId", topic.ParentId);
@@ -156,7 +157,7 @@ void CParseXml::read_docs(const pugi::xml_node& root) {
     if (container.type() != pugi::node_element) {
         return;
     }
-    for (pugi::xml_node node = first_element_named(container, "SingleDoc"); node;
+    for (pugi::xml_node node = first_element_named(container, "SingleDoc"); node && docs_.size() < MAX_DOCS;
          node = next_element_named(node, "SingleDoc")) {
         RSingleDoc doc;
         read_int(node, "Id", doc.Id);

@@ -44,6 +44,12 @@ struct RForumFeed {
     std::vector<RTopic> Topics;
 };
 
+// A topic record carries three strings with inline storage (kilobytes each): a hostile feed
+// of millions of empty topics would exhaust memory. A forum front page lists dozens.
+const size_t MAX_TOPICS = 1000;
+// The shipped index has 788 entries.
+const size_t MAX_DOCS = 20000;
+
 // Reads the program's XML documents (the forum feed and the documentation index) into plain
 // records. One parser serves one document.
 class CParseXml {

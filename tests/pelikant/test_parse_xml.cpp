@@ -225,6 +225,30 @@ TEST(ParseXml, MillionDeepNestingDoesNotCrash) {
     EXPECT_EQ(parser.feed().Topics.size(), 1u);
 }
 
+TEST(ParseXml, HugeDocumentsDoNotExhaustMemory) {
+    // As large as a download may get, all of it empty topics: the records stop at the cap.
+    const size_t cap = 16 * 1024 * 1024;
+    std::string many = "<P><Forum><TopicContainer>";
+    many.reserve(cap + 64);
+    while (many.size() < cap) {
+        many += "<Topic/>";
+    }
+    many += "</TopicContainer></Forum></P>";
+    CParseXml parser;
+    ASSERT_TRUE(parser.parse(many.c_str()));
+    EXPECT_EQ(parser.feed().Topics.size(), MAX_TOPICS);
+    EXPECT_EQ(parser.feed().Topics[0].Id, -1);
+
+    // Hundreds of megabytes of one text arrive whole.
+    const size_t length = 200u * 1024 * 1024;
+    std::string big = "<P><Information>";
+    big.append(length, 'a');
+    big += "</Information></P>";
+    CParseXml big_parser;
+    ASSERT_TRUE(big_parser.parse(big.c_str()));
+    EXPECT_EQ(static_cast<size_t>(big_parser.feed().InformationText.length()), length);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The index embedded in the program.
 
