@@ -1,0 +1,244 @@
+// Time per keystroke of the documentation search, typing real queries one character at a time
+// and deleting them back to empty, over the index embedded in pelikant.exe (beside this program).
+//
+// Columns: CSearchDB::match; the same search built only from find_texts and get_text, one text
+// copy per hit; and a straightforward baseline that scans lower-cased copies of all texts with a
+// substring search per query word and intersects the rows. All three run in the same loop, in
+// turns, and must give the same rows.
+
+#include "../tests/pelikant/embedded_index.h"
+
+#include "memory/collection.h"
+#include "memory/list.h"
+#include "pelikant/parse_xml.h"
+#include "pelikant/search_db.h"
+#include "pelikant/search_result.h"
+#include "pelikant/tokenize.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <iterator>
+#include <string>
+#include <vector>
+
+using namespace pelikant;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The baseline: every text lower-cased once, then a plain scan per query word.
+class CBaseline {
+public:
+    explicit CBaseline(const std::vector<RSingleDoc>& docs) {
+        for (const RSingleDoc& doc : docs) {
+            titles_.push_back(lower(doc.FullTitle));
+            descriptions_.push_back(lower(doc.ShortDescription));
+        }
+    }
+
+    std::vector<long> rows(const std::wstring& query) const {
+        std::vector<long> rows;
+        const std::vector<std::wstring> words = tokenize(query.c_str());
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            std::vector<long> reached;
+            for (std::size_t d = 0; d < titles_.size(); ++d) {
+                if (titles_[d].find(words[i]) != std::wstring::npos ||
+                    descriptions_[d].find(words[i]) != std::wstring::npos) {
+                    reached.push_back(static_cast<long>(d) + 1);
+                }
+            }
+            if (i == 0) {
+                rows.swap(reached);
+            } else {
+                std::vector<long> both;
+                std::set_intersection(rows.begin(), rows.end(), reached.begin(), reached.end(),
+                                      std::back_inserter(both));
+                rows.swap(both);
+            }
+        }
+        return rows;
+    }
+
+private:
+    static std::wstring lower(const wide_string& text) {
+        std::wstring out;
+        folded_copy(text.c_str(), text.length(), out);
+        return out;
+    }
+
+    std::vector<std::wstring> titles_;
+    std::vector<std::wstring> descriptions_;
+};
+
+// The search step by step through the public lookups: a text copy for every hit.
+void literal_match(const CSearchDB& db, const std::wstring& query, CSearchResultDB& result) {
+    result.clear();
+    result.set_query(query.c_str());
+    const std::vector<std::wstring> words = tokenize(query.c_str());
+    memory::CollectionMemory<RMatch, 256> candidates;
+    memory::List<long, 1024> hits;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        db.find_texts(words[i], hits);
+        result.add_word(RQueryWord{words[i], hits.count()});
+        memory::CollectionMemory<RMatch, 256> reached;
+        for (long text_id : hits) {
+            long row = -1;
+            db.get_text(text_id, row);
+            reached.add(RMatch{row, text_id});
+        }
+        if (i == 0) {
+            candidates.merge(reached);
+        } else {
+            reached.intersect(candidates);
+        }
+    }
+    candidates.make_unique();
+    for (const RMatch& hit : candidates) {
+        long row = -1;
+        const wide_string text = db.get_text(hit.text_id, row);
+        result.add_row(RResultRow{std::make_shared<const std::wstring>(text.is_empty() ? L"" : text.c_str()),
+                                  hit.text_id, row});
+    }
+}
+
+std::vector<long> rows_of(const CSearchResultDB& result) {
+    std::vector<long> rows;
+    for (const RResultRow& row : result.rows()) {
+        rows.push_back(row.row_id);
+    }
+    return rows;
+}
+
+// Every state of the search box while typing the query and deleting it again.
+std::vector<std::wstring> keystrokes(const std::wstring& query) {
+    std::vector<std::wstring> states;
+    for (std::size_t n = 1; n <= query.size(); ++n) {
+        states.push_back(query.substr(0, n));
+    }
+    for (std::size_t n = query.size(); n-- > 0;) {
+        states.push_back(query.substr(0, n));
+    }
+    return states;
+}
+
+struct RFigures {
+    double median = 0; // microseconds
+    double p99 = 0;
+};
+
+RFigures figures(std::vector<double> us) {
+    std::sort(us.begin(), us.end());
+    RFigures f;
+    if (!us.empty()) {
+        f.median = us[us.size() / 2];
+        f.p99 = us[std::min(us.size() - 1, us.size() * 99 / 100)];
+    }
+    return f;
+}
+
+double since(Clock::time_point start) {
+    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+}
+
+std::string utf8(const std::wstring& text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr,
+                        nullptr);
+    return out;
+}
+
+// Pads to `width` characters, not bytes.
+std::string padded(const std::wstring& text, std::size_t width) {
+    return utf8(text) + std::string(width > text.size() ? width - text.size() : 0, ' ');
+}
+
+} // namespace
+
+int main() {
+    CParseXml parser;
+    if (!test::load_embedded_index(parser)) {
+        std::printf("pelikant.exe (beside this program) has no documentation index\n");
+        return 1;
+    }
+    const std::vector<RSingleDoc>& docs = parser.docs();
+    CSearchDB db;
+    long row = 1; // row 0 is the web search
+    for (const RSingleDoc& doc : docs) {
+        db.add(doc.FullTitleId, doc.FullTitle, row);
+        db.add(doc.ShortDescriptionId, doc.ShortDescription, row);
+        ++row;
+    }
+    const CBaseline baseline(docs);
+
+    const std::wstring queries[] = {L"printf", L"std::vector", L"łańcuch znaków",     L"operator",
+                                    L"c++",    L"Inline",      L"sortowanie tablicy", L"a"};
+    const int rounds = 200;
+    std::printf("%zu entries, %ld indexed texts, %ld words in the dictionary; %d rounds per query\n",
+                docs.size(), db.text_count(), db.words().count(), rounds);
+    std::printf("times per keystroke in microseconds, typing each query and deleting it back to empty\n\n");
+    std::printf("%-20s %5s | %9s %9s | %9s %9s | %9s %9s | %6s  %s\n", "query", "keys", "match med", "p99",
+                "base med", "p99", "copy med", "p99", "ratio", "target");
+
+    int met = 0;
+    long mismatches = 0;
+    std::vector<double> all_match;
+    std::vector<double> all_base;
+    std::vector<double> all_literal;
+    for (const std::wstring& query : queries) {
+        const std::vector<std::wstring> states = keystrokes(query);
+        std::vector<double> t_match;
+        std::vector<double> t_base;
+        std::vector<double> t_literal;
+        for (int round = 0; round < rounds; ++round) {
+            for (const std::wstring& state : states) {
+                // Each search gets a fresh result, as the application does.
+                Clock::time_point start = Clock::now();
+                CSearchResultDB result;
+                db.match(state.c_str(), result);
+                t_match.push_back(since(start));
+
+                start = Clock::now();
+                const std::vector<long> base_rows = baseline.rows(state);
+                t_base.push_back(since(start));
+
+                start = Clock::now();
+                CSearchResultDB literal;
+                literal_match(db, state, literal);
+                t_literal.push_back(since(start));
+
+                if (round == 0 && (rows_of(result) != base_rows || rows_of(literal) != base_rows)) {
+                    ++mismatches;
+                    std::printf("rows differ for '%s'\n", utf8(state).c_str());
+                }
+            }
+        }
+        all_match.insert(all_match.end(), t_match.begin(), t_match.end());
+        all_base.insert(all_base.end(), t_base.begin(), t_base.end());
+        all_literal.insert(all_literal.end(), t_literal.begin(), t_literal.end());
+        const RFigures m = figures(t_match);
+        const RFigures b = figures(t_base);
+        const RFigures l = figures(t_literal);
+        const bool ok = m.median <= b.median && m.p99 < 1000.0;
+        met += ok ? 1 : 0;
+        std::printf("%s %5zu | %9.1f %9.1f | %9.1f %9.1f | %9.1f %9.1f | %6.2f  %s\n",
+                    padded(L"'" + query + L"'", 20).c_str(), states.size(), m.median, m.p99, b.median, b.p99,
+                    l.median, l.p99, m.median / b.median, ok ? "met" : "missed");
+    }
+    const RFigures m = figures(all_match);
+    const RFigures b = figures(all_base);
+    const RFigures l = figures(all_literal);
+    std::printf("%-20s %5zu | %9.1f %9.1f | %9.1f %9.1f | %9.1f %9.1f | %6.2f\n", "(all keystrokes)",
+                all_match.size() / rounds, m.median, m.p99, b.median, b.p99, l.median, l.p99,
+                m.median / b.median);
+    std::printf("\nmatch: base = lower-cased texts scanned per word; copy = find_texts + get_text per hit\n");
+    std::printf("rows differing between the three: %ld\n", mismatches);
+    std::printf("target (match median <= baseline median, match p99 < 1000 us) met on %d of %zu queries\n",
+                met, sizeof(queries) / sizeof(queries[0]));
+    return mismatches == 0 ? 0 : 1;
+}

@@ -1,0 +1,108 @@
+#include "pelikant/word_db.h"
+
+#include <algorithm>
+
+namespace pelikant {
+
+// ASCII letters and digits, the commonest units, get a bit each, so a one-unit fragment of them
+// is decided by the bits alone; every other unit shares the remaining 28 bits by hash.
+std::uint64_t CWordDB::unit_bit(wchar_t c) {
+    if (c >= L'a' && c <= L'z') {
+        return std::uint64_t(1) << (c - L'a');
+    }
+    if (c >= L'0' && c <= L'9') {
+        return std::uint64_t(1) << (26 + c - L'0');
+    }
+    return std::uint64_t(1) << (36 + ((static_cast<std::uint32_t>(c) * 2654435761u) >> 16) % 28);
+}
+
+std::uint64_t CWordDB::unit_bits(const wchar_t* chars, std::size_t length) {
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        bits |= unit_bit(chars[i]);
+    }
+    return bits;
+}
+
+long CWordDB::intern(const string::weak_string<wchar_t>& word) {
+    std::wstring folded;
+    if (!folded_copy(word.c_str(), word.length(), folded)) {
+        return -1;
+    }
+    nexum::CLock lock(lock_);
+    auto found = ids_.find(folded);
+    if (found != ids_.end()) {
+        return found->second;
+    }
+    const long id = static_cast<long>(spans_.size());
+    RSpan span;
+    span.units = unit_bits(folded.data(), folded.size());
+    span.start = static_cast<std::int32_t>(chars_.size());
+    chars_.insert(chars_.end(), folded.begin(), folded.end());
+    span.end = static_cast<std::int32_t>(chars_.size());
+    spans_.push_back(span);
+    ids_.emplace(std::move(folded), id);
+    return id;
+}
+
+long CWordDB::find(const string::weak_string<wchar_t>& word) const {
+    std::wstring folded;
+    if (!folded_copy(word.c_str(), word.length(), folded)) {
+        return -1;
+    }
+    nexum::CLock lock(lock_);
+    auto found = ids_.find(folded);
+    return found != ids_.end() ? found->second : -1;
+}
+
+memory::CollectionMemory<long, 256>
+CWordDB::find_containing(const string::weak_string<wchar_t>& fragment) const {
+    std::vector<long> found;
+    find_containing(fragment, found);
+    memory::CollectionMemory<long, 256> ids;
+    for (long id : found) {
+        ids.add(id); // ascending ids keep the set sorted for free
+    }
+    return ids;
+}
+
+void CWordDB::find_containing(const string::weak_string<wchar_t>& fragment, std::vector<long>& ids) const {
+    ids.clear();
+    std::wstring folded;
+    if (!folded_copy(fragment.c_str(), fragment.length(), folded)) {
+        return;
+    }
+    const std::int32_t n = static_cast<std::int32_t>(folded.size());
+    const std::uint64_t units = unit_bits(folded.data(), folded.size());
+    const bool bits_decide =
+        n == 0 ||
+        (n == 1 && ((folded[0] >= L'a' && folded[0] <= L'z') || (folded[0] >= L'0' && folded[0] <= L'9')));
+    nexum::CLock lock(lock_);
+    const wchar_t* base = chars_.data();
+    const long words = static_cast<long>(spans_.size());
+    for (long id = 0; id < words; ++id) {
+        const RSpan& span = spans_[id];
+        if ((span.units & units) != units) {
+            continue;
+        }
+        if (bits_decide || std::search(base + span.start, base + span.end, folded.begin(), folded.end()) !=
+                               base + span.end) {
+            ids.push_back(id);
+        }
+    }
+}
+
+long CWordDB::count() const {
+    nexum::CLock lock(lock_);
+    return static_cast<long>(spans_.size());
+}
+
+std::wstring CWordDB::word(long id) const {
+    nexum::CLock lock(lock_);
+    if (id < 0 || id >= static_cast<long>(spans_.size())) {
+        return std::wstring();
+    }
+    return std::wstring(chars_.data() + spans_[id].start, chars_.data() + spans_[id].end);
+}
+
+} // namespace pelikant
