@@ -217,28 +217,7 @@ public:
         if (head->begin == head->end) {
             head->begin = head->end = head->region_end;
         }
-        std::int32_t k = std::min(n, head->begin - head->region_start);
-        if (k > 0) {
-            head->begin -= k;
-            put(head->data + head->begin, src ? src + n - k : nullptr, k);
-            n -= k;
-        }
-        while (n > 0) {
-            std::int32_t got = borrow(n);
-            if (got == 0) {
-                break;
-            }
-            RNode* node = scratch_;
-            node->begin = node->end = node->region_end;
-            link_before(node, first_);
-            put_top(node, src ? src + n - got : nullptr, got);
-            n -= got;
-        }
-        if (n > 0) {
-            RNode* node = new_node(n);
-            link_before(node, first_);
-            put_top(node, src, n);
-        }
+        grow_front(head, n, src);
     }
 
     // Room for n unwritten elements before `at`; existing elements stay where they are. Returns the
@@ -252,10 +231,19 @@ public:
         }
         RNode* filled = at.node();
         split(filled, at.index());
-        std::int32_t k = std::min(n, filled->begin - filled->region_start);
+        filled = grow_front(filled, n, nullptr);
+        return iterator(filled, filled->begin);
+    }
+
+private:
+    // Puts n elements (the last ones of src first; unwritten when src is null) in front of head:
+    // its free room, then room borrowed from the spare node, then a new node, each linked in front
+    // of the one filled before. Returns the node that now holds the first new element.
+    RNode* grow_front(RNode* head, std::int32_t n, const T* src) {
+        std::int32_t k = std::min(n, head->begin - head->region_start);
         if (k > 0) {
-            filled->begin -= k;
-            put(filled->data + filled->begin, nullptr, k);
+            head->begin -= k;
+            put(head->data + head->begin, src ? src + n - k : nullptr, k);
             n -= k;
         }
         while (n > 0) {
@@ -265,20 +253,21 @@ public:
             }
             RNode* node = scratch_;
             node->begin = node->end = node->region_end;
-            link_before(node, filled);
-            put_top(node, nullptr, got);
-            filled = node;
+            link_before(node, head);
+            put_top(node, src ? src + n - got : nullptr, got);
+            head = node;
             n -= got;
         }
         if (n > 0) {
             RNode* node = new_node(n);
-            link_before(node, filled);
-            put_top(node, nullptr, n);
-            filled = node;
+            link_before(node, head);
+            put_top(node, src, n);
+            head = node;
         }
-        return iterator(filled, filled->begin);
+        return head;
     }
 
+public:
     iterator insert(iterator at, const T& value) {
         iterator placed = insert_space(at, 1);
         copy(&placed.value(), &value, 1);
