@@ -29,7 +29,7 @@ install_packages() {
     [ ${#missing[@]} -eq 0 ] && return 0
     log "installing ${missing[*]}"
     as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >&2
 }
 
 # A deb-src twin of every Debian "deb" source the machine already uses, so that
