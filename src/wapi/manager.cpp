@@ -54,7 +54,8 @@ void CWindowManager::unregister_window(CWindowBase* window) {
     if (windows_.empty()) {
         no_windows_.notify_all();
     }
-    UnregisterClassA(window->class_name.c_str(), window->module_instance);
+    // The class is unregistered by the window's thread once the system window is gone: while
+    // it exists, as it still does here, UnregisterClassA can only fail.
     if (CWindow* top = dynamic_cast<CWindow*>(window)) {
         top->destroyed = true;
     }
