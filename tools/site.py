@@ -10,6 +10,7 @@ Scripted answers for tests (everything under /t/):
   /t/body?text=T&status=S&type=C    body T (UTF-8) with status S (default 200)
   /t/redirect?n=N&to=URL            N redirects (302), the last one to URL
   /t/empty                          200 with an empty body
+  /t/circle                         302 back to itself, forever
   /t/big?mb=M                       M MiB of 'x', streamed without a length
   /t/hang                           accepts and never answers (the connection is held)
   /t/drip?bytes=B&ms=D              B bytes, one every D milliseconds
@@ -149,6 +150,8 @@ class Handler(BaseHTTPRequestHandler):
                 from urllib.parse import quote
                 target = "/t/redirect?n=%d&to=%s" % (n - 1, quote(target, safe=""))
             return self.send(302, b"", headers=[("Location", target)])
+        if path == "/t/circle":
+            return self.send(302, b"", headers=[("Location", "/t/circle")])
         if path == "/t/big":
             size = int(float(q.get("mb", "20")) * 1024 * 1024)
             self.send_response(200)

@@ -38,7 +38,7 @@ trap cleanup EXIT INT TERM
 
 wine_start_display
 pids+=("$XVFB_PID")
-wine_prepare_prefix "$DEPS/wine-test"
+wine_prepare_prefix "${PELIKANT_WINE_PREFIX:-$DEPS/wine-test}"
 # One wineserver for the whole run, so each test program starts in about a second.
 wineserver -p -f &
 pids+=("$!")

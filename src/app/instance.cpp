@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/config.h"
+#include "kernel/handle.h"
 
 namespace app {
 
@@ -22,24 +23,16 @@ public:
 private:
     bool check() {
         release();
-        HANDLE handle = CreateMutexA(nullptr, TRUE, "Pelikant - " PELIKANT_SITE_URL);
-        if (handle != nullptr && GetLastError() != ERROR_ALREADY_EXISTS) {
-            mutex_ = handle;
+        kernel::CHandle handle(CreateMutexA(nullptr, TRUE, "Pelikant - " PELIKANT_SITE_URL));
+        if (handle.is_valid() && GetLastError() != ERROR_ALREADY_EXISTS) {
+            mutex_.reset(handle.release());
             return true;
-        }
-        if (handle != nullptr) {
-            CloseHandle(handle);
         }
         return false;
     }
-    void release() {
-        if (mutex_ != INVALID_HANDLE_VALUE) {
-            CloseHandle(mutex_);
-            mutex_ = INVALID_HANDLE_VALUE;
-        }
-    }
+    void release() { mutex_.reset(); }
 
-    HANDLE mutex_ = INVALID_HANDLE_VALUE;
+    kernel::CHandle mutex_;
     bool another_ = false;
 };
 

@@ -7,15 +7,6 @@
 
 namespace files {
 
-bool CWin32Handle::reset(void* handle) {
-    bool closed = true;
-    if (is_valid() && handle != handle_) {
-        closed = CloseHandle(handle_) != FALSE;
-    }
-    handle_ = handle;
-    return closed;
-}
-
 namespace priv {
 
 bool read_line(IFile& file, string::super_string<char>& out) {
@@ -101,7 +92,7 @@ bool CFile::open(const string::weak_string<char>& name, int mode, bool create_mi
 }
 
 bool CFile::close() {
-    return handle_.reset(CWin32Handle::invalid());
+    return handle_.reset();
 }
 
 std::int64_t CFile::size() {

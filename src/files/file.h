@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kernel/handle.h"
 #include "memory/chunked.h"
 #include "string/basic_string.h"
 #include "string/weak_string.h"
@@ -68,25 +69,6 @@ bool read_last_line(IFile& file, string::super_string<char>& out);
 
 } // namespace priv
 
-// Owns one Win32 handle (INVALID_HANDLE_VALUE when empty): a new one closes the old one.
-class CWin32Handle {
-public:
-    CWin32Handle() = default;
-    ~CWin32Handle() { reset(invalid()); }
-    CWin32Handle(const CWin32Handle&) = delete;
-    CWin32Handle& operator=(const CWin32Handle&) = delete;
-
-    static void* invalid() { return reinterpret_cast<void*>(static_cast<std::intptr_t>(-1)); }
-
-    void* get() const { return handle_; }
-    bool is_valid() const { return handle_ != invalid() && handle_ != nullptr; }
-    // Takes ownership of `handle`; false when closing the old one failed.
-    bool reset(void* handle);
-
-private:
-    void* handle_ = invalid();
-};
-
 // A Win32 file without any buffering of its own.
 class CFile : public IFile {
 public:
@@ -121,7 +103,7 @@ public:
 private:
     bool make(const string::weak_string<char>& name, int mode, unsigned long disposition);
 
-    CWin32Handle handle_;
+    kernel::CHandle handle_;
     char buffer_[4096];
 };
 

@@ -30,6 +30,8 @@ int progress_callback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t
 
 bool CCurlFileMemory::open() {
     close();
+    // A sink reused for another transfer must never hand back the bytes of the one before.
+    data.clear();
     url.clear();
     failed_ = 0;
     open_ = 1;
@@ -84,13 +86,20 @@ bool transfer(RConnection& connection, ICurlFile* sink, const std::atomic<bool>*
     if (sink == nullptr || !sink->open()) {
         return false;
     }
-    CLock guard(connection.lock);
+    kernel::CLock guard(connection.lock);
     CURL* curl = connection.handle;
     curl_easy_setopt(curl, CURLOPT_URL, connection.url.c_str());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &write_callback);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, sink);
     curl_easy_setopt(curl, CURLOPT_AUTOREFERER, 1L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    // A redirect circle ends, and a redirect may not lead away from the web.
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, MAX_REDIRECTS);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // A server that drips bytes keeps the low-speed check happy; this ends it anyway, before
+    // the next poll would start another transfer beside it.
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, connection.limit_ms);
     // Bounds: a dead server must not hold the thread (and the program's exit) forever, nor
     // may a huge body exhaust memory.
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, CONNECT_TIMEOUT_MS);

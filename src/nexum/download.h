@@ -6,7 +6,7 @@
 #include <curl/curl.h>
 
 #include "memory/chunked.h"
-#include "nexum/sync.h"
+#include "kernel/sync.h"
 #include "nexum/task.h"
 #include "string/basic_string.h"
 
@@ -18,6 +18,9 @@ const std::int32_t MAX_BODY_BYTES = 16 * 1024 * 1024;
 // poll a minute later.
 const long CONNECT_TIMEOUT_MS = 10000;
 const long STALL_SECONDS = 20;
+// Everything a transfer may take, below the 60 s poll period; and the redirects it may follow.
+const long TRANSFER_LIMIT_MS = 45000;
+const long MAX_REDIRECTS = 10;
 
 // Receiver of one transfer's bytes.
 class ICurlFile {
@@ -85,8 +88,9 @@ struct RConnection {
     }
 
     CURL* handle = nullptr;
-    CCriticalSection lock;
+    kernel::CCriticalSection lock;
     string::basic_string<char, 256> url;
+    long limit_ms = TRANSFER_LIMIT_MS;
 };
 
 // Runs one transfer on the connection into sink. abort, when set, ends it within about a

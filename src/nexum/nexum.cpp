@@ -29,24 +29,39 @@ CNexum::CNexum() { init_curl(); }
 
 CNexum::~CNexum() {
     stop();
-    CLock guard(connection_.lock);
+    kernel::CLock guard(connection_.lock);
     connection_.release();
 }
 
 void CNexum::set_notifications(INotifications* receiver) {
-    CLock guard(lock_);
+    kernel::CLock guard(lock_);
     receiver_ = receiver;
+    // The receiver itself may swap receivers; it cannot wait for its own call to end.
+    if (notification_thread_.is_current()) {
+        return;
+    }
+    // The wait releases lock_, so a receiver that calls back into the engine still finishes.
+    while (in_receiver_) {
+        receiver_left_.wait(lock_);
+    }
 }
 
 INotifications* CNexum::notifications() {
-    CLock guard(lock_);
+    kernel::CLock guard(lock_);
     return receiver_;
 }
 
 bool CNexum::start() {
+    // The receiver runs on the thread a restart would replace.
+    if (notification_thread_.is_current()) {
+        return false;
+    }
     stop();
+    if (!tasks_.is_valid() || !notes_.is_valid()) {
+        return false; // the queues have no events to wait on
+    }
     aborting_ = false;
-    CLock guard(lock_);
+    kernel::CLock guard(lock_);
     tasks_.open();
     notes_.open();
     task_run_ = true;
@@ -68,9 +83,11 @@ void CNexum::stop() {
     task_run_ = false;
     task_thread_.join();
     notification_run_ = false;
+    // From inside the receiver this returns at once: the thread leaves its loop when the
+    // receiver returns, and a later stop (or the destructor) joins it.
     notification_thread_.join();
 
-    CLock guard(lock_);
+    kernel::CLock guard(lock_);
     ITask* task = nullptr;
     while (tasks_.try_pop(task)) {
         delete task;
@@ -125,8 +142,19 @@ void CNexum::run_tasks() {
 void CNexum::run_notifications() {
     INotification* note = nullptr;
     while (notification_run_ && notes_.pop(note)) {
-        INotifications* receiver = notifications();
-        if (receiver == nullptr || !receiver->on_notification(note)) {
+        INotifications* receiver = nullptr;
+        {
+            kernel::CLock guard(lock_);
+            receiver = receiver_;
+            in_receiver_ = receiver != nullptr;
+        }
+        const bool kept = receiver != nullptr && receiver->on_notification(note);
+        if (receiver != nullptr) {
+            kernel::CLock guard(lock_);
+            in_receiver_ = false;
+            receiver_left_.notify_all();
+        }
+        if (!kept) {
             delete note;
         }
         if (!notification_run_) {
@@ -140,12 +168,12 @@ void CNexum::handle_task(ITask* task) {
     case TaskConnect: {
         post(new CNotificationBase(Connecting));
         {
-            CLock guard(connection_.lock);
+            kernel::CLock guard(connection_.lock);
             connection_.release();
         }
         bool connected = false;
         {
-            CLock guard(connection_.lock);
+            kernel::CLock guard(connection_.lock);
             connection_.handle = curl_easy_init();
             connected = connection_.handle != nullptr;
         }
@@ -155,7 +183,7 @@ void CNexum::handle_task(ITask* task) {
     case TaskDisconnect: {
         bool had_handle = false;
         {
-            CLock guard(connection_.lock);
+            kernel::CLock guard(connection_.lock);
             had_handle = connection_.handle != nullptr;
         }
         if (!had_handle) {
@@ -164,7 +192,7 @@ void CNexum::handle_task(ITask* task) {
         }
         post(new CNotificationBase(Disconnecting));
         {
-            CLock guard(connection_.lock);
+            kernel::CLock guard(connection_.lock);
             connection_.release();
         }
         post(new CNotificationBase(Disconnected));
@@ -214,20 +242,21 @@ void CNexum::join_downloads() {
 void CNexum::download(CTaskGetMemoryFile* task) {
     RConnection local;
     {
-        CLock guard(connection_.lock);
+        kernel::CLock guard(connection_.lock);
         if (connection_.handle != nullptr) {
             local.handle = curl_easy_duphandle(connection_.handle);
         }
     }
     {
-        CLock guard(local.lock);
+        kernel::CLock guard(local.lock);
         local.url = task->url;
+        local.limit_ms = transfer_limit_ms_;
     }
     delete task;
 
     CURL* handle = nullptr;
     {
-        CLock guard(local.lock);
+        kernel::CLock guard(local.lock);
         handle = local.handle;
     }
     if (handle == nullptr) {
@@ -241,7 +270,7 @@ void CNexum::download(CTaskGetMemoryFile* task) {
         post(result);
     }
     {
-        CLock guard(local.lock);
+        kernel::CLock guard(local.lock);
         local.release();
     }
     post_task(new CTaskReapDownload(boost::this_thread::get_id()));

@@ -5,7 +5,7 @@
 #include <boost/thread/thread.hpp>
 
 #include "nexum/download.h"
-#include "nexum/sync.h"
+#include "kernel/sync.h"
 #include "nexum/sync_queue.h"
 #include "nexum/task.h"
 
@@ -21,13 +21,20 @@ public:
     CNexum(const CNexum&) = delete;
     CNexum& operator=(const CNexum&) = delete;
 
+    // Returns only once no call into the receiver it replaces is still running (unless called
+    // from that very call), so the old receiver may be destroyed as soon as this returns.
     void set_notifications(INotifications* receiver);
     INotifications* notifications();
 
-    // Restarts the engine: threads running, a connect queued.
+    // Restarts the engine: threads running, a connect queued. Refused from inside the receiver.
     bool start();
     // Returns within about a second whatever the servers do: running transfers are aborted.
+    // From inside the receiver it stops everything but cannot wait for its own thread, which
+    // ends as soon as the receiver returns.
     void stop();
+
+    // The longest one transfer may take; applies to transfers started afterwards.
+    void set_transfer_limit(long ms) { transfer_limit_ms_ = ms; }
 
     void connect();
     void disconnect();
@@ -52,13 +59,17 @@ private:
     CSyncQueue<ITask*> tasks_;
     CSyncQueue<INotification*> notes_;
     INotifications* receiver_ = nullptr; // not owned
-    CCriticalSection lock_;
+    kernel::CCriticalSection lock_;
+    // True while the notification thread is inside the receiver; guarded by lock_.
+    bool in_receiver_ = false;
+    kernel::CCondition receiver_left_;
+    std::atomic<long> transfer_limit_ms_{TRANSFER_LIMIT_MS};
     // Touched only by the task thread: each finished download asks it to join and free its
     // thread, so threads and handles do not pile up over a long run.
     std::list<boost::thread*> downloads_;
-    CThreadHandle task_thread_;
+    kernel::CThreadHandle task_thread_;
     std::atomic<bool> task_run_{true};
-    CThreadHandle notification_thread_;
+    kernel::CThreadHandle notification_thread_;
     std::atomic<bool> notification_run_{true};
     // Set by stop: running transfers end at their next progress call.
     std::atomic<bool> aborting_{false};

@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "memory/list.h"
-#include "nexum/sync.h"
+#include "kernel/sync.h"
 
 namespace nexum {
 
@@ -17,7 +17,7 @@ public:
 
     // False when closed: the item is not taken and stays the caller's.
     bool push(T item) {
-        CLock guard(lock_);
+        kernel::CLock guard(lock_);
         if (closed_) {
             return false;
         }
@@ -28,11 +28,17 @@ public:
         return true;
     }
 
+    // False when the system gave the queue no event: it cannot block, so it must not be used.
+    bool is_valid() const { return event_.is_valid(); }
+
     // Blocks until an item or the close arrives; a closed queue still hands out what it holds.
+    // Without an event it cannot wait, and answers as if closed rather than spin.
     bool pop(T& out) {
         for (;;) {
-            event_.wait();
-            CLock guard(lock_);
+            if (!event_.wait()) {
+                return try_pop(out);
+            }
+            kernel::CLock guard(lock_);
             if (items_.count() > 0) {
                 take(out);
                 return true;
@@ -45,7 +51,7 @@ public:
 
     // Never blocks; for draining what is left once no consumer runs.
     bool try_pop(T& out) {
-        CLock guard(lock_);
+        kernel::CLock guard(lock_);
         if (items_.count() == 0) {
             return false;
         }
@@ -54,7 +60,7 @@ public:
     }
 
     void open() {
-        CLock guard(lock_);
+        kernel::CLock guard(lock_);
         if (open_count_ == 0) {
             closed_ = false;
             if (items_.count() == 0) {
@@ -65,7 +71,7 @@ public:
     }
 
     void close() {
-        CLock guard(lock_);
+        kernel::CLock guard(lock_);
         if (open_count_ > 0) {
             --open_count_;
         }
@@ -76,7 +82,7 @@ public:
     }
 
     std::int32_t count() {
-        CLock guard(lock_);
+        kernel::CLock guard(lock_);
         return items_.count();
     }
 
@@ -91,8 +97,8 @@ private:
     memory::List<T, 1024> items_;
     bool closed_ = false;
     int open_count_ = 0;
-    CCriticalSection lock_;
-    CManualEvent event_;
+    kernel::CCriticalSection lock_;
+    kernel::CManualEvent event_;
 };
 
 } // namespace nexum

@@ -6,14 +6,15 @@ CRowDB::~CRowDB() {
     delete_all();
 }
 
-long CRowDB::register_row(IVirtualRowDB* row) {
-    nexum::CLock lock(lock_);
-    rows_.push_back(row);
+long CRowDB::register_row(std::unique_ptr<IVirtualRowDB> row) {
+    std::shared_ptr<IVirtualRowDB> shared(std::move(row));
+    kernel::CLock lock(lock_);
+    rows_.push_back(std::move(shared));
     return static_cast<long>(rows_.size()) - 1;
 }
 
-IVirtualRowDB* CRowDB::get_row(long id) const {
-    nexum::CLock lock(lock_);
+std::shared_ptr<IVirtualRowDB> CRowDB::get_row(long id) const {
+    kernel::CLock lock(lock_);
     if (id < 0 || id >= static_cast<long>(rows_.size())) {
         return nullptr;
     }
@@ -21,7 +22,7 @@ IVirtualRowDB* CRowDB::get_row(long id) const {
 }
 
 void CRowDB::collect_ids(memory::CollectionMemory<long, 256>& ids) const {
-    nexum::CLock lock(lock_);
+    kernel::CLock lock(lock_);
     for (long id = 0; id < static_cast<long>(rows_.size()); ++id) {
         if (rows_[id] != nullptr) {
             ids.add(id);
@@ -30,17 +31,17 @@ void CRowDB::collect_ids(memory::CollectionMemory<long, 256>& ids) const {
 }
 
 void CRowDB::delete_all() {
-    nexum::CLock lock(lock_);
-    // Emptied first, so a row whose destructor looks back here finds no stale pointer.
-    std::vector<IVirtualRowDB*> rows;
-    rows.swap(rows_);
-    for (IVirtualRowDB* row : rows) {
-        delete row;
+    // Emptied under the lock, released outside it: a row's destructor never runs while the
+    // database is locked, and a row still held by a caller lives on until that caller lets go.
+    std::vector<std::shared_ptr<IVirtualRowDB>> rows;
+    {
+        kernel::CLock lock(lock_);
+        rows.swap(rows_);
     }
 }
 
 long CRowDB::count() const {
-    nexum::CLock lock(lock_);
+    kernel::CLock lock(lock_);
     return static_cast<long>(rows_.size());
 }
 

@@ -1,8 +1,9 @@
 #pragma once
+#include <memory>
 #include <vector>
 
 #include "memory/collection.h"
-#include "nexum/sync.h"
+#include "kernel/sync.h"
 
 namespace pelikant {
 
@@ -20,6 +21,8 @@ protected:
 
 // Every row of the result list, owned, addressed by row id (0, 1, 2, ... in registration order).
 // A slot may be null; null slots are skipped wherever rows are looked up or enumerated.
+// A row handed out by get_row stays alive while the caller holds it, even if another thread
+// empties the database meanwhile.
 class CRowDB {
 public:
     CRowDB() = default;
@@ -27,10 +30,11 @@ public:
     CRowDB(const CRowDB&) = delete;
     CRowDB& operator=(const CRowDB&) = delete;
 
-    // Takes ownership; returns the new row id.
-    long register_row(IVirtualRowDB* row);
+    // Takes ownership (also when storing fails); returns the new row id.
+    long register_row(std::unique_ptr<IVirtualRowDB> row);
+    long register_row(IVirtualRowDB* row) { return register_row(std::unique_ptr<IVirtualRowDB>(row)); }
     // Null for a negative id, an id past the last slot, or a null slot.
-    IVirtualRowDB* get_row(long id) const;
+    std::shared_ptr<IVirtualRowDB> get_row(long id) const;
     // Adds the id of every non-null slot, ascending.
     void collect_ids(memory::CollectionMemory<long, 256>& ids) const;
     void delete_all();
@@ -38,8 +42,8 @@ public:
     long count() const;
 
 private:
-    mutable nexum::CCriticalSection lock_;
-    std::vector<IVirtualRowDB*> rows_;
+    mutable kernel::CCriticalSection lock_;
+    std::vector<std::shared_ptr<IVirtualRowDB>> rows_;
 };
 
 } // namespace pelikant

@@ -30,7 +30,7 @@ void CSearchDB::add(long text_id, const string::weak_string<wchar_t>& text, long
             ? std::make_shared<const std::wstring>(text.c_str(), static_cast<std::size_t>(text.length()))
             : empty_text();
 
-    nexum::CLock lock(lock_);
+    kernel::CLock lock(lock_);
     // Removing under the same lock as inserting: no search sees the id half replaced. Words are
     // never removed, so interning before the removal gives the same word ids.
     remove_locked(text_id);
@@ -57,7 +57,7 @@ void CSearchDB::add(long text_id, const string::weak_string<wchar_t>& text, long
 }
 
 void CSearchDB::remove(long text_id) {
-    nexum::CLock lock(lock_);
+    kernel::CLock lock(lock_);
     remove_locked(text_id);
 }
 
@@ -89,7 +89,7 @@ void CSearchDB::find_texts(const string::weak_string<wchar_t>& word, memory::Lis
     if (ids.count() == 0) {
         return;
     }
-    nexum::CLock lock(lock_);
+    kernel::CLock lock(lock_);
     for (long id : ids) {
         if (id < 0 || id >= static_cast<long>(postings_.size())) {
             continue;
@@ -101,7 +101,7 @@ void CSearchDB::find_texts(const string::weak_string<wchar_t>& word, memory::Lis
 }
 
 wide_string CSearchDB::get_text(long text_id, long& row_id) const {
-    nexum::CLock lock(lock_);
+    kernel::CLock lock(lock_);
     auto found = texts_.find(text_id);
     if (found == texts_.end()) {
         row_id = -1;
@@ -117,7 +117,7 @@ wide_string CSearchDB::get_text(long text_id) const {
 }
 
 long CSearchDB::text_count() const {
-    nexum::CLock lock(lock_);
+    kernel::CLock lock(lock_);
     return static_cast<long>(texts_.size());
 }
 
@@ -195,7 +195,7 @@ void CSearchDB::match(const string::weak_string<wchar_t>& query, CSearchResultDB
 
     // One lock for the whole search, so every word sees the same index; the dictionary lock
     // is taken inside it, in the allowed order.
-    nexum::CLock lock(lock_);
+    kernel::CLock lock(lock_);
     memory::CollectionMemory<RMatch, 256> candidates;
     std::vector<long> word_ids;
     std::uint32_t first_pass = 0;

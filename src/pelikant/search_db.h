@@ -6,7 +6,7 @@
 
 #include "memory/collection.h"
 #include "memory/list.h"
-#include "nexum/sync.h"
+#include "kernel/sync.h"
 #include "pelikant/search_result.h"
 #include "pelikant/tokenize.h"
 #include "pelikant/word_db.h"
@@ -71,7 +71,7 @@ private:
     long reach(const std::vector<long>& word_ids, bool first,
                memory::CollectionMemory<RMatch, 256>* reached) const;
 
-    mutable nexum::CCriticalSection lock_;
+    mutable kernel::CCriticalSection lock_;
     std::vector<std::vector<RPosting>> postings_; // by word id
     std::map<long, RText> texts_;
     CWordDB words_;

@@ -29,7 +29,7 @@ long CWordDB::intern(const string::weak_string<wchar_t>& word) {
     if (!folded_copy(word.c_str(), word.length(), folded)) {
         return -1;
     }
-    nexum::CLock lock(lock_);
+    kernel::CLock lock(lock_);
     auto found = ids_.find(folded);
     if (found != ids_.end()) {
         return found->second;
@@ -50,7 +50,7 @@ long CWordDB::find(const string::weak_string<wchar_t>& word) const {
     if (!folded_copy(word.c_str(), word.length(), folded)) {
         return -1;
     }
-    nexum::CLock lock(lock_);
+    kernel::CLock lock(lock_);
     auto found = ids_.find(folded);
     return found != ids_.end() ? found->second : -1;
 }
@@ -77,7 +77,7 @@ void CWordDB::find_containing(const string::weak_string<wchar_t>& fragment, std:
     const bool bits_decide =
         n == 0 ||
         (n == 1 && ((folded[0] >= L'a' && folded[0] <= L'z') || (folded[0] >= L'0' && folded[0] <= L'9')));
-    nexum::CLock lock(lock_);
+    kernel::CLock lock(lock_);
     const wchar_t* base = chars_.data();
     const long words = static_cast<long>(spans_.size());
     for (long id = 0; id < words; ++id) {
@@ -93,12 +93,12 @@ void CWordDB::find_containing(const string::weak_string<wchar_t>& fragment, std:
 }
 
 long CWordDB::count() const {
-    nexum::CLock lock(lock_);
+    kernel::CLock lock(lock_);
     return static_cast<long>(spans_.size());
 }
 
 std::wstring CWordDB::word(long id) const {
-    nexum::CLock lock(lock_);
+    kernel::CLock lock(lock_);
     if (id < 0 || id >= static_cast<long>(spans_.size())) {
         return std::wstring();
     }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "memory/collection.h"
-#include "nexum/sync.h"
+#include "kernel/sync.h"
 #include "pelikant/tokenize.h"
 #include "string/weak_string.h"
 
@@ -44,7 +44,7 @@ private:
     static std::uint64_t unit_bit(wchar_t c);
     static std::uint64_t unit_bits(const wchar_t* chars, std::size_t length);
 
-    mutable nexum::CCriticalSection lock_;
+    mutable kernel::CCriticalSection lock_;
     // The word list: all words back to back in id order, so the scan on every keystroke walks
     // two flat arrays.
     std::vector<wchar_t> chars_;

@@ -2,6 +2,14 @@
 
 namespace wapi {
 
+namespace {
+
+// How long the non-blocking loop sleeps when its queue is empty: idle still runs often,
+// without spinning a core.
+const DWORD IDLE_WAIT_MS = 10;
+
+} // namespace
+
 CWindowManager& CWindowManager::instance() {
     static CWindowManager manager;
     return manager;
@@ -24,45 +32,93 @@ void CWindowManager::register_window(CWindow* window) {
         delete window;
         return;
     }
-    boost::lock_guard<boost::mutex> guard(lock_);
-    threads_.create_thread(CWindowThread(window));
-    window->wait_for_startup();
-    if (window->handle == nullptr) {
-        UnregisterClassA(window->class_name.c_str(), window->module_instance);
-        delete window;
-        return;
+    const std::shared_ptr<RStartup> startup = window->startup();
+    boost::thread* thread = nullptr;
+    {
+        // In windows from the start: a window destroyed as soon as it exists is then taken
+        // out by its own unregister_window, never left behind for wait_for_windows.
+        boost::lock_guard<boost::mutex> guard(lock_);
+        windows_.insert(window);
+        try {
+            threads_.emplace_back(new boost::thread(CWindowThread(window)));
+            thread = threads_.back().get();
+        } catch (const std::exception&) {
+            windows_.erase(window);
+        }
     }
-    windows_.insert(window);
+    if (thread != nullptr) {
+        startup->barrier.wait();
+        if (startup->created) {
+            return; // the window is its thread's now, and may already be gone
+        }
+        // Creation failed: the thread ends right after the barrier; join it now so a failed
+        // window leaves no thread or handle behind.
+        thread->join();
+    }
+    {
+        boost::lock_guard<boost::mutex> guard(lock_);
+        windows_.erase(window);
+        threads_.remove_if([thread](const std::unique_ptr<boost::thread>& t) { return t.get() == thread; });
+        if (windows_.empty()) {
+            no_windows_.notify_all();
+        }
+    }
+    const std::string class_name = window->class_name;
+    const HINSTANCE instance = window->module_instance;
+    delete window;
+    UnregisterClassA(class_name.c_str(), instance);
 }
 
 void CWindowManager::wait_for_windows() {
-    boost::unique_lock<boost::mutex> guard(lock_);
-    while (!windows_.empty()) {
-        no_windows_.wait(guard);
+    for (;;) {
+        std::list<std::unique_ptr<boost::thread>> ended;
+        {
+            boost::unique_lock<boost::mutex> guard(lock_);
+            while (!windows_.empty()) {
+                no_windows_.wait(guard);
+            }
+            if (threads_.empty()) {
+                return;
+            }
+            ended.swap(threads_);
+        }
+        // Joined without the lock: a GUI thread may still need it on its way out.
+        for (auto& thread : ended) {
+            thread->join();
+        }
     }
-    // Joining under the lock is safe: a GUI thread takes it only before leaving its loop.
-    threads_.join_all();
 }
 
 void CWindowManager::unregister_window(CWindowBase* window) {
-    boost::lock_guard<boost::mutex> guard(lock_);
     if (window == nullptr) {
         return;
     }
-    windows_.erase(window);
-    window->handle = nullptr;
-    if (windows_.empty()) {
-        no_windows_.notify_all();
+    CWindow* top = dynamic_cast<CWindow*>(window);
+    DWORD wake = 0;
+    {
+        boost::lock_guard<boost::mutex> guard(lock_);
+        windows_.erase(window);
+        window->handle = nullptr;
+        if (windows_.empty()) {
+            no_windows_.notify_all();
+        }
+        // The class is unregistered by the window's thread once the system window is gone:
+        // while it exists, as it still does here, UnregisterClassA can only fail.
+        if (top != nullptr) {
+            // Read before the flag is set: from then on the window's thread may delete it.
+            wake = top->thread_id;
+            top->destroyed = true;
+        }
     }
-    // The class is unregistered by the window's thread once the system window is gone: while
-    // it exists, as it still does here, UnregisterClassA can only fail.
-    if (CWindow* top = dynamic_cast<CWindow*>(window)) {
-        top->destroyed = true;
+    // Called from another thread, the loop may be asleep in GetMessage: wake it to see the flag.
+    if (wake != 0 && wake != GetCurrentThreadId()) {
+        PostThreadMessageA(wake, WM_NULL, 0, 0);
     }
 }
 
 void CWindowThread::operator()() {
     CWindow* window = window_;
+    window->thread_id = GetCurrentThreadId();
     RRect r = window->rect;
     if (window->handle != nullptr) {
         RECT current;
@@ -78,17 +134,28 @@ void CWindowThread::operator()() {
     if (hwnd == nullptr) {
         window->handle = nullptr; // set during WM_NCCREATE even when creation then failed
     }
-    window->wait_for_startup();
+    startup_->created = hwnd != nullptr;
+    startup_->barrier.wait();
     if (hwnd == nullptr) {
-        return; // the registering thread deletes the window
+        return; // the registering thread deletes the window; it must not be touched now
     }
+    // Every message of the thread, not only the main window's: tooltips, owned pop-ups and
+    // thread messages live in other windows of this thread. The loop ends by the flag alone.
     MSG msg;
     while (!window->destroyed) {
         window->idle();
-        const BOOL got = window->blocking_loop ? GetMessageA(&msg, hwnd, 0, 0)
-                                               : PeekMessageA(&msg, hwnd, 0, 0, PM_REMOVE);
+        BOOL got = 0;
+        if (window->blocking_loop) {
+            got = GetMessageA(&msg, nullptr, 0, 0);
+        } else {
+            got = PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+            if (got == 0) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, IDLE_WAIT_MS, QS_ALLINPUT);
+                continue;
+            }
+        }
         if (got == -1) {
-            break; // the handle is gone; waiting on it again would spin
+            break; // invalid arguments: waiting again would spin
         }
         if (got != 0) {
             TranslateMessage(&msg);

@@ -1,4 +1,6 @@
 #pragma once
+#include <list>
+#include <memory>
 #include <set>
 
 #include <boost/thread/condition_variable.hpp>
@@ -10,7 +12,9 @@
 namespace wapi {
 
 // Registers top-level windows, gives each a GUI thread of its own and lets the first thread
-// wait until every window is gone.
+// wait until every window is gone. Its lock is never held while a window is being created or
+// a thread joined, so a window may register another one, or talk to the program's other
+// threads, from its creation.
 class CWindowManager {
 public:
     static CWindowManager& instance();
@@ -20,13 +24,14 @@ public:
     // has been deleted).
     void register_window(CWindow* window);
     void wait_for_windows();
+    // From the window procedure at WM_NCDESTROY, or from any thread to end a window's loop.
     void unregister_window(CWindowBase* window);
 
 private:
     CWindowManager() = default;
 
     std::set<CWindowBase*> windows_; // not owned: each belongs to its GUI thread
-    boost::thread_group threads_;
+    std::list<std::unique_ptr<boost::thread>> threads_;
     boost::mutex lock_;
     boost::condition_variable no_windows_;
 };
@@ -34,11 +39,14 @@ private:
 // Body of a window's GUI thread: creates the window, runs its message loop, deletes it.
 class CWindowThread {
 public:
-    explicit CWindowThread(CWindow* window) : window_(window) {}
+    explicit CWindowThread(CWindow* window) : window_(window), startup_(window->startup()) {}
     void operator()();
 
 private:
     CWindow* window_; // owned from the end of the message loop on
+    // Kept by the thread itself: after a failed creation the registering thread deletes the
+    // window while this thread may still be leaving the barrier.
+    std::shared_ptr<RStartup> startup_;
 };
 
 } // namespace wapi

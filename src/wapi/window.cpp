@@ -209,7 +209,8 @@ void CWindowBase::set_text(const std::string& new_text) {
     }
 }
 
-bool CWindowBase::post(UINT message) const { return PostMessageA(handle, message, 0, 0) != 0; }
+// A null handle would post to the calling thread, where no loop of ours collects it.
+bool CWindowBase::post(UINT message) const { return handle != nullptr && PostMessageA(handle, message, 0, 0) != 0; }
 
 void CWindowBase::set_rect(const RRect& r) {
     rect = r;
@@ -312,12 +313,13 @@ void CWindow::idle() {}
 
 HICON CWindow::get_icon() { return LoadIconA(nullptr, IDI_APPLICATION); }
 
-void CWindow::close_window() {
-    PostMessageA(handle, WM_DESTROY, 0, 0);
-    PostMessageA(handle, WM_NCDESTROY, 0, 0);
+bool CWindow::close_window() {
+    const HWND hwnd = handle;
+    if (hwnd == nullptr) {
+        return false;
+    }
+    return PostMessageA(hwnd, WM_DESTROY, 0, 0) != 0 && PostMessageA(hwnd, WM_NCDESTROY, 0, 0) != 0;
 }
-
-void CWindow::wait_for_startup() { startup_barrier_.wait(); }
 
 // ---------------------------------------------------------------------------------------------
 // Window procedures

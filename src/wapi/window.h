@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -103,6 +104,14 @@ public:
     DWORD ex_style = 0;
 };
 
+// The start-up hand-shake between the registering thread and the GUI thread.
+struct RStartup {
+    boost::barrier barrier{2};
+    // Written by the GUI thread before the barrier, read by the registering thread after it:
+    // by then the window itself may already be gone.
+    bool created = false;
+};
+
 class CWindow : public CWindowBase {
 public:
     explicit CWindow(HINSTANCE instance);
@@ -112,18 +121,23 @@ public:
     virtual HICON get_icon();
 
     // Posts the destroy pair instead of calling DestroyWindow: the window's own loop then
-    // tears it down on its thread.
-    void close_window();
-    void wait_for_startup();
+    // tears it down on its thread. False when there is no window to post to.
+    bool close_window();
+    // Shared, so that either side may go on (and the window be deleted) while the other is
+    // still leaving the barrier.
+    std::shared_ptr<RStartup> startup() const { return startup_; }
 
-    bool destroyed = false;
+    // Written by unregister_window (any thread), read by the GUI thread's loop.
+    std::atomic<bool> destroyed{false};
     bool blocking_loop = true;
     // True while CreateWindowExA runs on the GUI thread: a creation that fails then sends
     // WM_NCDESTROY for a window the manager never registered.
-    bool creating = false;
+    std::atomic<bool> creating{false};
+    // The GUI thread running this window's loop, so another thread can wake it.
+    std::atomic<DWORD> thread_id{0};
 
 private:
-    boost::barrier startup_barrier_{2};
+    std::shared_ptr<RStartup> startup_ = std::make_shared<RStartup>();
 };
 
 // Inclusive-rectangle layout: copy edges of the parent's client area, or place the control

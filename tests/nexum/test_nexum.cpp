@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include <atomic>
+#include <thread>
+
 #include <gtest/gtest.h>
 #include <windows.h>
-// after windows.h, which it needs
-#include <tlhelp32.h>
 
 #include "nexum/nexum.h"
+#include "process_counts.h"
 
 using namespace nexum;
 
@@ -251,40 +253,6 @@ TEST_F(EngineTest, StopAbortsATransferThatNeverAnswers) {
     EXPECT_LT(took, 2000u) << "stop waited " << took << " ms for a dead server";
 }
 
-namespace {
-
-int thread_count() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    int count = 0;
-    for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) {
-            ++count;
-        }
-    }
-    CloseHandle(snapshot);
-    return count;
-}
-
-// Wine answers GetProcessHandleCount with 0, so where it does, count the handle values that
-// are valid; handles are small multiples of four there.
-DWORD handle_count() {
-    DWORD count = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0) {
-        return count;
-    }
-    DWORD flags = 0;
-    for (uintptr_t value = 4; value < 0x40000; value += 4) {
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
-            ++count;
-        }
-    }
-    return count;
-}
-
-} // namespace
-
 TEST_F(EngineTest, ManyDownloadsLeaveThreadsAndHandlesFlat) {
     start();
     download("/t/body?text=rozgrzewka", 2); // libcurl's own one-time set-up
@@ -297,22 +265,114 @@ TEST_F(EngineTest, ManyDownloadsLeaveThreadsAndHandlesFlat) {
         ASSERT_EQ(seen.size(), 2u) << i;
         ASSERT_EQ(seen[1].body, std::to_string(i));
     }
-    // The last download thread is joined right after its notification; give it a moment.
-    // The runtime may open a handle or two lazily (seen under Wine on a loaded machine); a
-    // thread or handle kept per download would show hundreds.
-    const int slack = 2;
     int threads_after = 0;
     DWORD handles_after = 0;
-    for (int tries = 0; tries < 50; ++tries) {
-        threads_after = thread_count();
-        handles_after = handle_count();
-        if (threads_after <= threads_before && handles_after <= handles_before) {
-            break;
-        }
-        Sleep(100);
+    EXPECT_TRUE(counts_settle(threads_before, handles_before, 2, &threads_after, &handles_after))
+        << "threads " << threads_before << " -> " << threads_after << ", handles " << handles_before << " -> "
+        << handles_after;
+}
+
+TEST_F(EngineTest, DripRedirectCircleAndForeignSchemeEndAsFailures) {
+    const long limit_ms = 3000;
+    engine.set_transfer_limit(limit_ms);
+    start();
+    struct RCase {
+        const char* path;
+        DWORD within_ms;
+    } cases[] = {
+        {"/t/drip?bytes=100&ms=1000", limit_ms + 2000}, // alive, but never done
+        {"/t/circle", 2000},
+        {"/t/redirect?n=1&to=ftp%3A%2F%2F127.0.0.1%2Fxml%2F", 2000},
+        {"/t/redirect?n=1&to=file%3A%2F%2F%2FC%3A%2Fwindows%2Fwin.ini", 2000},
+    };
+    for (const RCase& c : cases) {
+        recorder.clear();
+        const DWORD before = GetTickCount();
+        std::vector<RSeen> seen = download(c.path, 2);
+        const DWORD took = GetTickCount() - before;
+        ASSERT_EQ(seen.size(), 2u) << c.path;
+        EXPECT_EQ(seen[1].kind, DownloadFailed) << c.path;
+        EXPECT_TRUE(seen[1].body.empty()) << c.path;
+        EXPECT_LT(took, c.within_ms) << c.path;
+        std::printf("%s failed after %lu ms\n", c.path, static_cast<unsigned long>(took));
     }
-    EXPECT_LE(threads_after, threads_before + slack);
-    EXPECT_LE(handles_after, handles_before + slack);
+
+    Sleep(300);
+    const int threads_before = thread_count();
+    const DWORD handles_before = handle_count();
+    for (int i = 0; i < 100; ++i) {
+        recorder.clear();
+        std::vector<RSeen> seen = download(i % 2 == 0 ? "/t/circle" : "/t/redirect?n=1&to=ftp%3A%2F%2Fx%2F", 2);
+        ASSERT_EQ(seen.size(), 2u) << i;
+        ASSERT_EQ(seen[1].kind, DownloadFailed) << i;
+    }
+    int threads_after = 0;
+    DWORD handles_after = 0;
+    EXPECT_TRUE(counts_settle(threads_before, handles_before, 2, &threads_after, &handles_after))
+        << "threads " << threads_before << " -> " << threads_after << ", handles " << handles_before << " -> "
+        << handles_after;
+}
+
+namespace {
+
+// Blocks inside its first call until released; can stop the engine from inside a call.
+class CBlockingReceiver : public INotifications {
+public:
+    bool on_notification(INotification*) override {
+        if (engine_to_stop != nullptr) {
+            engine_to_stop->stop();
+            stopped_inside = true;
+            return false;
+        }
+        entered = true;
+        while (!released) {
+            Sleep(10);
+        }
+        left = true;
+        return false;
+    }
+
+    CNexum* engine_to_stop = nullptr; // not owned
+    std::atomic<bool> entered{false};
+    std::atomic<bool> released{false};
+    std::atomic<bool> left{false};
+    std::atomic<bool> stopped_inside{false};
+};
+
+bool wait_until(const std::atomic<bool>& flag, int ms) {
+    for (int waited = 0; !flag && waited < ms; waited += 10) {
+        Sleep(10);
+    }
+    return flag;
+}
+
+} // namespace
+
+TEST(EngineReceiver, DetachWaitsForTheCallUnderWayAndStopFromInsideReturns) {
+    {
+        CBlockingReceiver receiver;
+        CNexum engine;
+        engine.set_notifications(&receiver);
+        ASSERT_TRUE(engine.start());
+        ASSERT_TRUE(wait_until(receiver.entered, 5000));
+        std::thread releaser([&] {
+            Sleep(300);
+            receiver.released = true;
+        });
+        engine.set_notifications(nullptr);
+        const bool call_had_ended = receiver.left;
+        releaser.join();
+        EXPECT_TRUE(call_had_ended) << "set_notifications returned while the old receiver was still running";
+    }
+    {
+        CBlockingReceiver receiver;
+        CNexum engine;
+        receiver.engine_to_stop = &engine;
+        engine.set_notifications(&receiver);
+        ASSERT_TRUE(engine.start());
+        EXPECT_TRUE(wait_until(receiver.stopped_inside, 5000)) << "stop from inside the receiver hung";
+        engine.set_notifications(nullptr);
+    } // the destructor joins the notification thread that stop could not
 }
 
 TEST(Escape, OnlyLettersAndDigitsStay) {
@@ -372,12 +432,13 @@ TEST(CurlFileMemory, OpenCloseAbortAndCap) {
     sink.abort();
     EXPECT_TRUE(sink.failed());
     EXPECT_FALSE(sink.is_open());
+    EXPECT_TRUE(sink.write("de", 2));
     EXPECT_TRUE(sink.open());
     EXPECT_FALSE(sink.failed());
-    EXPECT_EQ(sink.data.length(), 3) << "a sink serves one transfer; open keeps the bytes";
+    EXPECT_EQ(sink.data.length(), 0) << "a reused sink must not hand back the bytes of the transfer before";
 
     sink.limit = 5;
-    EXPECT_TRUE(sink.write("de", 2));
+    EXPECT_TRUE(sink.write("abcde", 5));
     EXPECT_FALSE(sink.write("f", 1)) << "past the cap the transfer must end";
     EXPECT_EQ(sink.data.length(), 5);
 

@@ -1,11 +1,14 @@
 // Real windows on a real GUI thread: each test registers a window with the window manager,
 // drives it with messages from the test thread and closes it the way the program does.
+#include <atomic>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "process_counts.h"
 #include "wapi/manager.h"
 #include "wapi/window.h"
 
@@ -396,4 +399,124 @@ TEST(WindowManager, FailedCreationDeletesWindowAndLeavesNothingToWaitFor) {
     CWindowManager::instance().register_window(unnamed);
     EXPECT_EQ(deleted, 2);
     CWindowManager::instance().wait_for_windows();
+}
+
+TEST(WindowManager, FailedCreationsLeaveNoThreadOrHandleBehind) {
+    int deleted = 0;
+    CWindowManager::instance().register_window(new CFailingWindow(&deleted)); // warm-up
+    const int threads_before = thread_count();
+    const DWORD handles_before = handle_count();
+    for (int i = 0; i < 200; ++i) {
+        CWindowManager::instance().register_window(new CFailingWindow(&deleted));
+    }
+    EXPECT_EQ(deleted, 201);
+    CWindowManager::instance().wait_for_windows();
+    int threads_after = 0;
+    DWORD handles_after = 0;
+    EXPECT_TRUE(counts_settle(threads_before, handles_before, 2, &threads_after, &handles_after))
+        << "threads " << threads_before << " -> " << threads_after << ", handles " << handles_before << " -> "
+        << handles_after;
+}
+
+TEST(WindowManager, UnbornWindowRefusesToPost) {
+    RLog log;
+    CTestWindow* unborn = new CTestWindow(&log);
+    EXPECT_FALSE(unborn->post(WM_USER));
+    EXPECT_FALSE(unborn->close_window());
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) << "nothing may land in the caller's queue";
+    delete unborn;
+}
+
+namespace {
+
+// Registers a second window while its own creation is still under way.
+class CNestingWindow : public CTestWindow {
+public:
+    CNestingWindow(RLog* log, RLog* inner_log) : CTestWindow(log), inner_log_(inner_log) {
+        class_name = "PelikantNestingWindow";
+    }
+    bool on_create(CREATESTRUCTA*) override {
+        inner = new CTestWindow(inner_log_);
+        CWindowManager::instance().register_window(inner);
+        return false;
+    }
+    CTestWindow* inner = nullptr; // not owned: its own GUI thread deletes it
+
+private:
+    RLog* inner_log_;
+};
+
+} // namespace
+
+TEST(WindowManager, WindowMayRegisterAnotherWhileBeingCreated) {
+    RLog outer_log, inner_log;
+    CNestingWindow* outer = new CNestingWindow(&outer_log, &inner_log);
+    CWindowManager::instance().register_window(outer);
+    ASSERT_EQ(outer_log.windows_deleted, 0);
+    ASSERT_NE(outer->inner, nullptr);
+    ASSERT_EQ(inner_log.windows_deleted, 0);
+    outer->inner->close_window();
+    outer->close_window();
+    CWindowManager::instance().wait_for_windows();
+    EXPECT_EQ(outer_log.windows_deleted, 1);
+    EXPECT_EQ(inner_log.windows_deleted, 1);
+}
+
+TEST_F(WindowTest, LoopDispatchesMessagesOfTheThreadsOtherWindows) {
+    HWND second = nullptr;
+    window->run([&] {
+        second = CreateWindowExA(0, RECORDING_CLASS, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    });
+    ASSERT_NE(second, nullptr);
+    ASSERT_TRUE(PostMessageA(second, WM_KEYDOWN, 'Q', 1));
+    bool seen = false;
+    for (int tries = 0; tries < 100 && !seen; ++tries) {
+        Sleep(10);
+        window->run([&] { seen = log.saw("proc key " + std::to_string('Q')); });
+    }
+    EXPECT_TRUE(seen) << "a message posted to the GUI thread's second top-level window was never dispatched";
+    window->run([&] { DestroyWindow(second); });
+}
+
+namespace {
+
+class CIdleWindow : public CTestWindow {
+public:
+    explicit CIdleWindow(RLog* log) : CTestWindow(log) {
+        class_name = "PelikantIdleWindow";
+        blocking_loop = false;
+    }
+    void idle() override { ++idle_calls; }
+    std::atomic<int> idle_calls{0};
+};
+
+double process_cpu_seconds() {
+    FILETIME created, exited, kernel_time, user_time;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel_time, &user_time);
+    auto seconds = [](const FILETIME& t) {
+        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel_time) + seconds(user_time);
+}
+
+} // namespace
+
+TEST(WindowManager, IdleNonBlockingLoopDoesNotSpin) {
+    RLog log;
+    CIdleWindow* window = new CIdleWindow(&log);
+    CWindowManager::instance().register_window(window);
+    ASSERT_EQ(log.windows_deleted, 0);
+    Sleep(200);
+    const double before = process_cpu_seconds();
+    const int idle_before = window->idle_calls;
+    Sleep(2000);
+    const double used = process_cpu_seconds() - before;
+    const int idle_calls = window->idle_calls - idle_before;
+    window->close_window();
+    CWindowManager::instance().wait_for_windows();
+    std::printf("idle non-blocking loop: %.1f %% of a core over 2 s, %d idle calls\n", used / 2.0 * 100.0, idle_calls);
+    EXPECT_LT(used / 2.0, 0.05);
+    EXPECT_GT(idle_calls, 10) << "idle must still run while the queue is empty";
 }
