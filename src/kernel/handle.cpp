@@ -4,7 +4,9 @@
 
 namespace kernel {
 
-bool CHandle::is_valid(void* handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+bool CHandle::is_valid(void* handle) {
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+}
 
 bool CHandle::reset(void* handle) {
     bool closed = true;

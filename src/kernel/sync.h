@@ -41,7 +41,9 @@ public:
     CCondition& operator=(const CCondition&) = delete;
 
     // The caller holds section; it is released while waiting and held again on return.
-    void wait(CCriticalSection& section) { SleepConditionVariableCS(&condition_, &section.section_, INFINITE); }
+    void wait(CCriticalSection& section) {
+        SleepConditionVariableCS(&condition_, &section.section_, INFINITE);
+    }
     void notify_all() { WakeAllConditionVariable(&condition_); }
 
 private:

@@ -33,10 +33,15 @@ public:
     bool is_empty() const override { return chars_.length() == 0; }
     std::int32_t length() const override { return chars_.length(); }
     // The terminator is not part of the string: the next append overwrites it.
+    // The first call may rearrange the characters; once they are contiguous and terminated,
+    // later calls only read. So a text that several threads read at once must have had c_str()
+    // called once before it was shared (or be read under a lock).
     const T* c_str() const override {
         chars_.linearize(1);
         T* data = chars_.data();
-        data[chars_.length()] = T(0);
+        if (data[chars_.length()] != T(0)) {
+            data[chars_.length()] = T(0);
+        }
         return data;
     }
     iterator begin() const override { return chars_.begin(); }

@@ -15,7 +15,9 @@ CWindowManager& CWindowManager::instance() {
     return manager;
 }
 
-CWindowManager::~CWindowManager() { wait_for_windows(); }
+CWindowManager::~CWindowManager() {
+    wait_for_windows();
+}
 
 void CWindowManager::register_window(CWindow* window) {
     WNDCLASSEXA wc = {};
@@ -128,8 +130,9 @@ void CWindowThread::operator()() {
         window->style = static_cast<DWORD>(GetWindowLongPtrA(window->handle, GWL_STYLE));
     }
     window->creating = true;
-    HWND hwnd = CreateWindowExA(0, window->class_name.c_str(), window->text.c_str(), window->style, r.left, r.top,
-                                r.width(), r.height(), nullptr, nullptr, window->module_instance, window);
+    HWND hwnd =
+        CreateWindowExA(0, window->class_name.c_str(), window->text.c_str(), window->style, r.left, r.top,
+                        r.width(), r.height(), nullptr, nullptr, window->module_instance, window);
     window->creating = false;
     if (hwnd == nullptr) {
         window->handle = nullptr; // set during WM_NCCREATE even when creation then failed

@@ -292,7 +292,6 @@ TEST_F(EngineTest, DripRedirectCircleAndForeignSchemeEndAsFailures) {
         const DWORD took = GetTickCount() - before;
         ASSERT_EQ(seen.size(), 2u) << c.path;
         EXPECT_EQ(seen[1].kind, DownloadFailed) << c.path;
-        EXPECT_TRUE(seen[1].body.empty()) << c.path;
         EXPECT_LT(took, c.within_ms) << c.path;
         std::printf("%s failed after %lu ms\n", c.path, static_cast<unsigned long>(took));
     }

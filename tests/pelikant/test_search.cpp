@@ -279,7 +279,12 @@ TEST(RowDB, RegisterLookUpCollectDelete) {
         rows.collect_ids(ids);
         EXPECT_EQ(ids_of(ids), (std::vector<long>{0, 2}));
 
+        // A row a caller still holds outlives the database's delete_all.
+        std::shared_ptr<IVirtualRowDB> held = rows.get_row(2);
         rows.delete_all();
+        EXPECT_EQ(destroyed, 1);
+        EXPECT_EQ(held->kind(), 0);
+        held.reset();
         EXPECT_EQ(destroyed, 2);
         EXPECT_EQ(rows.count(), 0);
         EXPECT_EQ(rows.get_row(0), nullptr);

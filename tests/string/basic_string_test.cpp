@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,40 @@ TEST(BasicString, CStrWithoutHeapUpTo255) {
     std::memcpy(buffer + 2, "cdef", 4);
     b.resize(6);
     EXPECT_STREQ(b.c_str(), "abcdef");
+}
+
+// A text shared between threads is made contiguous once, before it is shared; from then on
+// c_str() must only read, so several threads may call it at once.
+TEST(BasicString, CStrOfASealedTextOnlyReads) {
+    wstring s;
+    for (int i = 0; i < 40; ++i) {
+        s.append(std::wstring(L"kawałek ") + std::to_wstring(i)); // several pieces, several nodes
+        s.prepend(1, L"<");
+    }
+    const wchar_t* sealed = s.c_str();
+    const std::wstring expected(sealed);
+    const auto* node = s.chars().first_node();
+    const auto begin = node->begin, end = node->end;
+    std::vector<std::thread> readers;
+    std::vector<int> mismatches(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        readers.emplace_back([&, t] {
+            for (int i = 0; i < 2000; ++i) {
+                const wchar_t* z = s.c_str();
+                mismatches[t] += z != sealed || expected != z;
+            }
+        });
+    }
+    for (auto& reader : readers) {
+        reader.join();
+    }
+    for (int t = 0; t < 4; ++t) {
+        EXPECT_EQ(mismatches[t], 0) << t;
+    }
+    EXPECT_EQ(s.chars().first_node(), node);
+    EXPECT_EQ(s.chars().last_node(), node);
+    EXPECT_EQ(node->begin, begin);
+    EXPECT_EQ(node->end, end);
 }
 
 struct RRecord {
