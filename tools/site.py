@@ -16,6 +16,10 @@ Scripted answers for tests (everything under /t/):
   /t/drip?bytes=B&ms=D              B bytes, one every D milliseconds
   /t/requests                       the requests received so far, one JSON object a line
   /t/clear                          forget the recorded requests
+  /t/feed?text=X                    from now on /xml/ answers X (UTF-8, text/xml)
+  /t/feed?as=/t/...                 from now on /xml/ answers as that scripted path
+  /t/feed                           /xml/ is the demo feed again
+  /t/feed-count                     how many times /xml/ was asked for
 
 Listens on 127.0.0.1 only. With --port 0 it picks a free port; --port-file gets the port.
 """
@@ -128,7 +132,17 @@ class Handler(BaseHTTPRequestHandler):
                     self.server.requests.append({"path": self.path, "headers": dict(self.headers.items())})
             return self.scripted(url.path, q)
         if url.path in ("/xml", "/xml/"):
-            return self.send(200, self.server.forum.xml(), "text/xml; charset=utf-8")
+            with self.server.lock:
+                script = self.server.feed_script
+                self.server.feed_requests += 1
+            if script is None:
+                return self.send(200, self.server.forum.xml(), "text/xml; charset=utf-8")
+            kind, value = script
+            if kind == "text":
+                return self.send(200, value, "text/xml; charset=utf-8")
+            scripted = urlsplit(value)
+            return self.scripted(scripted.path,
+                                 {k: v[-1] for k, v in parse_qs(scripted.query, keep_blank_values=True).items()})
         if url.path.startswith("/forum/temat"):
             return self.page("Temat %s" % q.get("id", "?"), "Strona tematu forum demonstracyjnego.")
         if url.path.startswith("/dokumentacja"):
@@ -191,6 +205,19 @@ class Handler(BaseHTTPRequestHandler):
             with self.server.lock:
                 lines = "".join(json.dumps(r, ensure_ascii=False) + "\n" for r in self.server.requests)
             return self.send(200, lines.encode("utf-8"))
+        if path == "/t/feed-count":
+            with self.server.lock:
+                return self.send(200, str(self.server.feed_requests).encode("ascii"))
+        if path == "/t/feed":
+            with self.server.lock:
+                if "text" in q:
+                    self.server.feed_script = ("text", q["text"].encode("utf-8"))
+                elif q.get("as"):
+                    self.server.feed_script = ("as", q["as"])
+                else:
+                    self.server.feed_script = None
+                count = self.server.feed_requests
+            return self.send(200, str(count).encode("ascii"))
         if path == "/t/clear":
             with self.server.lock:
                 self.server.requests.clear()
@@ -211,6 +238,8 @@ def main():
     server.forum = Forum(args.every)
     server.requests = []
     server.lock = threading.Lock()
+    server.feed_script = None  # what /xml/ answers instead of the demo feed
+    server.feed_requests = 0
     server.stopping = threading.Event()
     server.verbose = args.verbose
     port = server.server_address[1]

@@ -50,6 +50,11 @@ pids+=("$!")
 for _ in $(seq 100); do [ -s "$port_file" ] && break; sleep 0.05; done
 export PELIKANT_TEST_SERVER="http://127.0.0.1:$(cat "$port_file")"
 rm -f "$port_file"
+# The end-to-end build of the program has its site on this fixed port.
+e2e_port=$(sed -n 's/^PELIKANT_E2E_PORT:[A-Z]*=//p' "$BUILD/CMakeCache.txt")
+python3 "$ROOT/tools/site.py" --port "${e2e_port:-8766}" --every 0 2>/dev/null &
+pids+=("$!")
+for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/${e2e_port:-8766}") 2>/dev/null && break; sleep 0.05; done
 
 log=$(mktemp)
 set +e

@@ -1,0 +1,416 @@
+// The real program, built against the test runner's feed server, driven from outside the way a
+// person uses it: what its lists show, what the tray and the browser are asked to do (its test
+// build logs both), the keys of the search box, hiding and showing, and the exit.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
+
+#include "app/config.h"
+
+namespace {
+
+std::string beside_test(const char* name) {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path, n);
+    return dir.substr(0, dir.find_last_of("\\/") + 1) + name;
+}
+
+size_t collect(char* data, size_t size, size_t count, void* out) {
+    static_cast<std::string*>(out)->append(data, size * count);
+    return size * count;
+}
+
+// The body of a GET from the feed server ("" when it fails).
+std::string get(const std::string& path) {
+    std::string body;
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, (std::string(PELIKANT_SITE_URL) + path).c_str());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
+    const bool ok = curl_easy_perform(curl) == CURLE_OK;
+    curl_easy_cleanup(curl);
+    return ok ? body : std::string();
+}
+
+std::string escape(const std::string& text) {
+    char* escaped = curl_easy_escape(nullptr, text.c_str(), static_cast<int>(text.size()));
+    std::string out = escaped != nullptr ? escaped : "";
+    curl_free(escaped);
+    return out;
+}
+
+// What the next feed downloads get; the count of feed requests so far.
+int script_feed(const std::string& query) { return std::atoi(get("/t/feed" + query).c_str()); }
+
+struct RT {
+    int id, posts, last_user, order_key;
+    bool open, visited;
+    const char* update;
+    const char* title; // UTF-8
+};
+
+std::string feed_xml(const std::vector<RT>& topics) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?><Pelikant><Information UpdateDT=\"x\">i"
+                       "</Information><Forum><TopicContainer>";
+    for (const RT& t : topics) {
+        text += "<Topic Id=\"" + std::to_string(t.id) + "\" PostCount=\"" + std::to_string(t.posts) +
+                "\" LastUserId=\"" + std::to_string(t.last_user) + "\" OrderKey=\"" + std::to_string(t.order_key) +
+                "\" IsOpen=\"" + (t.open ? "1" : "0") + "\" Visited=\"" + (t.visited ? "1" : "0") +
+                "\" UpdateDT=\"" + t.update + "\"><Title>" + t.title + "</Title></Topic>";
+    }
+    return text + "</TopicContainer></Forum></Pelikant>";
+}
+
+bool eventually(const std::function<bool()>& condition, DWORD ms = 10000) {
+    const DWORD until = GetTickCount() + ms;
+    while (!condition()) {
+        if (GetTickCount() > until) {
+            return false;
+        }
+        Sleep(20);
+    }
+    return true;
+}
+
+// A list view of the program, read through the program's own memory.
+class CRemoteList {
+public:
+    CRemoteList(HWND list, HANDLE process) : list_(list), process_(process) {
+        buffer_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+    }
+    ~CRemoteList() { VirtualFreeEx(process_, buffer_, 0, MEM_RELEASE); }
+
+    int count() const { return static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0)); }
+    int next(int flags) const { return static_cast<int>(SendMessageA(list_, LVM_GETNEXTITEM, -1, flags)); }
+
+    std::wstring text(int item, int sub_item) const {
+        LVITEMW lv = {};
+        lv.iSubItem = sub_item;
+        lv.cchTextMax = 1000;
+        lv.pszText = reinterpret_cast<wchar_t*>(buffer_ + 1024);
+        WriteProcessMemory(process_, buffer_, &lv, sizeof(lv), nullptr);
+        const int n = static_cast<int>(SendMessageW(list_, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(buffer_)));
+        std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+        if (n > 0) {
+            ReadProcessMemory(process_, buffer_ + 1024, &out[0], n * sizeof(wchar_t), nullptr);
+        }
+        return out;
+    }
+    int image(int item) const {
+        LVITEMW lv = {};
+        lv.mask = LVIF_IMAGE;
+        lv.iItem = item;
+        WriteProcessMemory(process_, buffer_, &lv, sizeof(lv), nullptr);
+        SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(buffer_));
+        ReadProcessMemory(process_, buffer_, &lv, sizeof(lv), nullptr);
+        return lv.iImage;
+    }
+    RECT rect(int item) const {
+        RECT r = {LVIR_BOUNDS, 0, 0, 0};
+        WriteProcessMemory(process_, buffer_, &r, sizeof(r), nullptr);
+        SendMessageA(list_, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(buffer_));
+        ReadProcessMemory(process_, buffer_, &r, sizeof(r), nullptr);
+        return r;
+    }
+
+private:
+    HWND list_;
+    HANDLE process_; // not owned
+    char* buffer_;
+};
+
+// The program's process, ended by force if a test leaves it running.
+class CProgram {
+public:
+    CProgram() {
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        const std::string exe = beside_test("pelikant_e2e.exe");
+        std::string command = "\"" + exe + "\"";
+        started_ = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                                  &info_) != 0;
+        start_tick_ = GetTickCount();
+    }
+    ~CProgram() {
+        if (!started_) {
+            return;
+        }
+        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(info_.hProcess, 1);
+            WaitForSingleObject(info_.hProcess, 5000);
+        }
+        CloseHandle(info_.hThread);
+        CloseHandle(info_.hProcess);
+    }
+    CProgram(const CProgram&) = delete;
+    CProgram& operator=(const CProgram&) = delete;
+
+    bool find_window() {
+        eventually(
+            [&] {
+                HWND found = nullptr;
+                while ((found = FindWindowExA(nullptr, found, "Pelikant", nullptr)) != nullptr) {
+                    DWORD pid = 0;
+                    GetWindowThreadProcessId(found, &pid);
+                    if (pid == info_.dwProcessId) {
+                        window = found;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            20000);
+        if (window == nullptr) {
+            return false;
+        }
+        HWND first = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
+        HWND second = first != nullptr ? FindWindowExA(window, first, WC_LISTVIEWA, nullptr) : nullptr;
+        box = FindWindowExA(window, nullptr, "Edit", nullptr);
+        if (first == nullptr || second == nullptr || box == nullptr) {
+            return false;
+        }
+        RECT a, b;
+        GetWindowRect(first, &a);
+        GetWindowRect(second, &b);
+        forum = a.top < b.top ? first : second;
+        results = a.top < b.top ? second : first;
+        return true;
+    }
+    // Exit code, or -1 while it runs after timeout_ms.
+    long wait(DWORD timeout_ms) const {
+        if (WaitForSingleObject(info_.hProcess, timeout_ms) != WAIT_OBJECT_0) {
+            return -1;
+        }
+        DWORD code = 0;
+        GetExitCodeProcess(info_.hProcess, &code);
+        return static_cast<long>(code);
+    }
+    // The menu's "Zakończ"; the exit code, if the program ended within 2 s.
+    long quit() const {
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(6002, 0), 0);
+        return wait(2000);
+    }
+    void poll() const { PostMessageA(window, WM_TIMER, 1, 0); }
+    HWND focus() const {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof(info);
+        GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+        return info.hwndFocus;
+    }
+    HANDLE process() const { return info_.hProcess; }
+    DWORD since_start() const { return GetTickCount() - start_tick_; }
+
+    HWND window = nullptr;
+    HWND forum = nullptr;
+    HWND results = nullptr;
+    HWND box = nullptr;
+
+private:
+    PROCESS_INFORMATION info_ = {};
+    bool started_ = false;
+    DWORD start_tick_ = 0;
+};
+
+std::string log_path() {
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    return std::string(dir) + "pelikant_e2e.log";
+}
+
+std::vector<std::string> log_lines(const char* prefix) {
+    std::vector<std::string> out;
+    std::ifstream file(log_path());
+    for (std::string line; std::getline(file, line);) {
+        if (line.rfind(prefix, 0) == 0) {
+            out.push_back(line);
+        }
+    }
+    return out;
+}
+
+// The icon of the tray's last record that had one.
+std::string tray_icon() {
+    std::string icon;
+    for (const std::string& line : log_lines("tray ")) {
+        const size_t at = line.find(" icon=");
+        if (at != std::string::npos && line.compare(at, 10, " icon=none") != 0) {
+            icon = line.substr(at + 6, 4);
+        }
+    }
+    return icon;
+}
+
+std::vector<std::string> balloons() {
+    std::vector<std::string> out;
+    for (const std::string& line : log_lines("tray ")) {
+        const size_t at = line.find(" balloon=");
+        if (at != std::string::npos) {
+            out.push_back(line.substr(at + 9));
+        }
+    }
+    return out;
+}
+
+void key(HWND box, UINT vk) { PostMessageA(box, WM_KEYDOWN, vk, 1); }
+
+const std::vector<RT> FIRST = {
+    {101, 5, 7, 0, true, false, "2026-12-08 10:00", "Wskaźniki a referencje"},
+    {102, 3, 9, 2, false, true, "2026-12-08 11:00", "Zamknięty i przypięty"},
+    {103, 1, 4, -3, true, true, "2026-12-08 09:00", "Otwarty, odwiedzony"},
+};
+
+} // namespace
+
+TEST(Program, WhatAPersonSeesAndDoes) {
+    std::remove(log_path().c_str());
+    SetEnvironmentVariableA("PELIKANT_E2E_LOG", log_path().c_str());
+    ASSERT_FALSE(get("/t/clear").empty() && get("/xml/").empty()) << "no feed server at " PELIKANT_SITE_URL;
+    // The start-up download never ends, so the placeholders stay until the first poll.
+    script_feed("?as=" + escape("/t/hang"));
+
+    CProgram program;
+    ASSERT_TRUE(program.find_window());
+    CRemoteList forum(program.forum, program.process());
+    CRemoteList results(program.results, program.process());
+    ASSERT_TRUE(eventually([&] { return results.count() == 789; }));
+    std::printf("789 result rows shown %lu ms after the process started\n",
+                static_cast<unsigned long>(program.since_start()));
+    EXPECT_EQ(results.next(LVNI_SELECTED), 0);
+    EXPECT_EQ(program.focus(), program.box);
+
+    ASSERT_EQ(forum.count(), 3);
+    EXPECT_EQ(forum.text(0, 0) + forum.text(0, 1) + forum.text(1, 0) + forum.text(1, 1) + forum.text(2, 0) +
+                  forum.text(2, 1),
+              L"t1t2t3t4t5t6");
+    EXPECT_EQ(forum.image(0), 1);
+    EXPECT_EQ(forum.image(1), 4);
+    EXPECT_EQ(forum.text(0, 2), L"");
+
+    // The first feed fills the list and announces nothing.
+    script_feed("?text=" + escape(feed_xml(FIRST)));
+    program.poll();
+    ASSERT_TRUE(eventually([&] { return forum.text(0, 0) == L"Wskaźniki a referencje"; }));
+    ASSERT_EQ(forum.count(), 3);
+    const struct {
+        const wchar_t* title;
+        const wchar_t* posts;
+        const wchar_t* update;
+        int image;
+    } shown[] = {
+        {L"Wskaźniki a referencje", L"5", L"2026-12-08 10:00", 1},
+        {L"Zamknięty i przypięty", L"3", L"2026-12-08 11:00", 8},
+        {L"Otwarty, odwiedzony", L"1", L"2026-12-08 09:00", 2},
+    };
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(forum.text(i, 0), shown[i].title) << i;
+        EXPECT_EQ(forum.text(i, 1), shown[i].posts) << i;
+        EXPECT_EQ(forum.text(i, 2), shown[i].update) << i;
+        EXPECT_EQ(forum.image(i), shown[i].image) << i;
+    }
+    EXPECT_TRUE(balloons().empty());
+    EXPECT_EQ(tray_icon(), "5000");
+
+    // More posts in the first topic, a later update in the second: one balloon, naming the
+    // topic updated last, and the new-posts icon.
+    std::vector<RT> second = FIRST;
+    second[0].posts = 6;
+    second[1].update = "2026-12-08 12:00";
+    second[1].posts = 4;
+    script_feed("?text=" + escape(feed_xml(second)));
+    program.poll();
+    ASSERT_TRUE(eventually([&] { return balloons().size() == 1; }));
+    EXPECT_EQ(balloons()[0], PELIKANT_SITE_URL " (Post\xf3w: 4)|Zamkni\xeaty i przypi\xeaty");
+    EXPECT_EQ(tray_icon(), "5001");
+    ASSERT_TRUE(eventually([&] { return forum.text(1, 1) == L"4"; }));
+
+    // Typing: every character runs the search again; the web-search row follows the text.
+    const std::wstring typed = L"inline";
+    for (size_t i = 0; i < typed.size(); ++i) {
+        PostMessageW(program.box, WM_CHAR, typed[i], 1);
+        const std::wstring caption = L"Szukaj za pomocą wyszukiwarki Google » " + typed.substr(0, i + 1);
+        EXPECT_TRUE(eventually([&] { return results.text(results.count() - 1, 0) == caption; }, 3000)) << i;
+    }
+    ASSERT_EQ(results.count(), 2);
+    EXPECT_EQ(results.text(0, 0), L"inline - C | słowo kluczowe /*Wstawianie kodu funkcji w miejscu wywołania.*/");
+    key(program.box, VK_RETURN);
+    ASSERT_TRUE(eventually([&] { return log_lines("open ").size() == 1; }));
+    EXPECT_EQ(log_lines("open ")[0].rfind("open " PELIKANT_SITE_URL "/dokumentacja/?nro=", 0), 0u)
+        << log_lines("open ")[0];
+
+    // Back to the empty search; the keys move the selection while the caret stays put.
+    SetWindowTextW(program.box, L"");
+    ASSERT_TRUE(eventually([&] { return results.count() == 789; }));
+    const struct {
+        UINT key;
+        int focused;
+    } moves[] = {{VK_DOWN, 1}, {VK_NEXT, 9}, {VK_PRIOR, 1}, {VK_UP, 0}, {VK_UP, 0}, {VK_PRIOR, 0}};
+    for (const auto& move : moves) {
+        key(program.box, move.key);
+        EXPECT_TRUE(eventually([&] { return results.next(LVNI_FOCUSED) == move.focused; }, 3000)) << move.key;
+        EXPECT_EQ(results.next(LVNI_SELECTED), move.focused) << move.key;
+    }
+    DWORD caret = static_cast<DWORD>(SendMessageA(program.box, EM_GETSEL, 0, 0));
+    EXPECT_EQ(LOWORD(caret), 0);
+    EXPECT_EQ(program.focus(), program.box) << "the keys must leave the focus in the search box";
+
+    // A double-click on a topic opens its page; below the last row, nothing.
+    const RECT row = forum.rect(1);
+    const LPARAM at = MAKELPARAM((row.left + row.right) / 2, (row.top + row.bottom) / 2);
+    SendMessageA(program.forum, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageA(program.forum, WM_LBUTTONUP, 0, at);
+    ASSERT_TRUE(eventually([&] { return log_lines("open ").size() == 2; }));
+    EXPECT_EQ(log_lines("open ")[1], "open " PELIKANT_SITE_URL "/forum/temat/?id=102");
+    const LPARAM below = MAKELPARAM((row.left + row.right) / 2, row.bottom + 60);
+    SendMessageA(program.forum, WM_LBUTTONDBLCLK, MK_LBUTTON, below);
+    SendMessageA(program.forum, WM_LBUTTONUP, 0, below);
+    Sleep(200);
+    EXPECT_EQ(log_lines("open ").size(), 2u);
+
+    // The close box hides; the tray's left click brings the window back, focus in the box, and
+    // the plain icon back in the tray.
+    PostMessageA(program.window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(eventually([&] { return !IsWindowVisible(program.window); }));
+    EXPECT_EQ(program.wait(300), -1);
+    PostMessageA(program.window, 123, 0, WM_LBUTTONUP);
+    EXPECT_TRUE(eventually([&] { return IsWindowVisible(program.window) != FALSE; }));
+    EXPECT_TRUE(eventually([&] { return program.focus() == program.box; }));
+    EXPECT_EQ(tray_icon(), "5000");
+
+    // "Zakończ" while a download hangs on a server that never answers.
+    const int requests = script_feed("?as=" + escape("/t/hang"));
+    program.poll();
+    ASSERT_TRUE(eventually([&] { return script_feed("?as=" + escape("/t/hang")) > requests; }));
+    Sleep(200);
+    EXPECT_EQ(program.quit(), 0) << "the program did not end within 2 s";
+    script_feed("");
+}
+
+TEST(Program, EndsWithinTwoSecondsWhileAFeedIsProcessed) {
+    std::vector<RT> many;
+    for (int i = 0; i < 1000; ++i) {
+        many.push_back({i + 1, i, i, i % 3, i % 2 == 0, i % 5 == 0, "2026-12-08 10:00",
+                        "Temat z dość długim tytułem, żeby lista miała co pokazać"});
+    }
+    script_feed("?text=" + escape(feed_xml(many)));
+    CProgram program;
+    ASSERT_TRUE(program.find_window());
+    CRemoteList forum(program.forum, program.process());
+    ASSERT_TRUE(eventually([&] { return forum.count() == 1000; }, 20000));
+    for (int round = 0; round < 3; ++round) {
+        program.poll();
+    }
+    Sleep(30);
+    EXPECT_EQ(program.quit(), 0) << "the program did not end within 2 s";
+    script_feed("");
+}
