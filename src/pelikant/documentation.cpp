@@ -172,8 +172,14 @@ void CDocumentation::display_rows(const CSearchResultDB& result, std::vector<RDi
         if (doc == nullptr) {
             continue;
         }
+        const wide_string title = doc->full_title();
+        const wide_string description = doc->short_description();
         RDisplayRow entry;
-        entry.text = standard(doc->full_title()) + L" /*" + standard(doc->short_description()) + L"*/";
+        entry.text.reserve(static_cast<size_t>(title.length() + description.length()) + 5);
+        entry.text.append(title.c_str(), static_cast<size_t>(title.length()));
+        entry.text.append(L" /*");
+        entry.text.append(description.c_str(), static_cast<size_t>(description.length()));
+        entry.text.append(L"*/");
         entry.row_id = id;
         const std::string* key = nullptr;
         keyed = keyed && sort_key_of(id, entry.text, key);
