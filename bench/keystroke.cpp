@@ -36,7 +36,8 @@ double median(std::vector<double> v) {
 // The box and the list as the application wires them.
 class CBench {
 public:
-    CBench(test::CGuiWindow* window, CDocumentation* documentation) : window_(window), documentation_(documentation) {}
+    CBench(test::CGuiWindow* window, CDocumentation* documentation)
+        : window_(window), documentation_(documentation) {}
 
     bool create() {
         box_ = new wapi::CTextBox;
@@ -110,10 +111,11 @@ private:
 };
 
 std::string utf8(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                      nullptr, nullptr);
     std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr,
+                        nullptr);
     return out;
 }
 
@@ -143,10 +145,12 @@ int main() {
 
     const std::wstring queries[] = {L"", L"printf", L"łańcuch znaków", L"std::vector", L"a", L"c++"};
     const int rounds = 21;
-    std::printf("milliseconds per keystroke, median over %d rounds; floor: the same rows inserted into the same\n"
-                "list view (redrawing off, then on, item 0 selected) with nothing else done\n\n",
-                rounds);
-    std::printf("%-16s %6s | %9s %9s | %6s | %9s\n", "query", "rows", "keystroke", "floor", "ratio", "with box");
+    std::printf(
+        "milliseconds per keystroke, median over %d rounds; floor: the same rows inserted into the same\n"
+        "list view (redrawing off, then on, item 0 selected) with nothing else done\n\n",
+        rounds);
+    std::printf("%-16s %6s | %9s %9s | %6s | %9s\n", "query", "rows", "keystroke", "floor", "ratio",
+                "with box");
 
     double empty_ratio = 0.0;
     for (const std::wstring& query : queries) {
@@ -182,7 +186,8 @@ int main() {
             empty_ratio = ratio;
         }
         std::printf("%-16s %6zu | %9.2f %9.2f | %6.2f | %9.2f\n",
-                    (query.empty() ? std::string("(empty)") : utf8(query)).c_str(), rows, t, f, ratio, median(wholes));
+                    (query.empty() ? std::string("(empty)") : utf8(query)).c_str(), rows, t, f, ratio,
+                    median(wholes));
     }
     std::printf("\nempty query: %.2f times the floor (target: within 1.2) %s\n", empty_ratio,
                 empty_ratio <= 1.2 ? "met" : "NOT met");

@@ -19,7 +19,9 @@ std::wstring standard(const wide_string& text) {
     return text.is_empty() ? std::wstring() : std::wstring(text.c_str(), static_cast<size_t>(text.length()));
 }
 
-void append(narrow_string& out, const char* text) { out.append(string::weak_string<char>(text)); }
+void append(narrow_string& out, const char* text) {
+    out.append(string::weak_string<char>(text));
+}
 
 } // namespace
 
@@ -29,9 +31,13 @@ void append(narrow_string& out, const char* text) { out.append(string::weak_stri
 CDocumentationVR::CDocumentationVR(const CSearchDB& index, std::shared_ptr<const RSiteUrls> urls)
     : index_(index), urls_(std::move(urls)) {}
 
-wide_string CDocumentationVR::full_title() const { return index_.get_text(full_title_id); }
+wide_string CDocumentationVR::full_title() const {
+    return index_.get_text(full_title_id);
+}
 
-wide_string CDocumentationVR::short_description() const { return index_.get_text(short_description_id); }
+wide_string CDocumentationVR::short_description() const {
+    return index_.get_text(short_description_id);
+}
 
 narrow_string CDocumentationVR::url() const {
     narrow_string out(urls_->site);
@@ -65,7 +71,8 @@ narrow_string CGoogleVR::url() const {
     kernel::CLock guard(lock_);
     narrow_string out(urls_->search);
     narrow_string utf8;
-    if (query_.is_empty() || !string::to_utf8(string::weak_string<wchar_t>(query_), utf8) || utf8.is_empty()) {
+    if (query_.is_empty() || !string::to_utf8(string::weak_string<wchar_t>(query_), utf8) ||
+        utf8.is_empty()) {
         return out;
     }
     append(out, "/search?q=");
@@ -77,7 +84,8 @@ narrow_string CGoogleVR::url() const {
 // Loading
 
 bool read_documentation(HMODULE module, memory::ChunkedMemory<char, 128>& text) {
-    HRSRC info = FindResourceA(module, MAKEINTRESOURCEA(DOCUMENTATION_RESOURCE), MAKEINTRESOURCEA(10)); // RT_RCDATA
+    HRSRC info =
+        FindResourceA(module, MAKEINTRESOURCEA(DOCUMENTATION_RESOURCE), MAKEINTRESOURCEA(10)); // RT_RCDATA
     if (info == nullptr) {
         return false;
     }
@@ -197,8 +205,9 @@ void CDocumentation::display_rows(const CSearchResultDB& result, std::vector<RDi
         std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
             const std::wstring& x = entries[a].text;
             const std::wstring& y = entries[b].text;
-            return CompareStringW(LOCALE_USER_DEFAULT, LINGUISTIC_IGNORECASE, x.c_str(), static_cast<int>(x.size()),
-                                  y.c_str(), static_cast<int>(y.size())) == CSTR_LESS_THAN;
+            return CompareStringW(LOCALE_USER_DEFAULT, LINGUISTIC_IGNORECASE, x.c_str(),
+                                  static_cast<int>(x.size()), y.c_str(),
+                                  static_cast<int>(y.size())) == CSTR_LESS_THAN;
         });
     }
     std::vector<RDisplayRow> sorted;
@@ -209,7 +218,8 @@ void CDocumentation::display_rows(const CSearchResultDB& result, std::vector<RDi
     entries.swap(sorted);
 
     const std::shared_ptr<IVirtualRowDB> web_row = rows_.get_row(web_row_id_);
-    CGoogleVR* web = web_row != nullptr && web_row->kind() == 1 ? dynamic_cast<CGoogleVR*>(web_row.get()) : nullptr;
+    CGoogleVR* web =
+        web_row != nullptr && web_row->kind() == 1 ? dynamic_cast<CGoogleVR*>(web_row.get()) : nullptr;
     if (web != nullptr) {
         web->set_query(string::weak_string<wchar_t>(result.query()));
         entries.push_back(RDisplayRow{standard(web->caption()), web_row_id_});
@@ -239,9 +249,11 @@ bool CDocumentation::activate_row(long row_id) const {
         return false;
     }
     narrow_string url;
-    if (const CDocumentationVR* doc = row->kind() == 0 ? dynamic_cast<const CDocumentationVR*>(row.get()) : nullptr) {
+    if (const CDocumentationVR* doc =
+            row->kind() == 0 ? dynamic_cast<const CDocumentationVR*>(row.get()) : nullptr) {
         url = doc->url();
-    } else if (const CGoogleVR* web = row->kind() == 1 ? dynamic_cast<const CGoogleVR*>(row.get()) : nullptr) {
+    } else if (const CGoogleVR* web =
+                   row->kind() == 1 ? dynamic_cast<const CGoogleVR*>(row.get()) : nullptr) {
         url = web->url();
     } else {
         return true;

@@ -6,6 +6,8 @@
 
 namespace pelikant {
 
-void shell_open(const char* url) { ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOW); }
+void shell_open(const char* url) {
+    ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOW);
+}
 
 } // namespace pelikant

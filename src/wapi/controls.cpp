@@ -26,10 +26,13 @@ void init_common_controls() {
 // ---------------------------------------------------------------------------------------------
 // CIcon
 
-bool CIcon::load(HINSTANCE instance, int id) { return reset(LoadIconA(instance, MAKEINTRESOURCEA(id))); }
+bool CIcon::load(HINSTANCE instance, int id) {
+    return reset(LoadIconA(instance, MAKEINTRESOURCEA(id)));
+}
 
 bool CIcon::load_small(HINSTANCE instance, int id) {
-    return reset(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_LOADTRANSPARENT)));
+    return reset(static_cast<HICON>(
+        LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_LOADTRANSPARENT)));
 }
 
 bool CIcon::copy(const CIcon& other) {
@@ -53,7 +56,9 @@ HICON CIcon::detach() {
 // ---------------------------------------------------------------------------------------------
 // CImageList
 
-CImageList::~CImageList() { destroy(); }
+CImageList::~CImageList() {
+    destroy();
+}
 
 void CImageList::destroy() {
     if (owned_ && handle_ != nullptr) {
@@ -70,7 +75,8 @@ bool CImageList::create() {
 }
 
 int CImageList::add_icon(CIcon& icon) {
-    const int index = handle_ != nullptr && icon.get() != nullptr ? ImageList_ReplaceIcon(handle_, -1, icon.get()) : -1;
+    const int index =
+        handle_ != nullptr && icon.get() != nullptr ? ImageList_ReplaceIcon(handle_, -1, icon.get()) : -1;
     icon.release(); // the list keeps its own copy
     return index;
 }
@@ -97,12 +103,17 @@ bool CListView::insert_column(int index, const char* column_text, int width) {
     column.cx = width;
     column.pszText = const_cast<char*>(column_text);
     column.iSubItem = index;
-    return SendMessageA(handle, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column)) != -1;
+    return SendMessageA(handle, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index),
+                        reinterpret_cast<LPARAM>(&column)) != -1;
 }
 
-int CListView::item_count() const { return static_cast<int>(SendMessageA(handle, LVM_GETITEMCOUNT, 0, 0)); }
+int CListView::item_count() const {
+    return static_cast<int>(SendMessageA(handle, LVM_GETITEMCOUNT, 0, 0));
+}
 
-bool CListView::delete_all() { return SendMessageA(handle, LVM_DELETEALLITEMS, 0, 0) != 0; }
+bool CListView::delete_all() {
+    return SendMessageA(handle, LVM_DELETEALLITEMS, 0, 0) != 0;
+}
 
 int CListView::insert_item(LVITEMA& item) {
     return static_cast<int>(SendMessageA(handle, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
@@ -121,14 +132,16 @@ bool CListView::set_item_text(int item, int sub_item, const char* item_text) {
     LVITEMA record = {};
     record.iSubItem = sub_item;
     record.pszText = const_cast<char*>(item_text);
-    return SendMessageA(handle, LVM_SETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&record)) != 0;
+    return SendMessageA(handle, LVM_SETITEMTEXTA, static_cast<WPARAM>(item),
+                        reinterpret_cast<LPARAM>(&record)) != 0;
 }
 
 bool CListView::set_item_text(int item, int sub_item, const wchar_t* item_text) {
     LVITEMW record = {};
     record.iSubItem = sub_item;
     record.pszText = const_cast<wchar_t*>(item_text);
-    return SendMessageW(handle, LVM_SETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&record)) != 0;
+    return SendMessageW(handle, LVM_SETITEMTEXTW, static_cast<WPARAM>(item),
+                        reinterpret_cast<LPARAM>(&record)) != 0;
 }
 
 bool CListView::set_item_image(int item, int image) {
@@ -253,7 +266,9 @@ void CStatusBar::apply() {
     }
 }
 
-void CStatusBar::resize() { SendMessageA(handle, WM_SIZE, 0, 0); }
+void CStatusBar::resize() {
+    SendMessageA(handle, WM_SIZE, 0, 0);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Menus
@@ -263,7 +278,9 @@ bool CMenu::load(HINSTANCE instance, int id) {
     return menu_ != nullptr;
 }
 
-HMENU CMenu::sub_menu(int position) const { return menu_ != nullptr ? GetSubMenu(menu_, position) : nullptr; }
+HMENU CMenu::sub_menu(int position) const {
+    return menu_ != nullptr ? GetSubMenu(menu_, position) : nullptr;
+}
 
 void CMenu::reset(HMENU menu) {
     if (menu_ != nullptr && menu_ != menu) {

@@ -7,8 +7,7 @@ namespace wapi {
 namespace {
 
 // Copies as much of text as fits into field, always zero-terminated.
-template <size_t N>
-void copy_cut(char (&field)[N], const std::string& text) {
+template <size_t N> void copy_cut(char (&field)[N], const std::string& text) {
     const size_t n = text.size() < N - 1 ? text.size() : N - 1;
     std::memcpy(field, text.data(), n);
     field[n] = '\0';
@@ -79,7 +78,9 @@ RVersionFacts system_version_facts() {
     return facts;
 }
 
-int windows_version() { return classify_windows_version(system_version_facts()); }
+int windows_version() {
+    return classify_windows_version(system_version_facts());
+}
 
 CNotifyIcon::CNotifyIcon(int version, Notify notify, HINSTANCE instance)
     : notify_(notify), instance_(instance), taskbar_created_(RegisterWindowMessageA("TaskbarCreated")) {
@@ -99,7 +100,9 @@ CNotifyIcon::CNotifyIcon(int version, Notify notify, HINSTANCE instance)
     data_.uID = 1;
 }
 
-CNotifyIcon::~CNotifyIcon() { remove(); }
+CNotifyIcon::~CNotifyIcon() {
+    remove();
+}
 
 bool CNotifyIcon::send_locked(NOTIFYICONDATAA& data) {
     if (notify_ == nullptr || !notify_(shown_ ? NIM_MODIFY : NIM_ADD, &data)) {

@@ -21,7 +21,9 @@ std::vector<std::string> g_opened;
 } // namespace
 
 // Linked in place of the program's own, which hands the address to the browser.
-void pelikant::shell_open(const char* url) { g_opened.push_back(url); }
+void pelikant::shell_open(const char* url) {
+    g_opened.push_back(url);
+}
 
 namespace {
 
@@ -34,7 +36,9 @@ struct RItem {
     bool focused = false;
 };
 
-std::wstring w(const wide_string& s) { return s.is_empty() ? std::wstring() : std::wstring(s.c_str()); }
+std::wstring w(const wide_string& s) {
+    return s.is_empty() ? std::wstring() : std::wstring(s.c_str());
+}
 
 class ResultList : public testing::Test {
 protected:
@@ -107,15 +111,18 @@ TEST_F(ResultList, EmptyQueryListsEveryEntrySortedThenTheWebSearch) {
     ASSERT_EQ(items.size(), 789u);
     std::set<LPARAM> rows;
     for (size_t i = 0; i + 1 < items.size(); ++i) {
-        const auto* entry = dynamic_cast<const CDocumentationVR*>(documentation_->rows().get_row(items[i].data).get());
+        const auto* entry =
+            dynamic_cast<const CDocumentationVR*>(documentation_->rows().get_row(items[i].data).get());
         ASSERT_NE(entry, nullptr) << i;
-        EXPECT_EQ(items[i].text, w(entry->full_title()) + L" /*" + w(entry->short_description()) + L"*/") << i;
+        EXPECT_EQ(items[i].text, w(entry->full_title()) + L" /*" + w(entry->short_description()) + L"*/")
+            << i;
         rows.insert(items[i].data);
         if (i > 0) {
             const std::wstring& a = items[i - 1].text;
             const std::wstring& b = items[i].text;
-            EXPECT_NE(CompareStringW(LOCALE_USER_DEFAULT, LINGUISTIC_IGNORECASE, a.c_str(), -1, b.c_str(), -1),
-                      CSTR_GREATER_THAN)
+            EXPECT_NE(
+                CompareStringW(LOCALE_USER_DEFAULT, LINGUISTIC_IGNORECASE, a.c_str(), -1, b.c_str(), -1),
+                CSTR_GREATER_THAN)
                 << i;
         }
         EXPECT_EQ(items[i].selected, i == 0) << i;

@@ -26,8 +26,7 @@ protected:
     void SetUp() override { ASSERT_NE(window_, nullptr); }
 
     // Creates control in the window; null (and the control deleted) on failure.
-    template <typename T>
-    static T* add(T* control, const RRect& r) {
+    template <typename T> static T* add(T* control, const RRect& r) {
         control->rect = r;
         bool ok = false;
         window_->run([&] { ok = CWindowBase::add_control(control, window_); });
@@ -64,11 +63,12 @@ TEST_F(Controls, MoveSelectionStaysInsideTheList) {
         int delta;
         int expected; // -1: nothing selected
     } cases[] = {
-        {0, -1, 1, -1}, {0, -1, -1, -1}, {5, 4, 1, 4}, {5, -1, -1, 0},
+        {0, -1, 1, -1}, {0, -1, -1, -1}, {5, 4, 1, 4},  {5, -1, -1, 0},
         {5, -1, 8, 4},  {5, 2, -1, 1},   {5, 0, -8, 0}, {5, 1, 2, 3},
     };
     for (const auto& c : cases) {
-        int focused = -2, selected = -2, count = -2;
+        int focused = -2, count = -2;
+        bool selected = false;
         window_->run([&] {
             list->delete_all();
             for (int i = 0; i < c.items; ++i) {
@@ -79,17 +79,15 @@ TEST_F(Controls, MoveSelectionStaysInsideTheList) {
             }
             list->move_selection(c.delta);
             focused = list->focused_item();
-            selected = c.expected < 0 ? -1
-                                      : static_cast<int>(SendMessageA(list->handle, LVM_GETITEMSTATE, c.expected,
-                                                                      LVIS_SELECTED)) == LVIS_SELECTED
-                                            ? c.expected
-                                            : -3;
+            selected =
+                c.expected >= 0 && (SendMessageA(list->handle, LVM_GETITEMSTATE, c.expected, LVIS_SELECTED) &
+                                    LVIS_SELECTED) != 0;
             count = selected_items(*list);
         });
-        const std::string name = std::to_string(c.items) + " items, focus " + std::to_string(c.focused) + ", delta " +
-                                 std::to_string(c.delta);
+        const std::string name = std::to_string(c.items) + " items, focus " + std::to_string(c.focused) +
+                                 ", delta " + std::to_string(c.delta);
         EXPECT_EQ(focused, c.expected) << name;
-        EXPECT_EQ(selected, c.expected) << name;
+        EXPECT_EQ(selected, c.expected >= 0) << name;
         EXPECT_EQ(count, c.expected < 0 ? 0 : (c.focused >= 0 && c.focused != c.expected ? 2 : 1)) << name;
     }
 
@@ -238,8 +236,8 @@ TEST(WindowsVersion, EveryRowOfTheClassification) {
     for (const auto& c : cases) {
         const RVersionFacts& f = c.facts;
         EXPECT_EQ(classify_windows_version(f), c.expected)
-            << "platform " << f.platform << ", " << f.major << "." << f.minor << ", type " << int(f.product_type)
-            << ", architecture " << f.processor_architecture << ", R2 " << f.server_r2;
+            << "platform " << f.platform << ", " << f.major << "." << f.minor << ", type "
+            << int(f.product_type) << ", architecture " << f.processor_architecture << ", R2 " << f.server_r2;
     }
 }
 
@@ -423,7 +421,8 @@ TEST_F(Tray, RemoveDeletesOnlyAShownIcon) {
     // Binding the icon to a window removes it first.
     icon.set_window(window);
     icon.set_window(window);
-    EXPECT_EQ(messages(), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_DELETE, NIM_ADD, NIM_DELETE, NIM_ADD}));
+    EXPECT_EQ(messages(),
+              (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_DELETE, NIM_ADD, NIM_DELETE, NIM_ADD}));
 }
 
 TEST_F(Tray, TaskbarRestartAddsTheShownIconAgain) {
@@ -485,7 +484,8 @@ TEST_F(Tray, OperationsFromTwoThreadsNeverOverlap) {
 
 TEST_F(Controls, TrayIconInWinesNotificationArea) {
     CNotifyIcon icon;
-    EXPECT_EQ(icon.record().cbSize, sizeof(NOTIFYICONDATAA)) << "this system is classified " << windows_version();
+    EXPECT_EQ(icon.record().cbSize, sizeof(NOTIFYICONDATAA))
+        << "this system is classified " << windows_version();
     EXPECT_TRUE(icon.set_window(window_->handle));
     EXPECT_TRUE(icon.set_tip("http://127.0.0.1:8765"));
     EXPECT_TRUE(icon.set_icon(CopyIcon(LoadIconA(nullptr, IDI_APPLICATION))));
