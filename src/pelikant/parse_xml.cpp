@@ -80,6 +80,17 @@ void read_flag(const pugi::xml_node& element, const char* name, bool& out) {
 
 } // namespace
 
+void swap(RForumFeed& a, RForumFeed& b) {
+    a.Topics.swap(b.Topics);
+    // The two texts are short: exchanging them by copy costs little.
+    wide_string text(a.InformationText);
+    a.InformationText = b.InformationText;
+    b.InformationText = text;
+    wide_string update(a.InformationUpdateDT);
+    a.InformationUpdateDT = b.InformationUpdateDT;
+    b.InformationUpdateDT = update;
+}
+
 bool CParseXml::parse(const char* text) {
     if (text == nullptr) {
         return false;
