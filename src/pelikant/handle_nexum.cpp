@@ -84,7 +84,10 @@ int topic_image(const RTopic& topic) {
 }
 
 CHandleNexum::CHandleNexum(const string::weak_string<char>& site_url, IForumView* view)
-    : site_url_(site_url), view_(view) {}
+    : site_url_(site_url), view_(view) {
+    // Both threads read the URL: made contiguous now, later reads of it never write.
+    site_url_.c_str();
+}
 
 bool CHandleNexum::on_notification(nexum::INotification* notification) {
     if (view_.load() == nullptr || notification == nullptr ||
