@@ -1,6 +1,7 @@
 // Soak run of the whole program: starts the end-to-end build of Pelikant (whose site is the feed
 // server on the fixed test port), then plays poll cycles against it. Every cycle changes the
-// topics; a third of the cycles answer with a failure or a malformed feed. Prints the process's
+// topics; a third of the cycles answer with one of the broken or hostile answers of the feed
+// server in turn (failures, malformed and odd feeds, hanging and dripping transfers). Prints the process's
 // private bytes, handles and threads at the start, after the first cycle and at the end.
 //
 //   bench_soak.exe [cycles] [site URL]     (tools/soak.sh sets up the display and the server)
@@ -10,9 +11,8 @@
 
 #include <curl/curl.h>
 #include <windows.h>
-// after windows.h, which they need
-#include <psapi.h>
-#include <tlhelp32.h>
+
+#include "../tests/process_figures.h"
 
 namespace {
 
@@ -59,96 +59,20 @@ std::string feed(int cycle) {
     return text + "</TopicContainer></Forum></Pelikant>";
 }
 
-struct RFigures {
-    double private_mb;
-    DWORD handles;
-    int threads;
-    const char* source;
+const char* const HOSTILE[] = {
+    "malformed",      "truncated", "deep",        "big_length",  "big_chunked", "drip",       "hang",
+    "circle",         "scheme",    "invalid_utf8", "wrong_encoding", "entities", "big_numbers", "many_topics",
+    "long_texts",     "control_chars", "html_200", "status_301",  "status_404",  "status_500", "status_503",
+    "empty_200",      "reset",
 };
 
-// Under Wine the process's counters read as zero; its Linux side tells the same through /proc
-// (resident private memory, open descriptors). The Linux process is found by its command line.
-std::string linux_proc_dir() {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        return "";
-    }
-    std::string hit;
-    do {
-        const std::string name = found.cFileName;
-        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        FILE* file = std::fopen(("Z:\\proc\\" + name + "\\cmdline").c_str(), "rb");
-        if (file == nullptr) {
-            continue;
-        }
-        char buffer[4096];
-        const size_t n = std::fread(buffer, 1, sizeof(buffer), file);
-        std::fclose(file);
-        const std::string command(buffer, n);
-        if (command.find("pelikant_e2e.exe") != std::string::npos && command.find("bench_soak") == std::string::npos) {
-            hit = "Z:\\proc\\" + name;
-            break;
-        }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return hit;
-}
-
-void linux_figures(RFigures& out) {
-    static const std::string dir = linux_proc_dir();
-    if (dir.empty()) {
-        return;
-    }
-    if (FILE* file = std::fopen((dir + "\\status").c_str(), "rb")) {
-        char line[256];
-        while (std::fgets(line, sizeof(line), file) != nullptr) {
-            long value = 0;
-            if (std::sscanf(line, "RssAnon: %ld kB", &value) == 1) {
-                out.private_mb = value / 1024.0;
-            }
-        }
-        std::fclose(file);
-    }
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "\\fd\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            out.handles += found.cFileName[0] != '.' ? 1 : 0;
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    out.source = " (Linux side: resident private memory, open descriptors)";
-}
-
-RFigures figures(HANDLE process, DWORD pid) {
-    RFigures out = {0, 0, 0, ""};
-    PROCESS_MEMORY_COUNTERS_EX memory = {};
-    memory.cb = sizeof(memory);
-    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory))) {
-        out.private_mb = static_cast<double>(memory.PrivateUsage) / (1024.0 * 1024.0);
-    }
-    GetProcessHandleCount(process, &out.handles);
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry)) {
-        out.threads += entry.th32OwnerProcessID == pid ? 1 : 0;
-    }
-    CloseHandle(snapshot);
-    if (out.private_mb == 0 && out.handles == 0) {
-        linux_figures(out);
-    }
-    return out;
-}
-
-void print(const char* when, const RFigures& f) {
-    std::printf("%-22s private %.1f MB, handles %lu, threads %d%s\n", when, f.private_mb,
-                static_cast<unsigned long>(f.handles), f.threads, f.source);
+void print(const char* when, const RProcessFigures& f) {
+    std::printf("%-22s private %.1f MB, handles %lu, threads %d%s\n", when, f.private_mb, f.handles, f.threads,
+                f.from_linux ? " (Linux side: resident private memory, open descriptors)" : "");
     std::fflush(stdout);
 }
+
+RProcessFigures figures(HANDLE process, DWORD pid) { return process_figures(process, pid, "pelikant_e2e.exe"); }
 
 HWND main_window(DWORD pid) {
     for (int tries = 0; tries < 400; ++tries) {
@@ -209,24 +133,17 @@ int main(int argc, char** argv) {
     print("after start-up:", figures(pi.hProcess, pi.dwProcessId));
 
     const DWORD began = GetTickCount();
+    RProcessFigures after_first;
     int failed_cycles = 0;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
-        switch (cycle % 6) {
-        case 1:
-            get("/t/feed?as=" + escape("/t/body?status=503&text=niedost%C4%99pny"));
+        if (cycle % 3 == 1) {
+            // A third of the cycles: each broken or hostile answer in turn.
+            const char* name = HOSTILE[(cycle / 3) % (sizeof(HOSTILE) / sizeof(HOSTILE[0]))];
+            get("/t/feed?as=" + escape(std::string("/t/hostile?case=") + name));
             ++failed_cycles;
-            break;
-        case 4: {
-            const std::string cut = feed(cycle).substr(0, 300); // ends mid-topic
-            get("/t/feed", &cut);
-            ++failed_cycles;
-            break;
-        }
-        default: {
+        } else {
             const std::string next = feed(cycle);
             get("/t/feed", &next);
-            break;
-        }
         }
         const int before = std::atoi(get("/t/feed-count").c_str());
         PostMessageA(window, WM_TIMER, 1, 0);
@@ -235,15 +152,22 @@ int main(int argc, char** argv) {
         }
         Sleep(20); // the parse and the refill
         if (cycle == 1) {
-            print("after the first cycle:", figures(pi.hProcess, pi.dwProcessId));
+            after_first = figures(pi.hProcess, pi.dwProcessId);
+            print("after the first cycle:", after_first);
         }
         if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
             std::printf("cycle %d: the program ended\n", cycle);
             return 1;
         }
     }
-    Sleep(2000);
-    print("at the end:", figures(pi.hProcess, pi.dwProcessId));
+    // Hanging and dripping transfers end at the transfer limit; wait for the last of them.
+    const RProcessFigures first_cycle = after_first;
+    RProcessFigures end = figures(pi.hProcess, pi.dwProcessId);
+    for (int waited = 0; waited < 60 && end.threads > first_cycle.threads; ++waited) {
+        Sleep(1000);
+        end = figures(pi.hProcess, pi.dwProcessId);
+    }
+    print("at the end:", end);
     std::printf("%d cycles (%d failing or malformed) in %.1f s\n", cycles, failed_cycles,
                 (GetTickCount() - began) / 1000.0);
 

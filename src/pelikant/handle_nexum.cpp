@@ -112,7 +112,9 @@ void CHandleNexum::process_feed(const char* text) {
     RForumFeed feed;
     {
         CParseXml parser;
-        if (!parser.parse(text)) {
+        // A page that is well-formed but no feed (an HTML error page sent with status 200) is a
+        // bad answer like any other: the last feed stays the one the next is judged against.
+        if (!parser.parse(text) || !parser.has_forum()) {
             return;
         }
         parser.swap_feed(feed);

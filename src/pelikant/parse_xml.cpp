@@ -109,6 +109,7 @@ bool CParseXml::parse(const char* text) {
     // A parser normally serves one document; a second parse replaces, never accumulates.
     docs_.clear();
     feed_.Topics.clear();
+    has_forum_ = false;
     pugi::xml_node root;
     for (pugi::xml_node child = document_.first_child(); child; child = child.next_sibling()) {
         if (child.type() == pugi::node_element) {
@@ -140,6 +141,7 @@ void CParseXml::read_topics(const pugi::xml_node& root) {
     if (container.type() != pugi::node_element) {
         return;
     }
+    has_forum_ = true;
     // Records hold kilobytes each and copy rather than move: sized once and built in place, the
     // list never copies them as it grows.
     size_t count = 0;

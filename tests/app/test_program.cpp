@@ -15,6 +15,7 @@
 #include <commctrl.h>
 
 #include "app/config.h"
+#include "process_figures.h"
 
 namespace {
 
@@ -200,6 +201,7 @@ public:
         return info.hwndFocus;
     }
     HANDLE process() const { return info_.hProcess; }
+    DWORD pid() const { return info_.dwProcessId; }
     DWORD since_start() const { return GetTickCount() - start_tick_; }
 
     HWND window = nullptr;
@@ -418,5 +420,124 @@ TEST(Program, EndsWithinTwoSecondsWhileAFeedIsProcessed) {
     }
     Sleep(30);
     EXPECT_EQ(program.quit(), 0) << "the program did not end within 2 s";
+    script_feed("");
+}
+
+namespace {
+
+// Every broken or hostile answer the feed server can give (tools/site.py, /t/hostile), with
+// what the program makes of it: 0 for an answer it refuses (the last feed stays), otherwise
+// the topics it shows of a feed that is well-formed but odd (it is then the feed the next one
+// is judged against).
+const struct {
+    const char* name;
+    int shown;
+} HOSTILE[] = {
+    {"malformed", 0},      {"truncated", 0},     {"deep", 0},          {"big_length", 0},   {"big_chunked", 0},
+    {"drip", 0},           {"hang", 0},          {"circle", 0},        {"scheme", 0},       {"invalid_utf8", 3},
+    {"wrong_encoding", 3}, {"entities", 1},      {"big_numbers", 3},   {"many_topics", 1000}, {"long_texts", 5},
+    {"control_chars", 3},  {"html_200", 0},      {"status_301", 0},    {"status_404", 0},   {"status_500", 0},
+    {"status_503", 0},     {"empty_200", 0},     {"reset", 0},
+};
+
+// A good feed whose first topic has `posts` posts: each one announces against the one before.
+std::string good_feed(int posts) {
+    std::vector<RT> topics = FIRST;
+    topics[0].posts = posts;
+    return feed_xml(topics);
+}
+
+// Milliseconds from a key in the search box to the result list showing its text.
+long keystroke_ms(const CProgram& program, const CRemoteList& results, bool type) {
+    const std::wstring caption = type ? L"Szukaj za pomocą wyszukiwarki Google » x"
+                                      : L"Szukaj za pomocą wyszukiwarki Google";
+    const DWORD before = GetTickCount();
+    PostMessageW(program.box, WM_CHAR, type ? L'x' : VK_BACK, 1);
+    while (results.text(results.count() - 1, 0) != caption) {
+        if (GetTickCount() - before > 5000) {
+            return 5000;
+        }
+        Sleep(1);
+    }
+    return static_cast<long>(GetTickCount() - before);
+}
+
+} // namespace
+
+TEST(Program, HostileAnswersChangeNothingAndTheNextGoodFeedIsJudgedAgainstTheLastGoodOne) {
+    std::remove(log_path().c_str());
+    SetEnvironmentVariableA("PELIKANT_E2E_LOG", log_path().c_str());
+    int posts = 10;
+    serve_feed(good_feed(posts));
+    CProgram program;
+    ASSERT_TRUE(program.find_window());
+    CRemoteList forum(program.forum, program.process());
+    CRemoteList results(program.results, program.process());
+    ASSERT_TRUE(eventually([&] { return forum.text(0, 1) == L"10" && results.count() == 789; }));
+    const RProcessFigures start = process_figures(program.process(), program.pid(), "pelikant_e2e.exe");
+
+    bool typed = false;
+    long slowest_key = 0;
+    for (const auto& c : HOSTILE) {
+        const char* name = c.name;
+        const size_t announced = balloons().size();
+        const int requests = script_feed("?as=" + escape(std::string("/t/hostile?case=") + name));
+        program.poll();
+        ASSERT_TRUE(eventually([&] { return std::atoi(get("/t/feed-count").c_str()) > requests; })) << name;
+        if (c.shown == 0) {
+            Sleep(600); // the answer arrives (or not), fails to parse and is thrown away
+        } else {
+            // An odd but well-formed feed is shown and, its topics being others, announced once.
+            EXPECT_TRUE(eventually([&] { return forum.count() == c.shown; })) << name;
+            EXPECT_TRUE(eventually([&] { return balloons().size() == announced + 1; })) << name;
+        }
+        ASSERT_EQ(program.wait(0), -1) << name << ": the program ended";
+        typed = !typed;
+        const long key_ms = keystroke_ms(program, results, typed);
+        slowest_key = key_ms > slowest_key ? key_ms : slowest_key;
+        EXPECT_LT(key_ms, 100) << name << ": the search box waited " << key_ms << " ms";
+        if (c.shown == 0) {
+            EXPECT_EQ(balloons().size(), announced) << name << ": a bad answer announced something";
+            EXPECT_EQ(forum.count(), 3) << name;
+            EXPECT_EQ(forum.text(0, 1), std::to_wstring(posts)) << name << ": the list must show the last good feed";
+        }
+
+        // The next good feed is judged against the last one that parsed, so its new post shows.
+        const size_t before_good = balloons().size();
+        serve_feed(good_feed(++posts));
+        program.poll();
+        EXPECT_TRUE(eventually([&] { return balloons().size() == before_good + 1; })) << name;
+        EXPECT_TRUE(eventually([&] { return forum.count() == 3 && forum.text(0, 1) == std::to_wstring(posts); }))
+            << name;
+
+        const RProcessFigures now = process_figures(program.process(), program.pid(), "pelikant_e2e.exe");
+        // Transfers that hang or drip hold a thread until the transfer limit ends them.
+        EXPECT_LE(now.threads, start.threads + 4) << name;
+        EXPECT_LE(now.handles, start.handles + 16) << name;
+    }
+    const RProcessFigures end = process_figures(program.process(), program.pid(), "pelikant_e2e.exe");
+    std::printf("hostile answers: slowest keystroke %ld ms; threads %d -> %d, handles %lu -> %lu, private "
+                "%.1f -> %.1f MB\n",
+                slowest_key, start.threads, end.threads, start.handles, end.handles, start.private_mb,
+                end.private_mb);
+    EXPECT_EQ(program.quit(), 0);
+    script_feed("");
+}
+
+TEST(Program, EndsWithinTwoSecondsInTheMiddleOfAnyHostileAnswer) {
+    for (const auto& c : HOSTILE) {
+        const char* name = c.name;
+        script_feed("?as=" + escape(std::string("/t/hostile?case=") + name));
+        const int requests = std::atoi(get("/t/feed-count").c_str());
+        CProgram program;
+        ASSERT_TRUE(program.find_window()) << name;
+        // The start-up download is under way (or already answered).
+        ASSERT_TRUE(eventually([&] { return std::atoi(get("/t/feed-count").c_str()) > requests; })) << name;
+        program.poll();
+        Sleep(50);
+        const DWORD before = GetTickCount();
+        EXPECT_EQ(program.quit(), 0) << name << ": no exit within 2 s";
+        std::printf("%-15s exit after %lu ms\n", name, static_cast<unsigned long>(GetTickCount() - before));
+    }
     script_feed("");
 }
