@@ -12,39 +12,17 @@
 #include <curl/curl.h>
 #include <windows.h>
 
+#include "../tests/feed_server.h"
 #include "../tests/process_figures.h"
 
 namespace {
 
 std::string site = "http://127.0.0.1:8766";
 
-size_t collect(char* data, size_t size, size_t count, void* out) {
-    static_cast<std::string*>(out)->append(data, size * count);
-    return size * count;
-}
-
 std::string get(const std::string& path, const std::string* post_body = nullptr) {
-    std::string body;
-    CURL* curl = curl_easy_init();
-    curl_easy_setopt(curl, CURLOPT_URL, (site + path).c_str());
-    if (post_body != nullptr) {
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, post_body->c_str());
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(post_body->size()));
-    }
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collect);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
-    curl_easy_perform(curl);
-    curl_easy_cleanup(curl);
-    return body;
+    return feed_server::get(site, path, post_body);
 }
-
-std::string escape(const std::string& text) {
-    char* escaped = curl_easy_escape(nullptr, text.c_str(), static_cast<int>(text.size()));
-    std::string out = escaped != nullptr ? escaped : "";
-    curl_free(escaped);
-    return out;
-}
+using feed_server::escape;
 
 std::string feed(int cycle) {
     std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?><Pelikant><Information UpdateDT=\"x\">i"
@@ -58,13 +36,6 @@ std::string feed(int cycle) {
     }
     return text + "</TopicContainer></Forum></Pelikant>";
 }
-
-const char* const HOSTILE[] = {
-    "malformed",      "truncated", "deep",        "big_length",  "big_chunked", "drip",       "hang",
-    "circle",         "scheme",    "invalid_utf8", "wrong_encoding", "entities", "big_numbers", "many_topics",
-    "long_texts",     "control_chars", "html_200", "status_301",  "status_404",  "status_500", "status_503",
-    "empty_200",      "reset",
-};
 
 void print(const char* when, const RProcessFigures& f) {
     std::printf("%-22s private %.1f MB, handles %lu, threads %d%s\n", when, f.private_mb, f.handles, f.threads,
@@ -138,7 +109,8 @@ int main(int argc, char** argv) {
     for (int cycle = 1; cycle <= cycles; ++cycle) {
         if (cycle % 3 == 1) {
             // A third of the cycles: each broken or hostile answer in turn.
-            const char* name = HOSTILE[(cycle / 3) % (sizeof(HOSTILE) / sizeof(HOSTILE[0]))];
+            const char* name = feed_server::HOSTILE[(cycle / 3) % (sizeof(feed_server::HOSTILE) /
+                                                                     sizeof(feed_server::HOSTILE[0]))].name;
             get("/t/feed?as=" + escape(std::string("/t/hostile?case=") + name));
             ++failed_cycles;
         } else {
@@ -154,6 +126,8 @@ int main(int argc, char** argv) {
         if (cycle == 1) {
             after_first = figures(pi.hProcess, pi.dwProcessId);
             print("after the first cycle:", after_first);
+        } else if (cycle % 250 == 0 && cycle < cycles) {
+            print(("after " + std::to_string(cycle) + " cycles:").c_str(), figures(pi.hProcess, pi.dwProcessId));
         }
         if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
             std::printf("cycle %d: the program ended\n", cycle);

@@ -219,21 +219,11 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/t/circle":
             return self.send(302, b"", headers=[("Location", "/t/circle")])
         if path == "/t/big":
-            size = int(float(q.get("mb", "20")) * 1024 * 1024)
             self.send_response(200)
             self.send_header("Content-Type", "application/octet-stream")
             self.send_header("Connection", "close")
             self.end_headers()
-            block = b"x" * 65536
-            try:
-                while size > 0:
-                    n = min(size, len(block))
-                    self.wfile.write(block[:n])
-                    size -= n
-            except OSError:
-                pass
-            self.close_connection = True
-            return
+            return self.stream(int(float(q.get("mb", "20")) * 1024 * 1024))
         if path == "/t/hang":
             deadline = time.time() + HANG_LIMIT_S
             while time.time() < deadline and not self.server.stopping.is_set():

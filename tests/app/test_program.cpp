@@ -8,52 +8,23 @@
 #include <string>
 #include <vector>
 
-#include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 // after windows.h, which it needs
 #include <commctrl.h>
 
 #include "app/config.h"
+#include "feed_server.h"
+#include "started_process.h"
 #include "process_figures.h"
 
 namespace {
 
-std::string beside_test(const char* name) {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1) + name;
-}
 
-size_t collect(char* data, size_t size, size_t count, void* out) {
-    static_cast<std::string*>(out)->append(data, size * count);
-    return size * count;
-}
-
-// The body of a GET (or with post_body, a POST) from the feed server ("" when it fails).
 std::string get(const std::string& path, const std::string* post_body = nullptr) {
-    std::string body;
-    CURL* curl = curl_easy_init();
-    curl_easy_setopt(curl, CURLOPT_URL, (std::string(PELIKANT_SITE_URL) + path).c_str());
-    if (post_body != nullptr) {
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, post_body->c_str());
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(post_body->size()));
-    }
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collect);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
-    const bool ok = curl_easy_perform(curl) == CURLE_OK;
-    curl_easy_cleanup(curl);
-    return ok ? body : std::string();
+    return feed_server::get(PELIKANT_SITE_URL, path, post_body);
 }
-
-std::string escape(const std::string& text) {
-    char* escaped = curl_easy_escape(nullptr, text.c_str(), static_cast<int>(text.size()));
-    std::string out = escaped != nullptr ? escaped : "";
-    curl_free(escaped);
-    return out;
-}
+using feed_server::escape;
 
 // What the next feed downloads get; the count of feed requests so far.
 int script_feed(const std::string& query) { return std::atoi(get("/t/feed" + query).c_str()); }
@@ -136,57 +107,14 @@ private:
     char* buffer_;
 };
 
-// The program's process, ended by force if a test leaves it running.
-class CProgram {
+// The end-to-end build of the program, with its window and controls.
+class CProgram : public CProcess {
 public:
-    CProgram() {
-        STARTUPINFOA si = {};
-        si.cb = sizeof(si);
-        const std::string exe = beside_test("pelikant_e2e.exe");
-        std::string command = "\"" + exe + "\"";
-        started_ = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                                  &info_) != 0;
-        start_tick_ = GetTickCount();
-    }
-    ~CProgram() {
-        if (!started_) {
-            return;
-        }
-        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(info_.hProcess, 1);
-            WaitForSingleObject(info_.hProcess, 5000);
-        }
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
-    }
-    CProgram(const CProgram&) = delete;
-    CProgram& operator=(const CProgram&) = delete;
+    CProgram() : CProcess(beside_test("pelikant_e2e.exe")), start_tick_(GetTickCount()) {}
 
     // The main window and its controls, once they all exist.
     bool find_window() {
-        return eventually(
-            [&] {
-                HWND found = nullptr;
-                while ((found = FindWindowExA(nullptr, found, "Pelikant", nullptr)) != nullptr) {
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(found, &pid);
-                    if (pid == info_.dwProcessId) {
-                        window = found;
-                        return find_controls();
-                    }
-                }
-                return false;
-            },
-            20000);
-    }
-    // Exit code, or -1 while it runs after timeout_ms.
-    long wait(DWORD timeout_ms) const {
-        if (WaitForSingleObject(info_.hProcess, timeout_ms) != WAIT_OBJECT_0) {
-            return -1;
-        }
-        DWORD code = 0;
-        GetExitCodeProcess(info_.hProcess, &code);
-        return static_cast<long>(code);
+        return eventually([&] { return (window = main_window(0)) != nullptr && find_controls(); }, 20000);
     }
     // The menu's "Zakończ"; the exit code, if the program ended within 2 s.
     long quit() const {
@@ -200,8 +128,6 @@ public:
         GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
         return info.hwndFocus;
     }
-    HANDLE process() const { return info_.hProcess; }
-    DWORD pid() const { return info_.dwProcessId; }
     DWORD since_start() const { return GetTickCount() - start_tick_; }
 
     HWND window = nullptr;
@@ -225,9 +151,7 @@ private:
         return true;
     }
 
-    PROCESS_INFORMATION info_ = {};
-    bool started_ = false;
-    DWORD start_tick_ = 0;
+    DWORD start_tick_;
 };
 
 std::string log_path() {
@@ -425,20 +349,7 @@ TEST(Program, EndsWithinTwoSecondsWhileAFeedIsProcessed) {
 
 namespace {
 
-// Every broken or hostile answer the feed server can give (tools/site.py, /t/hostile), with
-// what the program makes of it: 0 for an answer it refuses (the last feed stays), otherwise
-// the topics it shows of a feed that is well-formed but odd (it is then the feed the next one
-// is judged against).
-const struct {
-    const char* name;
-    int shown;
-} HOSTILE[] = {
-    {"malformed", 0},      {"truncated", 0},     {"deep", 0},          {"big_length", 0},   {"big_chunked", 0},
-    {"drip", 0},           {"hang", 0},          {"circle", 0},        {"scheme", 0},       {"invalid_utf8", 3},
-    {"wrong_encoding", 3}, {"entities", 1},      {"big_numbers", 3},   {"many_topics", 1000}, {"long_texts", 5},
-    {"control_chars", 3},  {"html_200", 0},      {"status_301", 0},    {"status_404", 0},   {"status_500", 0},
-    {"status_503", 0},     {"empty_200", 0},     {"reset", 0},
-};
+using feed_server::HOSTILE;
 
 // A good feed whose first topic has `posts` posts: each one announces against the one before.
 std::string good_feed(int posts) {
