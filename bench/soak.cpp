@@ -38,12 +38,14 @@ std::string feed(int cycle) {
 }
 
 void print(const char* when, const RProcessFigures& f) {
-    std::printf("%-22s private %.1f MB, handles %lu, threads %d%s\n", when, f.private_mb, f.handles, f.threads,
-                f.from_linux ? " (Linux side: resident private memory, open descriptors)" : "");
+    std::printf("%-22s private %.1f MB, handles %lu, threads %d%s\n", when, f.private_mb, f.handles,
+                f.threads, f.from_linux ? " (Linux side: resident private memory, open descriptors)" : "");
     std::fflush(stdout);
 }
 
-RProcessFigures figures(HANDLE process, DWORD pid) { return process_figures(process, pid, "pelikant_e2e.exe"); }
+RProcessFigures figures(HANDLE process, DWORD pid) {
+    return process_figures(process, pid, "pelikant_e2e.exe");
+}
 
 HWND main_window(DWORD pid) {
     for (int tries = 0; tries < 400; ++tries) {
@@ -110,7 +112,8 @@ int main(int argc, char** argv) {
         if (cycle % 3 == 1) {
             // A third of the cycles: each broken or hostile answer in turn.
             const char* name = feed_server::HOSTILE[(cycle / 3) % (sizeof(feed_server::HOSTILE) /
-                                                                     sizeof(feed_server::HOSTILE[0]))].name;
+                                                                   sizeof(feed_server::HOSTILE[0]))]
+                                   .name;
             get("/t/feed?as=" + escape(std::string("/t/hostile?case=") + name));
             ++failed_cycles;
         } else {
@@ -127,7 +130,8 @@ int main(int argc, char** argv) {
             after_first = figures(pi.hProcess, pi.dwProcessId);
             print("after the first cycle:", after_first);
         } else if (cycle % 250 == 0 && cycle < cycles) {
-            print(("after " + std::to_string(cycle) + " cycles:").c_str(), figures(pi.hProcess, pi.dwProcessId));
+            print(("after " + std::to_string(cycle) + " cycles:").c_str(),
+                  figures(pi.hProcess, pi.dwProcessId));
         }
         if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
             std::printf("cycle %d: the program ended\n", cycle);
@@ -150,8 +154,10 @@ int main(int argc, char** argv) {
     const bool ended = WaitForSingleObject(pi.hProcess, 5000) == WAIT_OBJECT_0;
     DWORD code = 1;
     GetExitCodeProcess(pi.hProcess, &code);
-    std::printf("exit: %s, code %lu, %lu ms after \"Zako\xf1" "cz\"\n", ended ? "ended" : "still running",
-                static_cast<unsigned long>(code), static_cast<unsigned long>(GetTickCount() - quit_at));
+    std::printf("exit: %s, code %lu, %lu ms after \"Zako\xf1"
+                "cz\"\n",
+                ended ? "ended" : "still running", static_cast<unsigned long>(code),
+                static_cast<unsigned long>(GetTickCount() - quit_at));
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return ended && code == 0 ? 0 : 1;

@@ -12,7 +12,8 @@ inline size_t collect(char* data, size_t size, size_t count, void* out) {
 }
 
 // The body of a GET of site + path (with post_body, a POST of it); "" when it fails.
-inline std::string get(const std::string& site, const std::string& path, const std::string* post_body = nullptr) {
+inline std::string get(const std::string& site, const std::string& path,
+                       const std::string* post_body = nullptr) {
     std::string body;
     CURL* curl = curl_easy_init();
     curl_easy_setopt(curl, CURLOPT_URL, (site + path).c_str());
@@ -44,11 +45,11 @@ struct RHostileCase {
     int shown;
 };
 const RHostileCase HOSTILE[] = {
-    {"malformed", 0},      {"truncated", 0},   {"deep", 0},        {"big_length", 0},     {"big_chunked", 0},
-    {"drip", 0},           {"hang", 0},        {"circle", 0},      {"scheme", 0},         {"invalid_utf8", 3},
-    {"wrong_encoding", 3}, {"entities", 1},    {"big_numbers", 3}, {"many_topics", 1000}, {"long_texts", 5},
-    {"control_chars", 3},  {"html_200", 0},    {"status_301", 0},  {"status_404", 0},     {"status_500", 0},
-    {"status_503", 0},     {"empty_200", 0},   {"reset", 0},
+    {"malformed", 0},      {"truncated", 0}, {"deep", 0},        {"big_length", 0},     {"big_chunked", 0},
+    {"drip", 0},           {"hang", 0},      {"circle", 0},      {"scheme", 0},         {"invalid_utf8", 3},
+    {"wrong_encoding", 3}, {"entities", 1},  {"big_numbers", 3}, {"many_topics", 1000}, {"long_texts", 5},
+    {"control_chars", 3},  {"html_200", 0},  {"status_301", 0},  {"status_404", 0},     {"status_500", 0},
+    {"status_503", 0},     {"empty_200", 0}, {"reset", 0},
 };
 
 } // namespace feed_server

@@ -27,7 +27,8 @@ pelikant::RSiteUrls site_urls() {
 } // namespace
 
 CPelikantApp::CPelikantApp()
-    : CWindow(GetModuleHandleA(nullptr)), tray_icon(wapi::windows_version(), &tray_notify, GetModuleHandleA(nullptr)),
+    : CWindow(GetModuleHandleA(nullptr)),
+      tray_icon(wapi::windows_version(), &tray_notify, GetModuleHandleA(nullptr)),
       feed_handler(PELIKANT_SITE_URL, nullptr), documentation(site_urls()) {
     text = "Pelikant C++ | " PELIKANT_SITE_URL;
     set_size(wapi::RSize{615, 370});
@@ -53,7 +54,9 @@ CPelikantApp::~CPelikantApp() {
     tray_icon.remove();
 }
 
-HICON CPelikantApp::get_icon() { return LoadIconA(module_instance, MAKEINTRESOURCEA(ICON_PROGRAM)); }
+HICON CPelikantApp::get_icon() {
+    return LoadIconA(module_instance, MAKEINTRESOURCEA(ICON_PROGRAM));
+}
 
 bool CPelikantApp::on_create(CREATESTRUCTA*) {
     tray_icon.set_window(handle);
@@ -70,8 +73,8 @@ bool CPelikantApp::on_create(CREATESTRUCTA*) {
     status_bar = new wapi::CStatusBar();
     if (wapi::CWindowBase::add_control(status_bar, this)) {
         if (wapi::RStatusPart* part = status_bar->add_part()) {
-            part->icon.reset(static_cast<HICON>(
-                LoadImageA(module_instance, MAKEINTRESOURCEA(ICON_PROGRAM), IMAGE_ICON, 16, 16, LR_LOADTRANSPARENT)));
+            part->icon.reset(static_cast<HICON>(LoadImageA(module_instance, MAKEINTRESOURCEA(ICON_PROGRAM),
+                                                           IMAGE_ICON, 16, 16, LR_LOADTRANSPARENT)));
             part->text = L"Autor: zespół Pelikanta";
         }
         status_bar->apply();
@@ -274,7 +277,8 @@ void CPelikantApp::fill_forum_list() {
     if (forum_list == nullptr) {
         return;
     }
-    feed_handler.visit_last([this](const pelikant::RForumFeed& feed) { pelikant::fill_forum_list(*forum_list, feed); });
+    feed_handler.visit_last(
+        [this](const pelikant::RForumFeed& feed) { pelikant::fill_forum_list(*forum_list, feed); });
 }
 
 void CPelikantApp::announce(const string::weak_string<char>& title, const string::weak_string<char>& text) {
@@ -284,7 +288,9 @@ void CPelikantApp::announce(const string::weak_string<char>& title, const string
                            std::string(text.c_str(), static_cast<size_t>(text.length())));
 }
 
-void CPelikantApp::feed_replaced() { post(WM_FEED_REPLACED); }
+void CPelikantApp::feed_replaced() {
+    post(WM_FEED_REPLACED);
+}
 
 void CPelikantApp::open_url(const string::weak_string<char>& url) {
     const std::string address(url.c_str(), static_cast<size_t>(url.length()));

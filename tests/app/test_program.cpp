@@ -20,15 +20,18 @@
 
 namespace {
 
-
 std::string get(const std::string& path, const std::string* post_body = nullptr) {
     return feed_server::get(PELIKANT_SITE_URL, path, post_body);
 }
 using feed_server::escape;
 
 // What the next feed downloads get; the count of feed requests so far.
-int script_feed(const std::string& query) { return std::atoi(get("/t/feed" + query).c_str()); }
-int serve_feed(const std::string& xml) { return std::atoi(get("/t/feed", &xml).c_str()); }
+int script_feed(const std::string& query) {
+    return std::atoi(get("/t/feed" + query).c_str());
+}
+int serve_feed(const std::string& xml) {
+    return std::atoi(get("/t/feed", &xml).c_str());
+}
 
 struct RT {
     int id, posts, last_user, order_key;
@@ -42,9 +45,10 @@ std::string feed_xml(const std::vector<RT>& topics) {
                        "</Information><Forum><TopicContainer>";
     for (const RT& t : topics) {
         text += "<Topic Id=\"" + std::to_string(t.id) + "\" PostCount=\"" + std::to_string(t.posts) +
-                "\" LastUserId=\"" + std::to_string(t.last_user) + "\" OrderKey=\"" + std::to_string(t.order_key) +
-                "\" IsOpen=\"" + (t.open ? "1" : "0") + "\" Visited=\"" + (t.visited ? "1" : "0") +
-                "\" UpdateDT=\"" + t.update + "\"><Title>" + t.title + "</Title></Topic>";
+                "\" LastUserId=\"" + std::to_string(t.last_user) + "\" OrderKey=\"" +
+                std::to_string(t.order_key) + "\" IsOpen=\"" + (t.open ? "1" : "0") + "\" Visited=\"" +
+                (t.visited ? "1" : "0") + "\" UpdateDT=\"" + t.update + "\"><Title>" + t.title +
+                "</Title></Topic>";
     }
     return text + "</TopicContainer></Forum></Pelikant>";
 }
@@ -77,7 +81,8 @@ public:
         lv.cchTextMax = 1000;
         lv.pszText = reinterpret_cast<wchar_t*>(buffer_ + 1024);
         WriteProcessMemory(process_, buffer_, &lv, sizeof(lv), nullptr);
-        const int n = static_cast<int>(SendMessageW(list_, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(buffer_)));
+        const int n =
+            static_cast<int>(SendMessageW(list_, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(buffer_)));
         std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
         if (n > 0) {
             ReadProcessMemory(process_, buffer_ + 1024, &out[0], n * sizeof(wchar_t), nullptr);
@@ -194,7 +199,9 @@ std::vector<std::string> balloons() {
     return out;
 }
 
-void key(HWND box, UINT vk) { PostMessageA(box, WM_KEYDOWN, vk, 1); }
+void key(HWND box, UINT vk) {
+    PostMessageA(box, WM_KEYDOWN, vk, 1);
+}
 
 const std::vector<RT> FIRST = {
     {101, 5, 7, 0, true, false, "2026-12-08 10:00", "Wskaźniki a referencje"},
@@ -274,7 +281,8 @@ TEST(Program, WhatAPersonSeesAndDoes) {
         EXPECT_TRUE(eventually([&] { return results.text(results.count() - 1, 0) == caption; }, 3000)) << i;
     }
     ASSERT_EQ(results.count(), 2);
-    EXPECT_EQ(results.text(0, 0), L"inline - C | słowo kluczowe /*Wstawianie kodu funkcji w miejscu wywołania.*/");
+    EXPECT_EQ(results.text(0, 0),
+              L"inline - C | słowo kluczowe /*Wstawianie kodu funkcji w miejscu wywołania.*/");
     key(program.box, VK_RETURN);
     ASSERT_TRUE(eventually([&] { return log_lines("open ").size() == 1; }));
     EXPECT_EQ(log_lines("open ")[0].rfind("open " PELIKANT_SITE_URL "/dokumentacja/?nro=", 0), 0u)
@@ -360,8 +368,8 @@ std::string good_feed(int posts) {
 
 // Milliseconds from a key in the search box to the result list showing its text.
 long keystroke_ms(const CProgram& program, const CRemoteList& results, bool type) {
-    const std::wstring caption = type ? L"Szukaj za pomocą wyszukiwarki Google » x"
-                                      : L"Szukaj za pomocą wyszukiwarki Google";
+    const std::wstring caption =
+        type ? L"Szukaj za pomocą wyszukiwarki Google » x" : L"Szukaj za pomocą wyszukiwarki Google";
     const DWORD before = GetTickCount();
     PostMessageW(program.box, WM_CHAR, type ? L'x' : VK_BACK, 1);
     while (results.text(results.count() - 1, 0) != caption) {
@@ -410,7 +418,8 @@ TEST(Program, HostileAnswersChangeNothingAndTheNextGoodFeedIsJudgedAgainstTheLas
         if (c.shown == 0) {
             EXPECT_EQ(balloons().size(), announced) << name << ": a bad answer announced something";
             EXPECT_EQ(forum.count(), 3) << name;
-            EXPECT_EQ(forum.text(0, 1), std::to_wstring(posts)) << name << ": the list must show the last good feed";
+            EXPECT_EQ(forum.text(0, 1), std::to_wstring(posts))
+                << name << ": the list must show the last good feed";
         }
 
         // The next good feed is judged against the last one that parsed, so its new post shows.
@@ -418,8 +427,9 @@ TEST(Program, HostileAnswersChangeNothingAndTheNextGoodFeedIsJudgedAgainstTheLas
         serve_feed(good_feed(++posts));
         program.poll();
         EXPECT_TRUE(eventually([&] { return balloons().size() == before_good + 1; })) << name;
-        EXPECT_TRUE(eventually([&] { return forum.count() == 3 && forum.text(0, 1) == std::to_wstring(posts); }))
-            << name;
+        EXPECT_TRUE(eventually([&] {
+            return forum.count() == 3 && forum.text(0, 1) == std::to_wstring(posts);
+        })) << name;
 
         const RProcessFigures now = process_figures(program.process(), program.pid(), "pelikant_e2e.exe");
         // Transfers that hang or drip hold a thread until the transfer limit ends them.

@@ -57,6 +57,8 @@ BOOL WINAPI tray_notify(DWORD message, PNOTIFYICONDATAA data) {
 
 namespace pelikant {
 
-void shell_open(const char* url) { log_line(std::string("open ") + (url != nullptr ? url : "")); }
+void shell_open(const char* url) {
+    log_line(std::string("open ") + (url != nullptr ? url : ""));
+}
 
 } // namespace pelikant
