@@ -2,7 +2,8 @@
 # Polish locale: Wine then uses code page 1250, as a Polish Windows does.
 export LC_ALL=pl_PL.UTF-8
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Linux menu entries for the shortcuts an installer makes in the prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 # Starts a private Xvfb on a free display; sets DISPLAY and XVFB_PID.
 # Without a display Wine can hang for minutes and list views stay empty.
