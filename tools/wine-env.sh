@@ -30,6 +30,14 @@ wine_prepare_prefix() {
         wineboot -i >/dev/null 2>&1 || true
         wineserver -w
     fi
+    # This Wine does not find the fonts of its own data folder, so the caption buttons and scroll
+    # arrows, drawn with Marlett glyphs, would come out as letters ("0 1 r"); the prefix's Fonts
+    # folder is searched.
+    local marlett=/usr/share/wine/fonts/marlett.ttf
+    if [ -f "$marlett" ] && [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+        mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+        cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
+    fi
     # Unmanaged windows: with no window manager on the display, Wine would otherwise wait two
     # seconds for one at every top-level window's destruction. Wine then draws the frames.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
