@@ -9,6 +9,7 @@
 #include "../tests/pelikant/embedded_index.h"
 
 #include "memory/collection.h"
+#include "pelikant/documentation.h"
 #include "memory/list.h"
 #include "pelikant/parse_xml.h"
 #include "pelikant/search_db.h"
@@ -161,8 +162,10 @@ std::string padded(const std::wstring& text, std::size_t width) {
 } // namespace
 
 int main() {
+    const test::CShippedModule shipped;
+    memory::ChunkedMemory<char, 128> text;
     CParseXml parser;
-    if (!test::load_embedded_index(parser)) {
+    if (!read_documentation(shipped.get(), text) || !parser.parse(text.data())) {
         std::printf("pelikant.exe (beside this program) has no documentation index\n");
         return 1;
     }

@@ -23,10 +23,14 @@ size_t collect(char* data, size_t size, size_t count, void* out) {
     return size * count;
 }
 
-std::string get(const std::string& path) {
+std::string get(const std::string& path, const std::string* post_body = nullptr) {
     std::string body;
     CURL* curl = curl_easy_init();
     curl_easy_setopt(curl, CURLOPT_URL, (site + path).c_str());
+    if (post_body != nullptr) {
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, post_body->c_str());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(post_body->size()));
+    }
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collect);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
@@ -119,7 +123,8 @@ int main(int argc, char** argv) {
         site = argv[2];
     }
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    get("/t/feed?text=" + escape(feed(0)));
+    const std::string first = feed(0);
+    get("/t/feed", &first);
 
     char path[MAX_PATH];
     const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -150,13 +155,17 @@ int main(int argc, char** argv) {
             get("/t/feed?as=" + escape("/t/body?status=503&text=niedost%C4%99pny"));
             ++failed_cycles;
             break;
-        case 4:
-            get("/t/feed?text=" + escape(feed(cycle).substr(0, 300))); // cut off mid-topic
+        case 4: {
+            const std::string cut = feed(cycle).substr(0, 300); // ends mid-topic
+            get("/t/feed", &cut);
             ++failed_cycles;
             break;
-        default:
-            get("/t/feed?text=" + escape(feed(cycle)));
+        }
+        default: {
+            const std::string next = feed(cycle);
+            get("/t/feed", &next);
             break;
+        }
         }
         const int before = std::atoi(get("/t/feed-count").c_str());
         PostMessageA(window, WM_TIMER, 1, 0);

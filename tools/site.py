@@ -17,6 +17,7 @@ Scripted answers for tests (everything under /t/):
   /t/requests                       the requests received so far, one JSON object a line
   /t/clear                          forget the recorded requests
   /t/feed?text=X                    from now on /xml/ answers X (UTF-8, text/xml)
+  POST /t/feed                      the same with the request body as X, for long feeds
   /t/feed?as=/t/...                 from now on /xml/ answers as that scripted path
   /t/feed                           /xml/ is the demo feed again
   /t/feed-count                     how many times /xml/ was asked for
@@ -122,6 +123,16 @@ class Handler(BaseHTTPRequestHandler):
 
     def do_HEAD(self):
         self.do_GET()
+
+    def do_POST(self):
+        length = int(self.headers.get("Content-Length", "0"))
+        body = self.rfile.read(length) if length > 0 else b""
+        if urlsplit(self.path).path != "/t/feed":
+            return self.send(404, b"unknown script")
+        with self.server.lock:
+            self.server.feed_script = ("text", body)
+            count = self.server.feed_requests
+        self.send(200, str(count).encode("ascii"))
 
     def do_GET(self):
         url = urlsplit(self.path)

@@ -80,6 +80,17 @@ void read_flag(const pugi::xml_node& element, const char* name, bool& out) {
 
 } // namespace
 
+void swap(RForumFeed& a, RForumFeed& b) {
+    a.Topics.swap(b.Topics);
+    // The two texts are short: exchanging them by copy costs little.
+    wide_string text(a.InformationText);
+    a.InformationText = b.InformationText;
+    b.InformationText = text;
+    wide_string update(a.InformationUpdateDT);
+    a.InformationUpdateDT = b.InformationUpdateDT;
+    b.InformationUpdateDT = update;
+}
+
 bool CParseXml::parse(const char* text) {
     if (text == nullptr) {
         return false;
@@ -129,9 +140,18 @@ void CParseXml::read_topics(const pugi::xml_node& root) {
     if (container.type() != pugi::node_element) {
         return;
     }
+    // Records hold kilobytes each and copy rather than move: sized once and built in place, the
+    // list never copies them as it grows.
+    size_t count = 0;
+    for (pugi::xml_node node = first_element_named(container, "Topic"); node && count < MAX_TOPICS;
+         node = next_element_named(node, "Topic")) {
+        ++count;
+    }
+    feed_.Topics.reserve(count);
     for (pugi::xml_node node = first_element_named(container, "Topic"); node && feed_.Topics.size() < MAX_TOPICS;
          node = next_element_named(node, "Topic")) {
-        RTopic topic;
+        feed_.Topics.emplace_back();
+        RTopic& topic = feed_.Topics.back();
         read_int(node, "Id", topic.Id);
         read_int(node, "ParentId", topic.ParentId);
         read_int(node, "AccessId", topic.AccessId);
@@ -148,7 +168,6 @@ void CParseXml::read_topics(const pugi::xml_node& root) {
         if (title) {
             read_element_text(title, topic.Title);
         }
-        feed_.Topics.push_back(topic);
     }
 }
 

@@ -44,6 +44,9 @@ struct RForumFeed {
     std::vector<RTopic> Topics;
 };
 
+// Exchanges two feeds without copying topics: a feed may hold a thousand of them, kilobytes each.
+void swap(RForumFeed& a, RForumFeed& b);
+
 // A topic record carries three strings with inline storage (kilobytes each): a hostile feed
 // of millions of empty topics would exhaust memory. A forum front page lists dozens.
 const size_t MAX_TOPICS = 1000;
@@ -64,6 +67,8 @@ public:
     bool parse(const char* text);
 
     const RForumFeed& feed() const { return feed_; }
+    // Hands the feed over to whoever keeps it, leaving other's feed here.
+    void swap_feed(RForumFeed& other) { swap(feed_, other); }
     const std::vector<RSingleDoc>& docs() const { return docs_; }
 
 private:

@@ -4,9 +4,7 @@
 
 namespace string {
 
-namespace {
-
-bool narrow(UINT code_page, const weak_string<wchar_t>& text, super_string<char>& out) {
+bool to_code_page(unsigned code_page, const weak_string<wchar_t>& text, super_string<char>& out) {
     out.clear();
     int length = text.length();
     if (length == 0) {
@@ -26,29 +24,31 @@ bool narrow(UINT code_page, const weak_string<wchar_t>& text, super_string<char>
     return true;
 }
 
-} // namespace
-
 bool to_utf8(const weak_string<wchar_t>& text, super_string<char>& out) {
-    return narrow(CP_UTF8, text, out);
+    return to_code_page(CP_UTF8, text, out);
 }
 
 bool to_ansi(const weak_string<wchar_t>& text, super_string<char>& out) {
-    return narrow(CP_ACP, text, out);
+    return to_code_page(CP_ACP, text, out);
 }
 
 bool from_utf8(const weak_string<char>& text, super_string<wchar_t>& out) {
+    return from_code_page(CP_UTF8, text, out);
+}
+
+bool from_code_page(unsigned code_page, const weak_string<char>& text, super_string<wchar_t>& out) {
     out.clear();
     int length = text.length();
     if (length == 0) {
         return true;
     }
     const char* chars = text.c_str();
-    int size = MultiByteToWideChar(CP_UTF8, 0, chars, length, nullptr, 0);
+    int size = MultiByteToWideChar(code_page, 0, chars, length, nullptr, 0);
     if (size == 0) {
         return false;
     }
     wchar_t* buffer = out.write_buffer(size);
-    int written = MultiByteToWideChar(CP_UTF8, 0, chars, length, buffer, size);
+    int written = MultiByteToWideChar(code_page, 0, chars, length, buffer, size);
     if (written == 0) {
         return false;
     }

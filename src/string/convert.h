@@ -10,5 +10,8 @@ bool to_utf8(const weak_string<wchar_t>& text, super_string<char>& out);
 // The system ANSI code page, for narrow Win32 calls.
 bool to_ansi(const weak_string<wchar_t>& text, super_string<char>& out);
 bool from_utf8(const weak_string<char>& text, super_string<wchar_t>& out);
+// Any code page the system knows (CP_ACP, CP_UTF8, 1250, ...); false for one it does not.
+bool to_code_page(unsigned code_page, const weak_string<wchar_t>& text, super_string<char>& out);
+bool from_code_page(unsigned code_page, const weak_string<char>& text, super_string<wchar_t>& out);
 
 } // namespace string

@@ -30,11 +30,15 @@ size_t collect(char* data, size_t size, size_t count, void* out) {
     return size * count;
 }
 
-// The body of a GET from the feed server ("" when it fails).
-std::string get(const std::string& path) {
+// The body of a GET (or with post_body, a POST) from the feed server ("" when it fails).
+std::string get(const std::string& path, const std::string* post_body = nullptr) {
     std::string body;
     CURL* curl = curl_easy_init();
     curl_easy_setopt(curl, CURLOPT_URL, (std::string(PELIKANT_SITE_URL) + path).c_str());
+    if (post_body != nullptr) {
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, post_body->c_str());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(post_body->size()));
+    }
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collect);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
@@ -52,6 +56,7 @@ std::string escape(const std::string& text) {
 
 // What the next feed downloads get; the count of feed requests so far.
 int script_feed(const std::string& query) { return std::atoi(get("/t/feed" + query).c_str()); }
+int serve_feed(const std::string& xml) { return std::atoi(get("/t/feed", &xml).c_str()); }
 
 struct RT {
     int id, posts, last_user, order_key;
@@ -156,8 +161,9 @@ public:
     CProgram(const CProgram&) = delete;
     CProgram& operator=(const CProgram&) = delete;
 
+    // The main window and its controls, once they all exist.
     bool find_window() {
-        eventually(
+        return eventually(
             [&] {
                 HWND found = nullptr;
                 while ((found = FindWindowExA(nullptr, found, "Pelikant", nullptr)) != nullptr) {
@@ -165,27 +171,12 @@ public:
                     GetWindowThreadProcessId(found, &pid);
                     if (pid == info_.dwProcessId) {
                         window = found;
-                        return true;
+                        return find_controls();
                     }
                 }
                 return false;
             },
             20000);
-        if (window == nullptr) {
-            return false;
-        }
-        HWND first = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
-        HWND second = first != nullptr ? FindWindowExA(window, first, WC_LISTVIEWA, nullptr) : nullptr;
-        box = FindWindowExA(window, nullptr, "Edit", nullptr);
-        if (first == nullptr || second == nullptr || box == nullptr) {
-            return false;
-        }
-        RECT a, b;
-        GetWindowRect(first, &a);
-        GetWindowRect(second, &b);
-        forum = a.top < b.top ? first : second;
-        results = a.top < b.top ? second : first;
-        return true;
     }
     // Exit code, or -1 while it runs after timeout_ms.
     long wait(DWORD timeout_ms) const {
@@ -217,6 +208,21 @@ public:
     HWND box = nullptr;
 
 private:
+    bool find_controls() {
+        HWND first = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
+        HWND second = first != nullptr ? FindWindowExA(window, first, WC_LISTVIEWA, nullptr) : nullptr;
+        box = FindWindowExA(window, nullptr, "Edit", nullptr);
+        if (first == nullptr || second == nullptr || box == nullptr) {
+            return false;
+        }
+        RECT a, b;
+        GetWindowRect(first, &a);
+        GetWindowRect(second, &b);
+        forum = a.top < b.top ? first : second;
+        results = a.top < b.top ? second : first;
+        return true;
+    }
+
     PROCESS_INFORMATION info_ = {};
     bool started_ = false;
     DWORD start_tick_ = 0;
@@ -275,7 +281,7 @@ const std::vector<RT> FIRST = {
 TEST(Program, WhatAPersonSeesAndDoes) {
     std::remove(log_path().c_str());
     SetEnvironmentVariableA("PELIKANT_E2E_LOG", log_path().c_str());
-    ASSERT_FALSE(get("/t/clear").empty() && get("/xml/").empty()) << "no feed server at " PELIKANT_SITE_URL;
+    ASSERT_FALSE(get("/t/feed").empty()) << "no feed server at " PELIKANT_SITE_URL;
     // The start-up download never ends, so the placeholders stay until the first poll.
     script_feed("?as=" + escape("/t/hang"));
 
@@ -298,7 +304,7 @@ TEST(Program, WhatAPersonSeesAndDoes) {
     EXPECT_EQ(forum.text(0, 2), L"");
 
     // The first feed fills the list and announces nothing.
-    script_feed("?text=" + escape(feed_xml(FIRST)));
+    serve_feed(feed_xml(FIRST));
     program.poll();
     ASSERT_TRUE(eventually([&] { return forum.text(0, 0) == L"Wskaźniki a referencje"; }));
     ASSERT_EQ(forum.count(), 3);
@@ -327,7 +333,7 @@ TEST(Program, WhatAPersonSeesAndDoes) {
     second[0].posts = 6;
     second[1].update = "2026-12-08 12:00";
     second[1].posts = 4;
-    script_feed("?text=" + escape(feed_xml(second)));
+    serve_feed(feed_xml(second));
     program.poll();
     ASSERT_TRUE(eventually([&] { return balloons().size() == 1; }));
     EXPECT_EQ(balloons()[0], PELIKANT_SITE_URL " (Post\xf3w: 4)|Zamkni\xeaty i przypi\xeaty");
@@ -402,7 +408,7 @@ TEST(Program, EndsWithinTwoSecondsWhileAFeedIsProcessed) {
         many.push_back({i + 1, i, i, i % 3, i % 2 == 0, i % 5 == 0, "2026-12-08 10:00",
                         "Temat z dość długim tytułem, żeby lista miała co pokazać"});
     }
-    script_feed("?text=" + escape(feed_xml(many)));
+    serve_feed(feed_xml(many));
     CProgram program;
     ASSERT_TRUE(program.find_window());
     CRemoteList forum(program.forum, program.process());

@@ -1,11 +1,9 @@
 #pragma once
-// Test helper: the documentation index embedded in the built pelikant.exe.
+// Test helper: the built pelikant.exe (beside the test program) as a module of resources, so the
+// documentation index it embeds is read by the program's own loader.
 #include <string>
 
 #include <windows.h>
-
-#include "memory/chunked.h"
-#include "pelikant/parse_xml.h"
 
 namespace test {
 
@@ -16,26 +14,23 @@ inline std::string beside_test(const char* name) {
     return dir.substr(0, dir.find_last_of("\\/") + 1) + name;
 }
 
-// Reads resource 5010 the way the program does: into chunked memory, one zero, linearised.
-inline bool load_embedded_index(pelikant::CParseXml& parser) {
-    HMODULE module = LoadLibraryExA(beside_test("pelikant.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (module == nullptr) {
-        return false;
+// pelikant.exe mapped for its resources only; get() is null when it is missing.
+class CShippedModule {
+public:
+    CShippedModule()
+        : module_(LoadLibraryExA(beside_test("pelikant.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
+    ~CShippedModule() {
+        if (module_ != nullptr) {
+            FreeLibrary(module_);
+        }
     }
-    bool ok = false;
-    HRSRC info = FindResourceA(module, MAKEINTRESOURCEA(5010), MAKEINTRESOURCEA(10)); // RT_RCDATA
-    HGLOBAL loaded = info != nullptr ? LoadResource(module, info) : nullptr;
-    const char* bytes = loaded != nullptr ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-    if (bytes != nullptr) {
-        memory::ChunkedMemory<char, 128> text;
-        text.append(static_cast<std::int32_t>(SizeofResource(module, info)), bytes);
-        const char zero = 0;
-        text.append(1, &zero);
-        text.linearize(0);
-        ok = parser.parse(text.data());
-    }
-    FreeLibrary(module);
-    return ok;
-}
+    CShippedModule(const CShippedModule&) = delete;
+    CShippedModule& operator=(const CShippedModule&) = delete;
+
+    HMODULE get() const { return module_; }
+
+private:
+    HMODULE module_;
+};
 
 } // namespace test

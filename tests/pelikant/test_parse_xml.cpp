@@ -7,8 +7,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "pelikant/parse_xml.h"
+#include "pelikant/documentation.h"
 #include "pelikant/embedded_index.h"
+#include "pelikant/parse_xml.h"
 #include "string/convert.h"
 
 using namespace pelikant;
@@ -298,8 +299,11 @@ bool has_word_containing(const std::set<std::wstring>& words, const wchar_t* par
 } // namespace
 
 TEST(DocumentationIndex, EmbeddedIndexHasTheShippedProperties) {
+    const test::CShippedModule shipped;
+    memory::ChunkedMemory<char, 128> text;
+    ASSERT_TRUE(read_documentation(shipped.get(), text)) << "pelikant.exe has no resource 5010";
     CParseXml parser;
-    ASSERT_TRUE(test::load_embedded_index(parser)) << "resource 5010 of pelikant.exe did not load or parse";
+    ASSERT_TRUE(parser.parse(text.data()));
     const std::vector<RSingleDoc>& docs = parser.docs();
     ASSERT_EQ(docs.size(), 788u);
     EXPECT_TRUE(parser.feed().Topics.empty());

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "pelikant/documentation.h"
 #include "pelikant/embedded_index.h"
 #include "pelikant/parse_xml.h"
 #include "pelikant/row_db.h"
@@ -324,28 +325,22 @@ TEST(SearchResult, MatchOrderAndResultRecord) {
     EXPECT_EQ(ids.count(), 0);
 }
 
-// The documentation index shipped in pelikant.exe, loaded the way the program loads it: the
-// web-search row first, then one row and two texts per entry.
+// The documentation index shipped in pelikant.exe, loaded by the program's loader: the web-search
+// row first, then one row and two texts per entry. The parsed entries serve as the reference.
 class ShippedSearch : public testing::Test {
 protected:
     static void SetUpTestSuite() {
+        const test::CShippedModule shipped;
+        documentation_ = new CDocumentation(RSiteUrls{"http://site", "http://search"});
+        documentation_->load_documentation(shipped.get());
         parser_ = new CParseXml;
-        loaded_ = test::load_embedded_index(*parser_);
-        db_ = new CSearchDB;
-        rows_ = new CRowDB;
-        if (!loaded_) {
-            return;
-        }
-        rows_->register_row(new CTestRow(1));
-        for (const RSingleDoc& doc : parser_->docs()) {
-            const long row = rows_->register_row(new CTestRow(0));
-            db_->add(doc.FullTitleId, doc.FullTitle, row);
-            db_->add(doc.ShortDescriptionId, doc.ShortDescription, row);
-        }
+        memory::ChunkedMemory<char, 128> text;
+        loaded_ = read_documentation(shipped.get(), text) && parser_->parse(text.data());
+        db_ = &documentation_->index();
+        rows_ = &documentation_->rows();
     }
     static void TearDownTestSuite() {
-        delete rows_;
-        delete db_;
+        delete documentation_;
         delete parser_;
     }
     void SetUp() override { ASSERT_TRUE(loaded_) << "resource 5010 of pelikant.exe did not load or parse"; }
@@ -366,22 +361,38 @@ protected:
         return row_ids_of(result);
     }
 
+    static CDocumentation* documentation_;
     static CParseXml* parser_;
     static bool loaded_;
     static CSearchDB* db_;
-    static CRowDB* rows_;
+    static const CRowDB* rows_;
 };
 
+CDocumentation* ShippedSearch::documentation_ = nullptr;
 CParseXml* ShippedSearch::parser_ = nullptr;
 bool ShippedSearch::loaded_ = false;
 CSearchDB* ShippedSearch::db_ = nullptr;
-CRowDB* ShippedSearch::rows_ = nullptr;
+const CRowDB* ShippedSearch::rows_ = nullptr;
 
 TEST_F(ShippedSearch, LoadedShape) {
     EXPECT_EQ(rows_->count(), 789);
+    EXPECT_EQ(documentation_->web_row_id(), 0);
+    ASSERT_NE(rows_->get_row(0), nullptr);
     EXPECT_EQ(rows_->get_row(0)->kind(), 1);
-    EXPECT_EQ(rows_->get_row(788)->kind(), 0);
     EXPECT_EQ(rows_->get_row(789), nullptr);
+    // Rows 1 to 788 are the entries in document order, each bound to its own two texts.
+    ASSERT_EQ(docs().size(), 788u);
+    for (long row = 1; row <= 788; ++row) {
+        const auto* entry = dynamic_cast<const CDocumentationVR*>(rows_->get_row(row).get());
+        ASSERT_NE(entry, nullptr) << row;
+        ASSERT_EQ(entry->kind(), 0);
+        const RSingleDoc& doc = doc_of_row(row);
+        ASSERT_EQ(entry->id, doc.Id) << row;
+        ASSERT_EQ(entry->full_title_id, doc.FullTitleId) << row;
+        ASSERT_EQ(entry->short_description_id, doc.ShortDescriptionId) << row;
+        ASSERT_EQ(w(entry->full_title()), w(doc.FullTitle)) << row;
+        ASSERT_EQ(w(entry->short_description()), w(doc.ShortDescription)) << row;
+    }
     EXPECT_EQ(db_->text_count(), 1576);
     long row = -1;
     EXPECT_EQ(w(db_->get_text(docs()[0].FullTitleId, row)), L"C - Dokumentacja C i C++ | standard");

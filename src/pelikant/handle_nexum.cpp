@@ -1,0 +1,187 @@
+#include "pelikant/handle_nexum.h"
+
+#include <algorithm>
+#include <string>
+
+#include <windows.h>
+
+#include "nexum/download.h"
+#include "string/convert.h"
+
+namespace pelikant {
+
+namespace {
+
+// "Na forum pojawiły się nowe wiadomości." in Windows-1250.
+const char* const NEW_MESSAGES = "Na forum pojawi\xb3y si\xea nowe wiadomo\x9c"
+                                 "ci.";
+
+// Cuts text to at most limit bytes without splitting a character of code_page.
+void cut(unsigned code_page, narrow_string& text, std::int32_t limit) {
+    if (text.length() <= limit) {
+        return;
+    }
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.c_str());
+    const unsigned page = code_page == CP_ACP ? GetACP() : code_page;
+    std::int32_t end = 0;
+    if (page == CP_UTF8) {
+        // Back off to the start of the character that does not fit.
+        end = limit;
+        while (end > 0 && (bytes[end] & 0xc0) == 0x80) {
+            --end;
+        }
+    } else {
+        while (end < limit) {
+            const std::int32_t size = IsDBCSLeadByteEx(page, bytes[end]) ? 2 : 1;
+            if (end + size > limit) {
+                break;
+            }
+            end += size;
+        }
+    }
+    text.resize(end);
+}
+
+// UpdateDT texts compare code unit by code unit; a prefix is the smaller.
+bool later(const wide_string& a, const wide_string& b) {
+    const std::int32_t length = std::min(a.length(), b.length());
+    const wchar_t* x = a.c_str();
+    const wchar_t* y = b.c_str();
+    for (std::int32_t i = 0; i < length; ++i) {
+        const std::uint16_t p = static_cast<std::uint16_t>(x[i]);
+        const std::uint16_t q = static_cast<std::uint16_t>(y[i]);
+        if (p != q) {
+            return p > q;
+        }
+    }
+    return a.length() > b.length();
+}
+
+} // namespace
+
+void make_balloon(const string::weak_string<char>& site_url, const RTopic& topic, unsigned code_page,
+                  RBalloon& out) {
+    wide_string title;
+    bool converted = string::from_code_page(code_page, site_url, title);
+    if (converted) {
+        title.append(L" (Postów: ");
+        title.append(std::to_wstring(topic.PostCount));
+        title.append(L")");
+        converted = string::to_code_page(code_page, title, out.title);
+    }
+    if (!converted) {
+        out.title = site_url;
+    }
+    if (!string::to_code_page(code_page, topic.Title, out.text)) {
+        out.text = NEW_MESSAGES;
+    }
+    cut(code_page, out.title, BALLOON_TITLE_BYTES);
+    cut(code_page, out.text, BALLOON_TEXT_BYTES);
+}
+
+int topic_image(const RTopic& topic) {
+    return (topic.IsOpen ? 1 : 5) + (topic.OrderKey > 0 ? 2 : 0) + (topic.Visited ? 1 : 0);
+}
+
+CHandleNexum::CHandleNexum(const string::weak_string<char>& site_url, IForumView* view)
+    : site_url_(site_url), view_(view) {}
+
+bool CHandleNexum::on_notification(nexum::INotification* notification) {
+    if (view_.load() == nullptr || notification == nullptr ||
+        notification->type() != nexum::DownloadFinished) {
+        return false;
+    }
+    nexum::CNotificationDownload* download = dynamic_cast<nexum::CNotificationDownload*>(notification);
+    if (download == nullptr) {
+        return false;
+    }
+    memory::ChunkedMemory<char, 1024>& data = download->file.data;
+    data.push_back('\0');
+    data.linearize(0);
+    process_feed(data.data());
+    return false;
+}
+
+void CHandleNexum::process_feed(const char* text) {
+    if (text == nullptr || *text == '\0') {
+        return;
+    }
+    RForumFeed feed;
+    {
+        CParseXml parser;
+        if (!parser.parse(text)) {
+            return;
+        }
+        parser.swap_feed(feed);
+    }
+    bool changed = false;
+    {
+        kernel::CLock lock(lock_);
+        changed = is_changed(last_, feed);
+    }
+    // The view is called with no lock held: it may read the last feed itself.
+    IForumView* view = view_.load();
+    if (changed && view != nullptr) {
+        RBalloon balloon;
+        make_balloon(site_url_, feed.Topics[latest_topic(feed.Topics)], CP_ACP, balloon);
+        view->announce(balloon.title, balloon.text);
+    }
+    {
+        kernel::CLock lock(lock_);
+        swap(last_, feed);
+    }
+    // feed now holds the previous one, which is freed outside the lock.
+    if (view != nullptr) {
+        view->feed_replaced();
+    }
+}
+
+void CHandleNexum::open_topic(int row) {
+    IForumView* view = view_.load();
+    if (view == nullptr || row < 0) {
+        return;
+    }
+    std::int32_t id = -1;
+    {
+        kernel::CLock lock(lock_);
+        if (static_cast<std::size_t>(row) >= last_.Topics.size()) {
+            return;
+        }
+        id = last_.Topics[static_cast<std::size_t>(row)].Id;
+    }
+    narrow_string url(site_url_);
+    url.append("/forum/temat/?id=");
+    url.append(std::to_string(id));
+    view->open_url(url);
+}
+
+bool CHandleNexum::is_changed(const RForumFeed& previous, const RForumFeed& current) {
+    const std::vector<RTopic>& before = previous.Topics;
+    const std::vector<RTopic>& now = current.Topics;
+    if (before.empty() || now.empty()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        if (i >= before.size()) {
+            return true;
+        }
+        const RTopic& a = before[i];
+        const RTopic& b = now[i];
+        if (!b.Visited && (a.Id != b.Id || a.PostCount != b.PostCount || a.LastUserId != b.LastUserId)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::size_t CHandleNexum::latest_topic(const std::vector<RTopic>& topics) {
+    std::size_t chosen = 0;
+    for (std::size_t i = 1; i < topics.size(); ++i) {
+        if (later(topics[i].UpdateDT, topics[chosen].UpdateDT)) {
+            chosen = i;
+        }
+    }
+    return chosen;
+}
+
+} // namespace pelikant

@@ -1,0 +1,91 @@
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "kernel/sync.h"
+#include "nexum/task.h"
+#include "pelikant/parse_xml.h"
+#include "string/basic_string.h"
+#include "string/weak_string.h"
+
+namespace pelikant {
+
+using narrow_string = string::basic_string<char, 256>;
+
+// What the forum monitor needs of the application. announce and feed_replaced come on the
+// engine's notification thread, which the GUI thread waits for at exit: they must never wait
+// for the GUI thread (post to it, never send). open_url comes on the GUI thread.
+class IForumView {
+public:
+    // New posts: tray icon 5001, 5001 as the balloon icon, then the balloon. Both texts are in
+    // the ANSI code page and already fit the tray record.
+    virtual void announce(const string::weak_string<char>& title, const string::weak_string<char>& text) = 0;
+    // The last feed has been replaced: refill the forum list from it (CHandleNexum::visit_last).
+    virtual void feed_replaced() = 0;
+    // Opens a narrow (ANSI) URL in the default browser.
+    virtual void open_url(const string::weak_string<char>& url) = 0;
+
+protected:
+    ~IForumView() = default;
+};
+
+// The tray record's balloon fields hold this many bytes before their terminating zero.
+const std::int32_t BALLOON_TITLE_BYTES = 63;
+const std::int32_t BALLOON_TEXT_BYTES = 255;
+
+struct RBalloon {
+    narrow_string title;
+    narrow_string text;
+};
+
+// The balloon naming topic: "<site URL> (Postów: N)" and the topic's title, in code_page
+// (CP_ACP in the program), each cut at a character boundary to fit its field.
+void make_balloon(const string::weak_string<char>& site_url, const RTopic& topic, unsigned code_page,
+                  RBalloon& out);
+
+// The forum list's image index for a topic, 1 to 8: open or closed, pinned, visited.
+int topic_image(const RTopic& topic);
+
+// Receives the engine's notifications: reads each downloaded feed, announces new posts and keeps
+// the last feed that parsed for the forum list.
+class CHandleNexum : public nexum::INotifications {
+public:
+    // site_url: the site base URL, ANSI, without a trailing slash. A null view refuses every
+    // notification.
+    CHandleNexum(const string::weak_string<char>& site_url, IForumView* view);
+    virtual ~CHandleNexum() = default;
+    CHandleNexum(const CHandleNexum&) = delete;
+    CHandleNexum& operator=(const CHandleNexum&) = delete;
+
+    void set_view(IForumView* view) { view_ = view; }
+
+    // Takes finished downloads (kind 9); always false, so the engine deletes the notification.
+    bool on_notification(nexum::INotification* notification) override;
+    // text: one feed, zero-terminated UTF-8.
+    void process_feed(const char* text);
+    // Opens the page of the topic at row of the last feed; nothing for a row it does not have.
+    void open_topic(int row);
+
+    // New posts in current against previous, topic by topic in feed order.
+    static bool is_changed(const RForumFeed& previous, const RForumFeed& current);
+    // Position of the topic updated last (greatest UpdateDT text, the earliest on ties); 0 for
+    // an empty list.
+    static std::size_t latest_topic(const std::vector<RTopic>& topics);
+
+    // Calls visit(const RForumFeed&) with the last feed, under the lock that the notification
+    // thread takes to replace it. visit must not call back into this object.
+    template <class F> void visit_last(F&& visit) {
+        kernel::CLock lock(lock_);
+        visit(static_cast<const RForumFeed&>(last_));
+    }
+
+private:
+    narrow_string site_url_;
+    std::atomic<IForumView*> view_;
+    kernel::CCriticalSection lock_;
+    RForumFeed last_; // guarded by lock_
+};
+
+} // namespace pelikant

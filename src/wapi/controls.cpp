@@ -1,0 +1,301 @@
+#include "wapi/controls.h"
+
+#include <atomic>
+
+namespace wapi {
+
+namespace {
+
+// Set only once InitCommonControlsEx succeeded, so a failed call is tried again.
+std::atomic<bool> common_controls_ready{false};
+
+void init_common_controls() {
+    if (common_controls_ready) {
+        return;
+    }
+    INITCOMMONCONTROLSEX init;
+    init.dwSize = sizeof(init);
+    init.dwICC = ICC_LISTVIEW_CLASSES;
+    if (InitCommonControlsEx(&init) == TRUE) {
+        common_controls_ready = true;
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// CIcon
+
+bool CIcon::load(HINSTANCE instance, int id) {
+    return reset(LoadIconA(instance, MAKEINTRESOURCEA(id)));
+}
+
+bool CIcon::load_small(HINSTANCE instance, int id) {
+    return reset(static_cast<HICON>(
+        LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_LOADTRANSPARENT)));
+}
+
+bool CIcon::copy(const CIcon& other) {
+    return reset(other.icon_ != nullptr ? CopyIcon(other.icon_) : nullptr);
+}
+
+bool CIcon::reset(HICON icon) {
+    if (icon_ != nullptr && icon_ != icon) {
+        DestroyIcon(icon_);
+    }
+    icon_ = icon;
+    return icon_ != nullptr;
+}
+
+HICON CIcon::detach() {
+    HICON icon = icon_;
+    icon_ = nullptr;
+    return icon;
+}
+
+// ---------------------------------------------------------------------------------------------
+// CImageList
+
+CImageList::~CImageList() {
+    destroy();
+}
+
+void CImageList::destroy() {
+    if (owned_ && handle_ != nullptr) {
+        ImageList_Destroy(handle_);
+    }
+    handle_ = nullptr;
+}
+
+bool CImageList::create() {
+    destroy();
+    handle_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 16);
+    owned_ = true;
+    return handle_ != nullptr;
+}
+
+int CImageList::add_icon(CIcon& icon) {
+    const int index =
+        handle_ != nullptr && icon.get() != nullptr ? ImageList_ReplaceIcon(handle_, -1, icon.get()) : -1;
+    icon.release(); // the list keeps its own copy
+    return index;
+}
+
+// ---------------------------------------------------------------------------------------------
+// CListView
+
+CListView::CListView() {
+    init_common_controls();
+    class_name = "SysListView32";
+    style = WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SHAREIMAGELISTS;
+    ex_style = WS_EX_CLIENTEDGE;
+}
+
+CListView::~CListView() = default;
+
+void CListView::set_image_list(const CImageList& images) {
+    SendMessageA(handle, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images.handle()));
+}
+
+bool CListView::insert_column(int index, const char* column_text, int width) {
+    LVCOLUMNA column = {};
+    column.mask = LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    column.cx = width;
+    column.pszText = const_cast<char*>(column_text);
+    column.iSubItem = index;
+    return SendMessageA(handle, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index),
+                        reinterpret_cast<LPARAM>(&column)) != -1;
+}
+
+int CListView::item_count() const {
+    return static_cast<int>(SendMessageA(handle, LVM_GETITEMCOUNT, 0, 0));
+}
+
+bool CListView::delete_all() {
+    return SendMessageA(handle, LVM_DELETEALLITEMS, 0, 0) != 0;
+}
+
+int CListView::insert_item(LVITEMA& item) {
+    return static_cast<int>(SendMessageA(handle, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+int CListView::insert_item(const wchar_t* item_text, LPARAM data) {
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = INT_MAX; // after the last
+    item.pszText = const_cast<wchar_t*>(item_text);
+    item.lParam = data;
+    return static_cast<int>(SendMessageW(handle, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+bool CListView::set_item_text(int item, int sub_item, const char* item_text) {
+    LVITEMA record = {};
+    record.iSubItem = sub_item;
+    record.pszText = const_cast<char*>(item_text);
+    return SendMessageA(handle, LVM_SETITEMTEXTA, static_cast<WPARAM>(item),
+                        reinterpret_cast<LPARAM>(&record)) != 0;
+}
+
+bool CListView::set_item_text(int item, int sub_item, const wchar_t* item_text) {
+    LVITEMW record = {};
+    record.iSubItem = sub_item;
+    record.pszText = const_cast<wchar_t*>(item_text);
+    return SendMessageW(handle, LVM_SETITEMTEXTW, static_cast<WPARAM>(item),
+                        reinterpret_cast<LPARAM>(&record)) != 0;
+}
+
+bool CListView::set_item_image(int item, int image) {
+    LVITEMA record = {};
+    record.mask = LVIF_IMAGE;
+    record.iItem = item;
+    record.iImage = image;
+    return SendMessageA(handle, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&record)) != 0;
+}
+
+bool CListView::set_item_data(int item, LPARAM data) {
+    LVITEMA record = {};
+    record.mask = LVIF_PARAM;
+    record.iItem = item;
+    record.lParam = data;
+    return SendMessageA(handle, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&record)) != 0;
+}
+
+bool CListView::item_data(int item, LPARAM& data) const {
+    if (item < 0) {
+        return false;
+    }
+    LVITEMA record = {};
+    record.mask = LVIF_PARAM;
+    record.iItem = item;
+    if (SendMessageA(handle, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&record)) == 0) {
+        return false;
+    }
+    data = record.lParam;
+    return true;
+}
+
+int CListView::focused_item() const {
+    return static_cast<int>(SendMessageA(handle, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+}
+
+void CListView::select_item(int index) {
+    LVITEMA record = {};
+    record.state = LVIS_SELECTED;
+    record.stateMask = LVIS_SELECTED;
+    SendMessageA(handle, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&record));
+    record.state = LVIS_FOCUSED;
+    record.stateMask = LVIS_FOCUSED;
+    SendMessageA(handle, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&record));
+    SendMessageA(handle, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), TRUE);
+}
+
+void CListView::move_selection(int delta) {
+    int target = focused_item() + delta;
+    if (target < 0) {
+        target = 0;
+    }
+    const int last = item_count() - 1;
+    if (target > last) {
+        target = last;
+    }
+    // An empty list gives -1: LVM_SETITEMSTATE would then change every item, so nothing is done.
+    if (target >= 0) {
+        select_item(target);
+    }
+}
+
+void CListView::set_redraw(bool on) {
+    SendMessageA(handle, WM_SETREDRAW, on ? TRUE : FALSE, 0);
+    if (on) {
+        RedrawWindow(handle, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// CTextBox
+
+CTextBox::CTextBox() {
+    class_name = "EDIT";
+    // No ES_AUTOHSCROLL: the box takes text only up to its visible width.
+    style = WS_CHILD | WS_VISIBLE | WS_BORDER;
+    ex_style = WS_EX_CLIENTEDGE;
+}
+
+CTextBox::~CTextBox() = default;
+
+// ---------------------------------------------------------------------------------------------
+// CStatusBar
+
+CStatusBar::CStatusBar() {
+    class_name = "msctls_statusbar32";
+    style = WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | SBARS_TOOLTIPS;
+}
+
+CStatusBar::~CStatusBar() = default;
+
+RStatusPart* CStatusBar::add_part() {
+    if (part_count() >= MAX_PARTS) {
+        return nullptr;
+    }
+    parts_.push_back(std::make_unique<RStatusPart>());
+    return parts_.back().get();
+}
+
+void CStatusBar::apply() {
+    std::vector<int> edges;
+    int edge = 0;
+    for (const auto& part : parts_) {
+        edge += part->width;
+        edges.push_back(edge);
+    }
+    if (!edges.empty()) {
+        // Wine's bar makes the tooltip tool of a part only when the parts change, and a new bar
+        // already has one part reaching the border: with one more part first, the real ones
+        // always change them.
+        std::vector<int> more = edges;
+        more.push_back(-1);
+        SendMessageA(handle, SB_SETPARTS, more.size(), reinterpret_cast<LPARAM>(more.data()));
+        edges.back() = -1;
+    }
+    SendMessageA(handle, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+    for (size_t j = 0; j < parts_.size(); ++j) {
+        const RStatusPart& part = *parts_[j];
+        SendMessageA(handle, SB_SETICON, j, reinterpret_cast<LPARAM>(part.icon.get()));
+        SendMessageW(handle, SB_SETTEXTW, j, reinterpret_cast<LPARAM>(part.text.c_str()));
+        SendMessageW(handle, SB_SETTIPTEXTW, j, reinterpret_cast<LPARAM>(part.tooltip.c_str()));
+    }
+}
+
+void CStatusBar::resize() {
+    SendMessageA(handle, WM_SIZE, 0, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menus
+
+bool CMenu::load(HINSTANCE instance, int id) {
+    reset(LoadMenuA(instance, MAKEINTRESOURCEA(id)));
+    return menu_ != nullptr;
+}
+
+HMENU CMenu::sub_menu(int position) const {
+    return menu_ != nullptr ? GetSubMenu(menu_, position) : nullptr;
+}
+
+void CMenu::reset(HMENU menu) {
+    if (menu_ != nullptr && menu_ != menu) {
+        DestroyMenu(menu_);
+    }
+    menu_ = menu;
+}
+
+void popup_menu(HWND owner, HMENU menu) {
+    POINT cursor = {0, 0};
+    GetCursorPos(&cursor);
+    SetForegroundWindow(owner);
+    if (TrackPopupMenu(menu, TPM_LEFTBUTTON, cursor.x, cursor.y, 0, owner, nullptr) != 0) {
+        PostMessageA(owner, WM_NULL, 0, 0);
+    }
+}
+
+} // namespace wapi

@@ -1,0 +1,224 @@
+#include "wapi/notify_icon.h"
+
+#include <cstring>
+
+namespace wapi {
+
+namespace {
+
+// Copies as much of text as fits into field, always zero-terminated.
+template <size_t N> void copy_cut(char (&field)[N], const std::string& text) {
+    const size_t n = text.size() < N - 1 ? text.size() : N - 1;
+    std::memcpy(field, text.data(), n);
+    field[n] = '\0';
+}
+
+} // namespace
+
+int classify_windows_version(const RVersionFacts& f) {
+    if (!f.known) {
+        return 15;
+    }
+    switch (f.platform) {
+    case VER_PLATFORM_WIN32s:
+        return 0;
+    case VER_PLATFORM_WIN32_WINDOWS:
+        return f.major < 4 || (f.major == 4 && f.minor == 0) ? 1 : 2;
+    case VER_PLATFORM_WIN32_NT:
+        if (f.major <= 4) {
+            return 3;
+        }
+        break;
+    case 3: // Windows CE
+        return 4;
+    default:
+        break;
+    }
+    const bool workstation = f.product_type == VER_NT_WORKSTATION;
+    if (f.major == 5) {
+        switch (f.minor) {
+        case 0:
+            return 5;
+        case 1:
+            return 6;
+        case 2:
+            if (workstation && f.processor_architecture == PROCESSOR_ARCHITECTURE_AMD64) {
+                return 7;
+            }
+            return f.server_r2 == 0 ? 11 : 12;
+        default:
+            return 15;
+        }
+    }
+    if (f.major == 6 && f.minor == 0) {
+        return workstation ? 8 : 13;
+    }
+    if (f.major == 6 && f.minor == 1) {
+        return workstation ? 9 : 14;
+    }
+    return 15;
+}
+
+RVersionFacts system_version_facts() {
+    RVersionFacts facts;
+    OSVERSIONINFOEXA info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) {
+        return facts;
+    }
+    facts.known = true;
+    facts.platform = info.dwPlatformId;
+    facts.major = info.dwMajorVersion;
+    facts.minor = info.dwMinorVersion;
+    facts.product_type = info.wProductType;
+    SYSTEM_INFO system = {};
+    GetSystemInfo(&system);
+    facts.processor_architecture = system.wProcessorArchitecture;
+    facts.server_r2 = GetSystemMetrics(SM_SERVERR2);
+    return facts;
+}
+
+int windows_version() {
+    return classify_windows_version(system_version_facts());
+}
+
+CNotifyIcon::CNotifyIcon(int version, Notify notify, HINSTANCE instance)
+    : notify_(notify), instance_(instance), taskbar_created_(RegisterWindowMessageA("TaskbarCreated")) {
+    std::memset(&data_, 0, sizeof(data_));
+    // The sizes of this build's layouts: on 32-bit Windows they are 508, 504 and 488 bytes.
+    data_.cbSize = sizeof(NOTIFYICONDATAA);
+    info_flags_ = NIIF_USER | NIIF_LARGE_ICON;
+    if (version < 8) {
+        data_.cbSize = NOTIFYICONDATAA_V3_SIZE;
+        info_flags_ = NIIF_USER;
+    }
+    if (version <= 5) {
+        data_.cbSize = NOTIFYICONDATAA_V2_SIZE;
+        info_flags_ = 0;
+    }
+    data_.dwInfoFlags = info_flags_;
+    data_.uID = 1;
+}
+
+CNotifyIcon::~CNotifyIcon() {
+    remove();
+}
+
+bool CNotifyIcon::send_locked(NOTIFYICONDATAA& data) {
+    if (notify_ == nullptr || !notify_(shown_ ? NIM_MODIFY : NIM_ADD, &data)) {
+        return false;
+    }
+    shown_ = true;
+    return true;
+}
+
+bool CNotifyIcon::set_window(HWND window) {
+    kernel::CLock guard(lock_);
+    remove_locked();
+    data_.uFlags |= NIF_MESSAGE;
+    data_.hWnd = window;
+    data_.uCallbackMessage = CALLBACK_MESSAGE;
+    return send_locked(data_);
+}
+
+bool CNotifyIcon::set_tip(const std::string& tip) {
+    kernel::CLock guard(lock_);
+    if (tip.empty()) {
+        data_.uFlags &= ~NIF_TIP;
+    } else {
+        data_.uFlags |= NIF_TIP;
+        copy_cut(data_.szTip, tip);
+    }
+    return send_locked(data_);
+}
+
+bool CNotifyIcon::show_icon(int id) {
+    HICON icon = LoadIconA(instance_, MAKEINTRESOURCEA(id));
+    if (icon == nullptr) {
+        return false;
+    }
+    return set_icon(icon);
+}
+
+bool CNotifyIcon::set_icon(HICON icon) {
+    kernel::CLock guard(lock_);
+    if (icon == nullptr) {
+        data_.uFlags &= ~NIF_ICON;
+    } else {
+        data_.uFlags |= NIF_ICON;
+        icon_.reset(icon);
+        data_.hIcon = icon_.get();
+    }
+    return send_locked(data_);
+}
+
+void CNotifyIcon::set_balloon_icon(int id) {
+    kernel::CLock guard(lock_);
+    balloon_icon_.load(instance_, id);
+    data_.hBalloonIcon = balloon_icon_.get();
+}
+
+bool CNotifyIcon::show_balloon(const std::string& title, const std::string& text) {
+    kernel::CLock guard(lock_);
+    NOTIFYICONDATAA balloon = data_;
+    balloon.uFlags |= NIF_INFO;
+    balloon.uTimeout = 3000;
+    balloon.dwInfoFlags = balloon_icon_.get() == nullptr ? 0 : info_flags_;
+    copy_cut(balloon.szInfoTitle, title);
+    copy_cut(balloon.szInfo, text);
+    return send_locked(balloon);
+}
+
+bool CNotifyIcon::update() {
+    kernel::CLock guard(lock_);
+    return send_locked(data_);
+}
+
+void CNotifyIcon::remove() {
+    kernel::CLock guard(lock_);
+    remove_locked();
+}
+
+void CNotifyIcon::remove_locked() {
+    icon_.release();
+    data_.hIcon = nullptr;
+    data_.hBalloonIcon = nullptr;
+    if (shown_) {
+        if (notify_ != nullptr) {
+            notify_(NIM_DELETE, &data_);
+        }
+        shown_ = false;
+    }
+    balloon_icon_.release();
+}
+
+bool CNotifyIcon::on_message(UINT message) {
+    if (message == 0 || message != taskbar_created_) {
+        return false;
+    }
+    kernel::CLock guard(lock_);
+    if (shown_) {
+        shown_ = false;
+        if (!send_locked(data_)) {
+            // The shell may have kept the icon after all; if it has not, the next operation
+            // adds it again.
+            shown_ = true;
+            if (!send_locked(data_)) {
+                shown_ = false;
+            }
+        }
+    }
+    return true;
+}
+
+NOTIFYICONDATAA CNotifyIcon::record() const {
+    kernel::CLock guard(lock_);
+    return data_;
+}
+
+bool CNotifyIcon::shown() const {
+    kernel::CLock guard(lock_);
+    return shown_;
+}
+
+} // namespace wapi

@@ -1,0 +1,497 @@
+// The common-control wrappers on real controls in one window, and the tray icon through a
+// stand-in for the shell (and once through Wine's own notification area).
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "gui_window.h"
+#include "wapi/controls.h"
+#include "wapi/notify_icon.h"
+
+using namespace wapi;
+
+namespace {
+
+class Controls : public testing::Test {
+protected:
+    static void SetUpTestSuite() { window_ = test::CGuiWindow::open("PelikantControlsTest"); }
+    static void TearDownTestSuite() {
+        test::CGuiWindow::close(window_);
+        window_ = nullptr;
+    }
+    void SetUp() override { ASSERT_NE(window_, nullptr); }
+
+    // Creates control in the window; null (and the control deleted) on failure.
+    template <typename T> static T* add(T* control, const RRect& r) {
+        control->rect = r;
+        bool ok = false;
+        window_->run([&] { ok = CWindowBase::add_control(control, window_); });
+        return ok ? control : nullptr;
+    }
+
+    static test::CGuiWindow* window_;
+};
+
+test::CGuiWindow* Controls::window_ = nullptr;
+
+// As a person moves it: Wine turns a mere SetCursorPos into no mouse message.
+void move_mouse(int x, int y) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = (x * 65535) / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = (y * 65535) / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof(input));
+}
+
+int selected_items(const CListView& list) {
+    return static_cast<int>(SendMessageA(list.handle, LVM_GETSELECTEDCOUNT, 0, 0));
+}
+
+} // namespace
+
+TEST_F(Controls, MoveSelectionStaysInsideTheList) {
+    CListView* list = add(new CListView, RRect{0, 0, 299, 199});
+    ASSERT_NE(list, nullptr);
+    const struct {
+        int items;
+        int focused; // -1: none
+        int delta;
+        int expected; // -1: nothing selected
+    } cases[] = {
+        {0, -1, 1, -1}, {0, -1, -1, -1}, {5, 4, 1, 4},  {5, -1, -1, 0},
+        {5, -1, 8, 4},  {5, 2, -1, 1},   {5, 0, -8, 0}, {5, 1, 2, 3},
+    };
+    for (const auto& c : cases) {
+        int focused = -2, count = -2;
+        bool selected = false;
+        window_->run([&] {
+            list->delete_all();
+            for (int i = 0; i < c.items; ++i) {
+                list->insert_item(std::to_wstring(i).c_str(), i * 10);
+            }
+            if (c.focused >= 0) {
+                list->select_item(c.focused);
+            }
+            list->move_selection(c.delta);
+            focused = list->focused_item();
+            selected =
+                c.expected >= 0 && (SendMessageA(list->handle, LVM_GETITEMSTATE, c.expected, LVIS_SELECTED) &
+                                    LVIS_SELECTED) != 0;
+            count = selected_items(*list);
+        });
+        const std::string name = std::to_string(c.items) + " items, focus " + std::to_string(c.focused) +
+                                 ", delta " + std::to_string(c.delta);
+        EXPECT_EQ(focused, c.expected) << name;
+        EXPECT_EQ(selected, c.expected >= 0) << name;
+        EXPECT_EQ(count, c.expected < 0 ? 0 : (c.focused >= 0 && c.focused != c.expected ? 2 : 1)) << name;
+    }
+
+    LPARAM data = 0;
+    bool found = true, missing = true, none = true;
+    window_->run([&] {
+        found = list->item_data(3, data);
+        missing = list->item_data(5, data);
+        none = list->item_data(-1, data);
+    });
+    EXPECT_TRUE(found);
+    EXPECT_EQ(data, 30);
+    EXPECT_FALSE(missing);
+    EXPECT_FALSE(none);
+}
+
+TEST_F(Controls, StatusBarLastPartSpansTheWidthAndShowsItsTooltip) {
+    CStatusBar* bar = add(new CStatusBar, RRect{0, 0, 99, 21});
+    ASSERT_NE(bar, nullptr);
+    RStatusPart* part = bar->add_part();
+    ASSERT_NE(part, nullptr);
+    EXPECT_EQ(part->width, 150);
+    part->text = L"Gotowe";
+    part->tooltip = L"Podpowiedź części";
+    int parts = 0, edge = 0;
+    RECT part_rect = {}, bar_rect = {};
+    window_->run([&] {
+        bar->apply();
+        bar->resize();
+        parts = static_cast<int>(SendMessageA(bar->handle, SB_GETPARTS, 1, reinterpret_cast<LPARAM>(&edge)));
+        SendMessageA(bar->handle, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&part_rect));
+        GetClientRect(bar->handle, &bar_rect);
+    });
+    EXPECT_EQ(bar->part_count(), 1);
+    EXPECT_EQ(parts, 1);
+    EXPECT_EQ(edge, -1);
+    EXPECT_GT(bar_rect.right, 600) << "resize places the bar along the whole bottom edge";
+    EXPECT_GE(part_rect.right, bar_rect.right - 20) << "the only part reaches the right border (grip aside)";
+
+    // The tooltip window the bar made for itself becomes visible once the mouse rests on the part.
+    HWND tip = nullptr;
+    POINT centre = {(part_rect.left + part_rect.right) / 2, (part_rect.top + part_rect.bottom) / 2};
+    window_->run([&] {
+        SetWindowPos(window_->handle, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+        struct RSearch {
+            HWND bar;
+            HWND tip;
+        } search = {bar->handle, nullptr};
+        // The list view has a tooltip window too: take the one holding a tool for the bar.
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND hwnd, LPARAM param) {
+                RSearch* s = reinterpret_cast<RSearch*>(param);
+                char name[64] = {};
+                GetClassNameA(hwnd, name, sizeof(name));
+                TTTOOLINFOW tool = {};
+                tool.cbSize = sizeof(tool);
+                tool.hwnd = s->bar;
+                tool.uId = 0;
+                if (lstrcmpiA(name, TOOLTIPS_CLASSA) == 0 &&
+                    SendMessageW(hwnd, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool))) {
+                    s->tip = hwnd;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        tip = search.tip;
+        ClientToScreen(bar->handle, &centre);
+    });
+    ASSERT_NE(tip, nullptr) << "a status bar with SBARS_TOOLTIPS has a tooltip window";
+    EXPECT_FALSE(IsWindowVisible(tip));
+    move_mouse(centre.x, centre.y);
+    bool visible = false;
+    for (int i = 0; i < 60 && !visible; ++i) { // every move starts the wait again: the mouse rests
+        Sleep(50);
+        visible = IsWindowVisible(tip) != FALSE;
+    }
+    EXPECT_TRUE(visible) << "the part's tooltip did not appear";
+    move_mouse(0, 0);
+
+    for (int i = 1; i < CStatusBar::MAX_PARTS; ++i) {
+        ASSERT_NE(bar->add_part(), nullptr);
+    }
+    EXPECT_EQ(bar->add_part(), nullptr);
+    EXPECT_EQ(bar->part_count(), 255);
+}
+
+TEST_F(Controls, SecondCreateDestroysTheFirstImageList) {
+    CImageList images;
+    ASSERT_TRUE(images.create());
+    const HIMAGELIST first = images.handle();
+    CIcon icon(CopyIcon(LoadIconA(nullptr, IDI_APPLICATION)));
+    EXPECT_EQ(images.add_icon(icon), 0);
+    EXPECT_EQ(icon.get(), nullptr) << "the list keeps its own copy";
+    EXPECT_EQ(ImageList_GetImageCount(first), 1);
+    ASSERT_TRUE(images.create());
+    EXPECT_EQ(ImageList_GetImageCount(images.handle()), 0);
+    if (images.handle() != first) {
+        // Wine checks the list before using it: a destroyed list cannot be destroyed again.
+        EXPECT_FALSE(ImageList_Destroy(first));
+    }
+    EXPECT_TRUE(images.owned());
+    EXPECT_EQ(images.add_icon(icon), -1) << "an empty holder adds nothing";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tray icon
+
+TEST(WindowsVersion, EveryRowOfTheClassification) {
+    const WORD AMD64 = PROCESSOR_ARCHITECTURE_AMD64;
+    const WORD X86 = PROCESSOR_ARCHITECTURE_INTEL;
+    const BYTE WORKSTATION = VER_NT_WORKSTATION;
+    const BYTE SERVER = VER_NT_SERVER;
+    const struct {
+        RVersionFacts facts;
+        int expected;
+    } cases[] = {
+        {{false, 2, 6, 1, WORKSTATION, AMD64, 0}, 15}, // GetVersionExA failed
+        {{true, 0, 3, 1, 0, X86, 0}, 0},
+        {{true, 1, 4, 0, 0, X86, 0}, 1},
+        {{true, 1, 3, 95, 0, X86, 0}, 1},
+        {{true, 1, 4, 10, 0, X86, 0}, 2},
+        {{true, 1, 4, 90, 0, X86, 0}, 2},
+        {{true, 1, 5, 0, 0, X86, 0}, 2},
+        {{true, 2, 4, 0, WORKSTATION, X86, 0}, 3},
+        {{true, 2, 3, 51, WORKSTATION, X86, 0}, 3},
+        {{true, 3, 5, 0, 0, X86, 0}, 4},
+        {{true, 2, 5, 0, WORKSTATION, X86, 0}, 5},
+        {{true, 2, 5, 1, WORKSTATION, X86, 0}, 6},
+        {{true, 2, 5, 2, WORKSTATION, AMD64, 0}, 7},
+        {{true, 2, 5, 2, WORKSTATION, X86, 0}, 11},
+        {{true, 2, 5, 2, SERVER, AMD64, 0}, 11},
+        {{true, 2, 5, 2, SERVER, X86, 1}, 12},
+        {{true, 2, 6, 0, WORKSTATION, AMD64, 0}, 8},
+        {{true, 2, 6, 0, SERVER, AMD64, 0}, 13},
+        {{true, 2, 6, 1, WORKSTATION, AMD64, 0}, 9},
+        {{true, 2, 6, 1, SERVER, AMD64, 0}, 14},
+        {{true, 2, 6, 2, WORKSTATION, AMD64, 0}, 15},
+        {{true, 2, 7, 0, WORKSTATION, AMD64, 0}, 15},
+        {{true, 2, 10, 0, WORKSTATION, AMD64, 0}, 15},
+        {{true, 2, 5, 3, WORKSTATION, AMD64, 0}, 15},
+        {{true, 4, 6, 1, WORKSTATION, AMD64, 0}, 9}, // later platforms go by version
+        {{true, 7, 5, 1, WORKSTATION, X86, 0}, 6},
+    };
+    for (const auto& c : cases) {
+        const RVersionFacts& f = c.facts;
+        EXPECT_EQ(classify_windows_version(f), c.expected)
+            << "platform " << f.platform << ", " << f.major << "." << f.minor << ", type "
+            << int(f.product_type) << ", architecture " << f.processor_architecture << ", R2 " << f.server_r2;
+    }
+}
+
+namespace {
+
+// Stands in front of Shell_NotifyIconA: records every call and answers as told.
+struct RShellCall {
+    DWORD message;
+    NOTIFYICONDATAA data;
+};
+
+struct RFakeShell {
+    std::vector<RShellCall> calls;
+    int refuse = 0; // calls still to fail
+    std::atomic<int> inside{0};
+    std::atomic<bool> overlapped{false};
+    bool slow = false;
+};
+
+RFakeShell* g_shell = nullptr;
+
+BOOL WINAPI fake_notify(DWORD message, PNOTIFYICONDATAA data) {
+    if (g_shell->inside.fetch_add(1) != 0) {
+        g_shell->overlapped = true;
+    }
+    if (g_shell->slow) {
+        Sleep(0);
+    } else {
+        g_shell->calls.push_back(RShellCall{message, *data});
+    }
+    BOOL ok = TRUE;
+    if (g_shell->refuse > 0) {
+        --g_shell->refuse;
+        ok = FALSE;
+    }
+    g_shell->inside.fetch_sub(1);
+    return ok;
+}
+
+class Tray : public testing::Test {
+protected:
+    void SetUp() override { g_shell = &shell; }
+    void TearDown() override { g_shell = nullptr; }
+    std::vector<DWORD> messages() const {
+        std::vector<DWORD> out;
+        for (const RShellCall& call : shell.calls) {
+            out.push_back(call.message);
+        }
+        return out;
+    }
+    static HICON application_icon() { return CopyIcon(LoadIconA(nullptr, IDI_APPLICATION)); }
+
+    RFakeShell shell;
+    HWND window = reinterpret_cast<HWND>(0x1234);
+};
+
+} // namespace
+
+TEST_F(Tray, RecordLayoutFollowsTheVersion) {
+    const struct {
+        int version;
+        DWORD size;
+        DWORD info_flags;
+    } cases[] = {
+        {0, NOTIFYICONDATAA_V2_SIZE, 0},
+        {5, NOTIFYICONDATAA_V2_SIZE, 0},
+        {6, NOTIFYICONDATAA_V3_SIZE, NIIF_USER},
+        {7, NOTIFYICONDATAA_V3_SIZE, NIIF_USER},
+        {8, sizeof(NOTIFYICONDATAA), NIIF_USER | NIIF_LARGE_ICON},
+        {11, sizeof(NOTIFYICONDATAA), NIIF_USER | NIIF_LARGE_ICON},
+        {15, sizeof(NOTIFYICONDATAA), NIIF_USER | NIIF_LARGE_ICON},
+    };
+    for (const auto& c : cases) {
+        shell.calls.clear();
+        // No module: the balloon icon comes from the system's icons.
+        CNotifyIcon icon(c.version, &fake_notify, nullptr);
+        const NOTIFYICONDATAA record = icon.record();
+        EXPECT_TRUE(shell.calls.empty()) << "constructing sends nothing";
+        EXPECT_EQ(record.cbSize, c.size) << c.version;
+        EXPECT_EQ(record.dwInfoFlags, c.info_flags) << c.version;
+        EXPECT_EQ(record.uID, 1u);
+        EXPECT_EQ(record.uFlags, 0u);
+        EXPECT_FALSE(icon.shown());
+        // With a balloon icon the balloon carries the version's flags.
+        icon.set_window(window);
+        icon.set_balloon_icon(32512); // IDI_APPLICATION
+        ASSERT_TRUE(icon.show_balloon("t", "x"));
+        ASSERT_EQ(shell.calls.size(), 2u);
+        EXPECT_EQ(shell.calls[1].data.cbSize, c.size) << c.version;
+        EXPECT_EQ(shell.calls[1].data.dwInfoFlags, c.info_flags) << c.version;
+        EXPECT_NE(shell.calls[1].data.hBalloonIcon, nullptr);
+    }
+}
+
+TEST_F(Tray, AddFirstModifyAfterAndRetryAFailedAdd) {
+    CNotifyIcon icon(15, &fake_notify);
+    shell.refuse = 1;
+    EXPECT_FALSE(icon.set_window(window));
+    EXPECT_FALSE(icon.shown());
+    EXPECT_TRUE(icon.set_tip("http://127.0.0.1:8765"));
+    EXPECT_TRUE(icon.shown());
+    EXPECT_TRUE(icon.set_icon(application_icon()));
+    EXPECT_TRUE(icon.update());
+    EXPECT_FALSE(icon.show_icon(999)) << "no such icon resource";
+    EXPECT_EQ(messages(), (std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_MODIFY, NIM_MODIFY}));
+
+    const NOTIFYICONDATAA& added = shell.calls[1].data;
+    EXPECT_EQ(added.hWnd, window);
+    EXPECT_EQ(added.uCallbackMessage, 123u);
+    EXPECT_EQ(added.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_TIP));
+    EXPECT_STREQ(added.szTip, "http://127.0.0.1:8765");
+    EXPECT_EQ(shell.calls[2].data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_TIP | NIF_ICON));
+    EXPECT_NE(shell.calls[2].data.hIcon, nullptr);
+
+    EXPECT_TRUE(icon.set_icon(nullptr));
+    EXPECT_EQ(shell.calls.back().data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_TIP));
+    EXPECT_TRUE(icon.set_tip(""));
+    EXPECT_EQ(shell.calls.back().data.uFlags, static_cast<UINT>(NIF_MESSAGE));
+
+    // A failed modify keeps the icon shown.
+    shell.refuse = 1;
+    EXPECT_FALSE(icon.update());
+    EXPECT_TRUE(icon.shown());
+    EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_MODIFY));
+}
+
+TEST_F(Tray, LongTextsAreCutToTheirFields) {
+    CNotifyIcon icon(15, &fake_notify);
+    icon.set_window(window);
+    const std::string tip(500, 't'), title(500, 'T'), text(500, 'x');
+    ASSERT_TRUE(icon.set_tip(tip));
+    EXPECT_EQ(std::string(shell.calls.back().data.szTip), tip.substr(0, 127));
+    ASSERT_TRUE(icon.show_balloon(title, text));
+    const NOTIFYICONDATAA& sent = shell.calls.back().data;
+    EXPECT_EQ(std::string(sent.szInfoTitle), title.substr(0, 63));
+    EXPECT_EQ(std::string(sent.szInfo), text.substr(0, 255));
+    EXPECT_EQ(std::string(sent.szTip), tip.substr(0, 127)) << "nothing spilled over";
+}
+
+TEST_F(Tray, BalloonLeavesTheRecordUntouched) {
+    CNotifyIcon icon(15, &fake_notify);
+    icon.set_window(window);
+    icon.set_tip("Pelikant");
+    const NOTIFYICONDATAA before = icon.record();
+    ASSERT_TRUE(icon.show_balloon("http://127.0.0.1:8765 (Post\xf3w: 3)", "Temat"));
+    const NOTIFYICONDATAA after = icon.record();
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof(before)), 0);
+
+    const RShellCall& call = shell.calls.back();
+    EXPECT_EQ(call.message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(call.data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_TIP | NIF_INFO));
+    EXPECT_EQ(call.data.uTimeout, 3000u);
+    EXPECT_EQ(call.data.dwInfoFlags, 0u) << "no balloon icon, no icon flags";
+    EXPECT_STREQ(call.data.szInfoTitle, "http://127.0.0.1:8765 (Post\xf3w: 3)");
+    EXPECT_STREQ(call.data.szInfo, "Temat");
+
+    // A balloon is an operation that adds the icon when the shell does not hold it yet.
+    CNotifyIcon fresh(15, &fake_notify);
+    ASSERT_TRUE(fresh.show_balloon("a", "b"));
+    EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_TRUE(fresh.shown());
+}
+
+TEST_F(Tray, RemoveDeletesOnlyAShownIcon) {
+    {
+        CNotifyIcon never(15, &fake_notify);
+        never.remove();
+    } // and the destructor removes again
+    EXPECT_TRUE(shell.calls.empty());
+
+    CNotifyIcon icon(15, &fake_notify);
+    icon.set_window(window);
+    icon.set_icon(application_icon());
+    icon.remove();
+    EXPECT_FALSE(icon.shown());
+    EXPECT_EQ(messages(), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_DELETE}));
+    EXPECT_EQ(shell.calls.back().data.hIcon, nullptr);
+    icon.remove();
+    EXPECT_EQ(shell.calls.size(), 3u);
+
+    // Binding the icon to a window removes it first.
+    icon.set_window(window);
+    icon.set_window(window);
+    EXPECT_EQ(messages(),
+              (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_DELETE, NIM_ADD, NIM_DELETE, NIM_ADD}));
+}
+
+TEST_F(Tray, TaskbarRestartAddsTheShownIconAgain) {
+    const UINT taskbar_created = RegisterWindowMessageA("TaskbarCreated");
+    ASSERT_NE(taskbar_created, 0u);
+    CNotifyIcon icon(15, &fake_notify);
+    EXPECT_TRUE(icon.on_message(taskbar_created));
+    EXPECT_TRUE(shell.calls.empty()) << "an icon never shown is not added behind the program's back";
+
+    icon.set_window(window);
+    icon.set_tip("Pelikant");
+    icon.set_icon(application_icon());
+    EXPECT_FALSE(icon.on_message(WM_USER + 123));
+    EXPECT_FALSE(icon.on_message(0));
+    ASSERT_TRUE(icon.on_message(taskbar_created));
+    ASSERT_EQ(shell.calls.size(), 4u);
+    EXPECT_EQ(shell.calls[3].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(std::memcmp(&shell.calls[3].data, &shell.calls[2].data, sizeof(NOTIFYICONDATAA)), 0)
+        << "the whole record again";
+    EXPECT_TRUE(icon.update());
+    EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_MODIFY));
+
+    // A shell that still holds the icon refuses the add and takes a modify; one that takes
+    // neither gets an add again from the next operation.
+    shell.calls.clear();
+    shell.refuse = 1;
+    EXPECT_TRUE(icon.on_message(taskbar_created));
+    EXPECT_TRUE(icon.shown());
+    shell.refuse = 2;
+    EXPECT_TRUE(icon.on_message(taskbar_created));
+    EXPECT_FALSE(icon.shown());
+    EXPECT_TRUE(icon.update());
+    EXPECT_EQ(messages(), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD, NIM_MODIFY, NIM_ADD}));
+}
+
+TEST_F(Tray, OperationsFromTwoThreadsNeverOverlap) {
+    shell.slow = true;
+    CNotifyIcon icon(15, &fake_notify);
+    icon.set_window(window);
+    std::thread feed([&] {
+        for (int i = 0; i < 300; ++i) {
+            icon.set_icon(application_icon());
+            icon.set_balloon_icon(5001);
+            icon.show_balloon("tytu\xb3", std::string(static_cast<size_t>(i % 400), 'x'));
+        }
+    });
+    for (int i = 0; i < 300; ++i) {
+        icon.set_tip(std::string(static_cast<size_t>(i % 300), 't'));
+        icon.update();
+        if (i % 50 == 0) {
+            icon.remove();
+            icon.set_window(window);
+        }
+    }
+    feed.join();
+    EXPECT_FALSE(shell.overlapped.load()) << "two operations reached the shell at once";
+    EXPECT_TRUE(icon.shown());
+}
+
+TEST_F(Controls, TrayIconInWinesNotificationArea) {
+    CNotifyIcon icon;
+    EXPECT_EQ(icon.record().cbSize, sizeof(NOTIFYICONDATAA))
+        << "this system is classified " << windows_version();
+    EXPECT_TRUE(icon.set_window(window_->handle));
+    EXPECT_TRUE(icon.set_tip("http://127.0.0.1:8765"));
+    EXPECT_TRUE(icon.set_icon(CopyIcon(LoadIconA(nullptr, IDI_APPLICATION))));
+    EXPECT_TRUE(icon.show_balloon("Pelikant", "Nowe posty"));
+    EXPECT_TRUE(icon.on_message(RegisterWindowMessageA("TaskbarCreated")));
+    EXPECT_TRUE(icon.shown());
+    icon.remove();
+    EXPECT_FALSE(icon.shown());
+}
