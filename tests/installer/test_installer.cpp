@@ -1,5 +1,6 @@
 // The installer as a user meets it, run silently: what it installs, the installed program
-// starting and ending from its menu command, and an uninstall that leaves nothing behind.
+// starting and ending from its menu command, and an uninstall, while the program runs, that
+// leaves nothing behind.
 #include <string>
 
 #include <gtest/gtest.h>
@@ -183,8 +184,12 @@ TEST(Installer, InstallsStartsEndsAndUninstallsWithoutATrace) {
         EXPECT_EQ(program.wait(15000), 0) << "the installed program did not end on its exit command";
     }
 
-    // The uninstaller copies itself away and returns at once; what it removes goes on after.
+    // The uninstaller ends a running copy itself; it copies itself away and returns at once, and
+    // what it removes goes on after.
+    CProcess running(exe);
+    ASSERT_NE(running.window(20000), nullptr);
     EXPECT_EQ(CProcess(uninstaller, "/S").wait(30000), 0);
+    EXPECT_EQ(running.wait(15000), 0) << "the uninstaller did not end the running program";
     EXPECT_TRUE(eventually_true(nothing_left, dir, 30000)) << "the uninstall left something behind";
     CoUninitialize();
 }
