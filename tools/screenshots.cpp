@@ -101,10 +101,17 @@ int main(int argc, char** argv) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    // The forum list is the upper of the two lists, the search box the one edit control.
-    HWND first = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
-    HWND second = first != nullptr ? FindWindowExA(window, first, WC_LISTVIEWA, nullptr) : nullptr;
-    HWND box = FindWindowExA(window, nullptr, "Edit", nullptr);
+    // The forum list is the upper of the two lists, the search box the one edit control; the
+    // window exists a moment before its controls do.
+    HWND first = nullptr, second = nullptr, box = nullptr;
+    wait_for(
+        [&] {
+            first = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
+            second = first != nullptr ? FindWindowExA(window, first, WC_LISTVIEWA, nullptr) : nullptr;
+            box = FindWindowExA(window, nullptr, "Edit", nullptr);
+            return second != nullptr && box != nullptr;
+        },
+        20000);
     HWND forum = first, results = second;
     if (first != nullptr && second != nullptr) {
         RECT a, b;
@@ -120,6 +127,8 @@ int main(int argc, char** argv) {
         !wait_for([&] { return item_count(forum) > 0 && !remote_text(forum, process, 0, 2).empty(); }, 90000)) {
         std::fprintf(stderr, "screenshots: no feed shown yet; the window is saved as it is\n");
     }
+    // As the user who looks at it would have it: in front, with the focus.
+    SetForegroundWindow(window);
     Sleep(500);
     if (!save_window(window, argv[1])) {
         std::fprintf(stderr, "screenshots: could not save %s\n", argv[1]);
