@@ -20,9 +20,10 @@ cmake --build "$BUILD" -j"$(nproc)" --target pelikant screenshots
 pids=()
 cleanup() {
     trap - EXIT INT TERM
+    # Wine first (whatever it started for the program lives in the run's own prefix), while its
+    # display is still there.
+    [ -n "${WINEPREFIX:-}" ] && { wineserver -k; wineserver -w; } 2>/dev/null || true
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    # Whatever Wine started for the program lives in the run's own prefix.
-    [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
 }
 trap cleanup EXIT
