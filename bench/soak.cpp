@@ -1,6 +1,7 @@
 // Soak run of the whole program: starts the end-to-end build of Pelikant (whose site is the feed
 // server on the fixed test port), then plays poll cycles against it. Every cycle changes the
-// topics; a third of the cycles answer with a failure or a malformed feed. Prints the process's
+// topics; a third of the cycles answer with one of the broken or hostile answers of the feed
+// server in turn (failures, malformed and odd feeds, hanging and dripping transfers). Prints the process's
 // private bytes, handles and threads at the start, after the first cycle and at the end.
 //
 //   bench_soak.exe [cycles] [site URL]     (tools/soak.sh sets up the display and the server)
@@ -10,41 +11,18 @@
 
 #include <curl/curl.h>
 #include <windows.h>
-// after windows.h, which they need
-#include <psapi.h>
-#include <tlhelp32.h>
+
+#include "../tests/feed_server.h"
+#include "../tests/process_figures.h"
 
 namespace {
 
 std::string site = "http://127.0.0.1:8766";
 
-size_t collect(char* data, size_t size, size_t count, void* out) {
-    static_cast<std::string*>(out)->append(data, size * count);
-    return size * count;
-}
-
 std::string get(const std::string& path, const std::string* post_body = nullptr) {
-    std::string body;
-    CURL* curl = curl_easy_init();
-    curl_easy_setopt(curl, CURLOPT_URL, (site + path).c_str());
-    if (post_body != nullptr) {
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, post_body->c_str());
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(post_body->size()));
-    }
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collect);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
-    curl_easy_perform(curl);
-    curl_easy_cleanup(curl);
-    return body;
+    return feed_server::get(site, path, post_body);
 }
-
-std::string escape(const std::string& text) {
-    char* escaped = curl_easy_escape(nullptr, text.c_str(), static_cast<int>(text.size()));
-    std::string out = escaped != nullptr ? escaped : "";
-    curl_free(escaped);
-    return out;
-}
+using feed_server::escape;
 
 std::string feed(int cycle) {
     std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?><Pelikant><Information UpdateDT=\"x\">i"
@@ -59,35 +37,13 @@ std::string feed(int cycle) {
     return text + "</TopicContainer></Forum></Pelikant>";
 }
 
-struct RFigures {
-    double private_mb;
-    DWORD handles;
-    int threads;
-};
-
-RFigures figures(HANDLE process, DWORD pid) {
-    RFigures out = {0, 0, 0};
-    PROCESS_MEMORY_COUNTERS_EX memory = {};
-    memory.cb = sizeof(memory);
-    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory))) {
-        out.private_mb = static_cast<double>(memory.PrivateUsage) / (1024.0 * 1024.0);
-    }
-    GetProcessHandleCount(process, &out.handles);
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry)) {
-        out.threads += entry.th32OwnerProcessID == pid ? 1 : 0;
-    }
-    CloseHandle(snapshot);
-    return out;
-}
-
-void print(const char* when, const RFigures& f) {
-    std::printf("%-22s private %.1f MB, handles %lu, threads %d\n", when, f.private_mb,
-                static_cast<unsigned long>(f.handles), f.threads);
+void print(const char* when, const RProcessFigures& f) {
+    std::printf("%-22s private %.1f MB, handles %lu, threads %d%s\n", when, f.private_mb, f.handles, f.threads,
+                f.from_linux ? " (Linux side: resident private memory, open descriptors)" : "");
     std::fflush(stdout);
 }
+
+RProcessFigures figures(HANDLE process, DWORD pid) { return process_figures(process, pid, "pelikant_e2e.exe"); }
 
 HWND main_window(DWORD pid) {
     for (int tries = 0; tries < 400; ++tries) {
@@ -148,24 +104,18 @@ int main(int argc, char** argv) {
     print("after start-up:", figures(pi.hProcess, pi.dwProcessId));
 
     const DWORD began = GetTickCount();
+    RProcessFigures after_first;
     int failed_cycles = 0;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
-        switch (cycle % 6) {
-        case 1:
-            get("/t/feed?as=" + escape("/t/body?status=503&text=niedost%C4%99pny"));
+        if (cycle % 3 == 1) {
+            // A third of the cycles: each broken or hostile answer in turn.
+            const char* name = feed_server::HOSTILE[(cycle / 3) % (sizeof(feed_server::HOSTILE) /
+                                                                     sizeof(feed_server::HOSTILE[0]))].name;
+            get("/t/feed?as=" + escape(std::string("/t/hostile?case=") + name));
             ++failed_cycles;
-            break;
-        case 4: {
-            const std::string cut = feed(cycle).substr(0, 300); // ends mid-topic
-            get("/t/feed", &cut);
-            ++failed_cycles;
-            break;
-        }
-        default: {
+        } else {
             const std::string next = feed(cycle);
             get("/t/feed", &next);
-            break;
-        }
         }
         const int before = std::atoi(get("/t/feed-count").c_str());
         PostMessageA(window, WM_TIMER, 1, 0);
@@ -174,15 +124,24 @@ int main(int argc, char** argv) {
         }
         Sleep(20); // the parse and the refill
         if (cycle == 1) {
-            print("after the first cycle:", figures(pi.hProcess, pi.dwProcessId));
+            after_first = figures(pi.hProcess, pi.dwProcessId);
+            print("after the first cycle:", after_first);
+        } else if (cycle % 250 == 0 && cycle < cycles) {
+            print(("after " + std::to_string(cycle) + " cycles:").c_str(), figures(pi.hProcess, pi.dwProcessId));
         }
         if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
             std::printf("cycle %d: the program ended\n", cycle);
             return 1;
         }
     }
-    Sleep(2000);
-    print("at the end:", figures(pi.hProcess, pi.dwProcessId));
+    // Hanging and dripping transfers end at the transfer limit; wait for the last of them.
+    const RProcessFigures first_cycle = after_first;
+    RProcessFigures end = figures(pi.hProcess, pi.dwProcessId);
+    for (int waited = 0; waited < 60 && end.threads > first_cycle.threads; ++waited) {
+        Sleep(1000);
+        end = figures(pi.hProcess, pi.dwProcessId);
+    }
+    print("at the end:", end);
     std::printf("%d cycles (%d failing or malformed) in %.1f s\n", cycles, failed_cycles,
                 (GetTickCount() - began) / 1000.0);
 

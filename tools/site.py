@@ -21,6 +21,7 @@ Scripted answers for tests (everything under /t/):
   /t/feed?as=/t/...                 from now on /xml/ answers as that scripted path
   /t/feed                           /xml/ is the demo feed again
   /t/feed-count                     how many times /xml/ was asked for
+  /t/hostile?case=NAME              a broken or hostile answer (see HOSTILE below)
 
 Listens on 127.0.0.1 only. With --port 0 it picks a free port; --port-file gets the port.
 """
@@ -29,6 +30,8 @@ import html
 import json
 import os
 import random
+import socket
+import struct
 import sys
 import threading
 import time
@@ -96,6 +99,44 @@ class Forum:
                     '  <Information UpdateDT="%s">Forum demonstracyjne</Information>\n'
                     '  <Forum>\n    <TopicContainer>\n%s\n    </TopicContainer>\n  </Forum>\n</Pelikant>\n'
                     % (self.stamp(time.time()), "\n".join(rows))).encode("utf-8")
+
+
+def sample_feed(topics, title=lambda i: "Temat %d" % i, attrs=lambda i: ""):
+    rows = "".join('<Topic Id="%d" PostCount="%d" LastUserId="1" IsOpen="1"%s><Title>%s</Title></Topic>'
+                   % (i, i, attrs(i), title(i)) for i in range(topics))
+    return ('<?xml version="1.0" encoding="utf-8"?><Pelikant><Information UpdateDT="x">i</Information>'
+            "<Forum><TopicContainer>%s</TopicContainer></Forum></Pelikant>" % rows)
+
+
+BIG = 20 * 1024 * 1024  # past the program's 16 MiB cap
+HTML_ERROR = ("<!DOCTYPE html><html><head><title>Błąd</title></head>"
+              "<body><h1>Błąd serwera</h1><p>Spróbuj później.</p></body></html>").encode("utf-8")
+
+# Broken or hostile answers, by name: (status, body or a callable writing the answer itself).
+HOSTILE = {
+    "malformed": lambda: sample_feed(3).replace("</Title></Topic>", "</Topic>", 1).encode("utf-8"),
+    "truncated": lambda: sample_feed(50).encode("utf-8")[:1500],
+    "deep": lambda: b"<a>" * 1000000 + b"</a>" * 1000000,
+    "invalid_utf8": lambda: sample_feed(3, title=lambda i: "x\udcff\udcfe y").encode("utf-8", "surrogateescape")
+                            + b"\xc0\xaf\x80",
+    "wrong_encoding": lambda: sample_feed(3, title=lambda i: "Zażółć %d" % i).replace(
+        'encoding="utf-8"', 'encoding="UTF-16"').encode("utf-8"),
+    "entities": lambda: (b'<?xml version="1.0"?><!DOCTYPE Pelikant [<!ENTITY a "aaaaaaaaaa">'
+                         + b"".join(b'<!ENTITY %c "&%c;&%c;&%c;&%c;&%c;&%c;&%c;&%c;&%c;&%c;">'
+                                    % ((c,) + (c - 1,) * 10) for c in range(ord("b"), ord("k")))
+                         + b"]><Pelikant><Forum><TopicContainer><Topic Id=\"1\"><Title>&j;</Title></Topic>"
+                         + b"</TopicContainer></Forum></Pelikant>"),
+    "big_numbers": lambda: sample_feed(3, attrs=lambda i: ' ParentId="4294967296" AccessId="-99999999999"'
+                                       ' CreateUserId="2147483648" OrderKey="99999999999999999999"'
+                                       ' LastPageNo="-2147483649"').replace(
+        'PostCount="0"', 'PostCount="18446744073709551617"').encode("utf-8"),
+    "many_topics": lambda: sample_feed(100000, title=lambda i: "t").encode("utf-8"),
+    "long_texts": lambda: sample_feed(5, title=lambda i: "ł" * 100000).encode("utf-8"),
+    "control_chars": lambda: sample_feed(3, title=lambda i: "a\x01\x02\x07\x08\x1b[31m\x7f b").encode("utf-8"),
+    "html_200": lambda: HTML_ERROR,
+    "empty_200": lambda: b"",
+}
+HOSTILE_STATUS = {"status_301": 301, "status_404": 404, "status_500": 500, "status_503": 503}
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -178,21 +219,11 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/t/circle":
             return self.send(302, b"", headers=[("Location", "/t/circle")])
         if path == "/t/big":
-            size = int(float(q.get("mb", "20")) * 1024 * 1024)
             self.send_response(200)
             self.send_header("Content-Type", "application/octet-stream")
             self.send_header("Connection", "close")
             self.end_headers()
-            block = b"x" * 65536
-            try:
-                while size > 0:
-                    n = min(size, len(block))
-                    self.wfile.write(block[:n])
-                    size -= n
-            except OSError:
-                pass
-            self.close_connection = True
-            return
+            return self.stream(int(float(q.get("mb", "20")) * 1024 * 1024))
         if path == "/t/hang":
             deadline = time.time() + HANG_LIMIT_S
             while time.time() < deadline and not self.server.stopping.is_set():
@@ -216,6 +247,8 @@ class Handler(BaseHTTPRequestHandler):
             with self.server.lock:
                 lines = "".join(json.dumps(r, ensure_ascii=False) + "\n" for r in self.server.requests)
             return self.send(200, lines.encode("utf-8"))
+        if path == "/t/hostile":
+            return self.hostile(q.get("case", ""))
         if path == "/t/feed-count":
             with self.server.lock:
                 return self.send(200, str(self.server.feed_requests).encode("ascii"))
@@ -234,6 +267,51 @@ class Handler(BaseHTTPRequestHandler):
                 self.server.requests.clear()
             return self.send(200, b"")
         self.send(404, b"unknown script")
+
+    def hostile(self, case):
+        if case in HOSTILE:
+            return self.send(200, HOSTILE[case](), "text/xml; charset=utf-8")
+        if case in HOSTILE_STATUS:
+            return self.send(HOSTILE_STATUS[case], HTML_ERROR, "text/html; charset=utf-8")
+        if case == "big_length":
+            self.send_response(200)
+            self.send_header("Content-Length", str(BIG))
+            self.end_headers()
+            return self.stream(BIG)
+        if case == "big_chunked":
+            return self.scripted("/t/big", {"mb": "20"})
+        if case == "drip":
+            return self.scripted("/t/drip", {"bytes": "100", "ms": "1000"})
+        if case == "hang":
+            return self.scripted("/t/hang", {})
+        if case == "circle":
+            return self.scripted("/t/circle", {})
+        if case == "scheme":
+            return self.send(302, b"", headers=[("Location", "ftp://127.0.0.1/xml/")])
+        if case == "reset":
+            # A length promised, part of the body sent, then the connection reset.
+            body = sample_feed(50).encode("utf-8")
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body[: len(body) // 3])
+            self.wfile.flush()
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()
+            self.close_connection = True
+            return
+        self.send(404, b"unknown case")
+
+    def stream(self, size):
+        block = b"x" * 65536
+        try:
+            while size > 0:
+                n = min(size, len(block))
+                self.wfile.write(block[:n])
+                size -= n
+        except OSError:
+            pass
+        self.close_connection = True
 
 
 def main():

@@ -84,7 +84,10 @@ int topic_image(const RTopic& topic) {
 }
 
 CHandleNexum::CHandleNexum(const string::weak_string<char>& site_url, IForumView* view)
-    : site_url_(site_url), view_(view) {}
+    : site_url_(site_url), view_(view) {
+    // Both threads read the URL: made contiguous now, later reads of it never write.
+    site_url_.c_str();
+}
 
 bool CHandleNexum::on_notification(nexum::INotification* notification) {
     if (view_.load() == nullptr || notification == nullptr ||
@@ -109,7 +112,9 @@ void CHandleNexum::process_feed(const char* text) {
     RForumFeed feed;
     {
         CParseXml parser;
-        if (!parser.parse(text)) {
+        // A page that is well-formed but no feed (an HTML error page sent with status 200) is a
+        // bad answer like any other: the last feed stays the one the next is judged against.
+        if (!parser.parse(text) || !parser.has_forum()) {
             return;
         }
         parser.swap_feed(feed);

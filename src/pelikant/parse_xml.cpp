@@ -109,6 +109,7 @@ bool CParseXml::parse(const char* text) {
     // A parser normally serves one document; a second parse replaces, never accumulates.
     docs_.clear();
     feed_.Topics.clear();
+    has_forum_ = false;
     pugi::xml_node root;
     for (pugi::xml_node child = document_.first_child(); child; child = child.next_sibling()) {
         if (child.type() == pugi::node_element) {
@@ -140,6 +141,7 @@ void CParseXml::read_topics(const pugi::xml_node& root) {
     if (container.type() != pugi::node_element) {
         return;
     }
+    has_forum_ = true;
     // Records hold kilobytes each and copy rather than move: sized once and built in place, the
     // list never copies them as it grows.
     size_t count = 0;
@@ -176,9 +178,17 @@ void CParseXml::read_docs(const pugi::xml_node& root) {
     if (container.type() != pugi::node_element) {
         return;
     }
+    // As with topics: sized once and built in place, so the entries are never copied.
+    size_t count = 0;
+    for (pugi::xml_node node = first_element_named(container, "SingleDoc"); node && count < MAX_DOCS;
+         node = next_element_named(node, "SingleDoc")) {
+        ++count;
+    }
+    docs_.reserve(docs_.size() + count);
     for (pugi::xml_node node = first_element_named(container, "SingleDoc"); node && docs_.size() < MAX_DOCS;
          node = next_element_named(node, "SingleDoc")) {
-        RSingleDoc doc;
+        docs_.emplace_back();
+        RSingleDoc& doc = docs_.back();
         read_int(node, "Id", doc.Id);
         read_int(node, "GroupId", doc.GroupId);
         pugi::xml_node title = first_element_named(node, "Title");
@@ -195,7 +205,6 @@ void CParseXml::read_docs(const pugi::xml_node& root) {
             read_element_text(description, doc.ShortDescription);
             read_int(description, "Id", doc.ShortDescriptionId);
         }
-        docs_.push_back(doc);
     }
 }
 

@@ -67,6 +67,9 @@ public:
     bool parse(const char* text);
 
     const RForumFeed& feed() const { return feed_; }
+    // True when the document has the forum's topic container (with or without topics): a
+    // well-formed page of another kind, such as a server's HTML error page, is no feed.
+    bool has_forum() const { return has_forum_; }
     // Hands the feed over to whoever keeps it, leaving other's feed here.
     void swap_feed(RForumFeed& other) { swap(feed_, other); }
     const std::vector<RSingleDoc>& docs() const { return docs_; }
@@ -78,6 +81,7 @@ private:
 
     pugi::xml_document document_;
     RForumFeed feed_;
+    bool has_forum_ = false;
     std::vector<RSingleDoc> docs_;
 };
 

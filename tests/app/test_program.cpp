@@ -8,51 +8,23 @@
 #include <string>
 #include <vector>
 
-#include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 // after windows.h, which it needs
 #include <commctrl.h>
 
 #include "app/config.h"
+#include "feed_server.h"
+#include "started_process.h"
+#include "process_figures.h"
 
 namespace {
 
-std::string beside_test(const char* name) {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1) + name;
-}
 
-size_t collect(char* data, size_t size, size_t count, void* out) {
-    static_cast<std::string*>(out)->append(data, size * count);
-    return size * count;
-}
-
-// The body of a GET (or with post_body, a POST) from the feed server ("" when it fails).
 std::string get(const std::string& path, const std::string* post_body = nullptr) {
-    std::string body;
-    CURL* curl = curl_easy_init();
-    curl_easy_setopt(curl, CURLOPT_URL, (std::string(PELIKANT_SITE_URL) + path).c_str());
-    if (post_body != nullptr) {
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, post_body->c_str());
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(post_body->size()));
-    }
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collect);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
-    const bool ok = curl_easy_perform(curl) == CURLE_OK;
-    curl_easy_cleanup(curl);
-    return ok ? body : std::string();
+    return feed_server::get(PELIKANT_SITE_URL, path, post_body);
 }
-
-std::string escape(const std::string& text) {
-    char* escaped = curl_easy_escape(nullptr, text.c_str(), static_cast<int>(text.size()));
-    std::string out = escaped != nullptr ? escaped : "";
-    curl_free(escaped);
-    return out;
-}
+using feed_server::escape;
 
 // What the next feed downloads get; the count of feed requests so far.
 int script_feed(const std::string& query) { return std::atoi(get("/t/feed" + query).c_str()); }
@@ -135,57 +107,14 @@ private:
     char* buffer_;
 };
 
-// The program's process, ended by force if a test leaves it running.
-class CProgram {
+// The end-to-end build of the program, with its window and controls.
+class CProgram : public CProcess {
 public:
-    CProgram() {
-        STARTUPINFOA si = {};
-        si.cb = sizeof(si);
-        const std::string exe = beside_test("pelikant_e2e.exe");
-        std::string command = "\"" + exe + "\"";
-        started_ = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                                  &info_) != 0;
-        start_tick_ = GetTickCount();
-    }
-    ~CProgram() {
-        if (!started_) {
-            return;
-        }
-        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(info_.hProcess, 1);
-            WaitForSingleObject(info_.hProcess, 5000);
-        }
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
-    }
-    CProgram(const CProgram&) = delete;
-    CProgram& operator=(const CProgram&) = delete;
+    CProgram() : CProcess(beside_test("pelikant_e2e.exe")), start_tick_(GetTickCount()) {}
 
     // The main window and its controls, once they all exist.
     bool find_window() {
-        return eventually(
-            [&] {
-                HWND found = nullptr;
-                while ((found = FindWindowExA(nullptr, found, "Pelikant", nullptr)) != nullptr) {
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(found, &pid);
-                    if (pid == info_.dwProcessId) {
-                        window = found;
-                        return find_controls();
-                    }
-                }
-                return false;
-            },
-            20000);
-    }
-    // Exit code, or -1 while it runs after timeout_ms.
-    long wait(DWORD timeout_ms) const {
-        if (WaitForSingleObject(info_.hProcess, timeout_ms) != WAIT_OBJECT_0) {
-            return -1;
-        }
-        DWORD code = 0;
-        GetExitCodeProcess(info_.hProcess, &code);
-        return static_cast<long>(code);
+        return eventually([&] { return (window = main_window(0)) != nullptr && find_controls(); }, 20000);
     }
     // The menu's "Zakończ"; the exit code, if the program ended within 2 s.
     long quit() const {
@@ -199,7 +128,6 @@ public:
         GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
         return info.hwndFocus;
     }
-    HANDLE process() const { return info_.hProcess; }
     DWORD since_start() const { return GetTickCount() - start_tick_; }
 
     HWND window = nullptr;
@@ -223,9 +151,7 @@ private:
         return true;
     }
 
-    PROCESS_INFORMATION info_ = {};
-    bool started_ = false;
-    DWORD start_tick_ = 0;
+    DWORD start_tick_;
 };
 
 std::string log_path() {
@@ -418,5 +344,111 @@ TEST(Program, EndsWithinTwoSecondsWhileAFeedIsProcessed) {
     }
     Sleep(30);
     EXPECT_EQ(program.quit(), 0) << "the program did not end within 2 s";
+    script_feed("");
+}
+
+namespace {
+
+using feed_server::HOSTILE;
+
+// A good feed whose first topic has `posts` posts: each one announces against the one before.
+std::string good_feed(int posts) {
+    std::vector<RT> topics = FIRST;
+    topics[0].posts = posts;
+    return feed_xml(topics);
+}
+
+// Milliseconds from a key in the search box to the result list showing its text.
+long keystroke_ms(const CProgram& program, const CRemoteList& results, bool type) {
+    const std::wstring caption = type ? L"Szukaj za pomocą wyszukiwarki Google » x"
+                                      : L"Szukaj za pomocą wyszukiwarki Google";
+    const DWORD before = GetTickCount();
+    PostMessageW(program.box, WM_CHAR, type ? L'x' : VK_BACK, 1);
+    while (results.text(results.count() - 1, 0) != caption) {
+        if (GetTickCount() - before > 5000) {
+            return 5000;
+        }
+        Sleep(1);
+    }
+    return static_cast<long>(GetTickCount() - before);
+}
+
+} // namespace
+
+TEST(Program, HostileAnswersChangeNothingAndTheNextGoodFeedIsJudgedAgainstTheLastGoodOne) {
+    std::remove(log_path().c_str());
+    SetEnvironmentVariableA("PELIKANT_E2E_LOG", log_path().c_str());
+    int posts = 10;
+    serve_feed(good_feed(posts));
+    CProgram program;
+    ASSERT_TRUE(program.find_window());
+    CRemoteList forum(program.forum, program.process());
+    CRemoteList results(program.results, program.process());
+    ASSERT_TRUE(eventually([&] { return forum.text(0, 1) == L"10" && results.count() == 789; }));
+    const RProcessFigures start = process_figures(program.process(), program.pid(), "pelikant_e2e.exe");
+
+    bool typed = false;
+    long slowest_key = 0;
+    for (const auto& c : HOSTILE) {
+        const char* name = c.name;
+        const size_t announced = balloons().size();
+        const int requests = script_feed("?as=" + escape(std::string("/t/hostile?case=") + name));
+        program.poll();
+        ASSERT_TRUE(eventually([&] { return std::atoi(get("/t/feed-count").c_str()) > requests; })) << name;
+        if (c.shown == 0) {
+            Sleep(600); // the answer arrives (or not), fails to parse and is thrown away
+        } else {
+            // An odd but well-formed feed is shown and, its topics being others, announced once.
+            EXPECT_TRUE(eventually([&] { return forum.count() == c.shown; })) << name;
+            EXPECT_TRUE(eventually([&] { return balloons().size() == announced + 1; })) << name;
+        }
+        ASSERT_EQ(program.wait(0), -1) << name << ": the program ended";
+        typed = !typed;
+        const long key_ms = keystroke_ms(program, results, typed);
+        slowest_key = key_ms > slowest_key ? key_ms : slowest_key;
+        EXPECT_LT(key_ms, 100) << name << ": the search box waited " << key_ms << " ms";
+        if (c.shown == 0) {
+            EXPECT_EQ(balloons().size(), announced) << name << ": a bad answer announced something";
+            EXPECT_EQ(forum.count(), 3) << name;
+            EXPECT_EQ(forum.text(0, 1), std::to_wstring(posts)) << name << ": the list must show the last good feed";
+        }
+
+        // The next good feed is judged against the last one that parsed, so its new post shows.
+        const size_t before_good = balloons().size();
+        serve_feed(good_feed(++posts));
+        program.poll();
+        EXPECT_TRUE(eventually([&] { return balloons().size() == before_good + 1; })) << name;
+        EXPECT_TRUE(eventually([&] { return forum.count() == 3 && forum.text(0, 1) == std::to_wstring(posts); }))
+            << name;
+
+        const RProcessFigures now = process_figures(program.process(), program.pid(), "pelikant_e2e.exe");
+        // Transfers that hang or drip hold a thread until the transfer limit ends them.
+        EXPECT_LE(now.threads, start.threads + 4) << name;
+        EXPECT_LE(now.handles, start.handles + 16) << name;
+    }
+    const RProcessFigures end = process_figures(program.process(), program.pid(), "pelikant_e2e.exe");
+    std::printf("hostile answers: slowest keystroke %ld ms; threads %d -> %d, handles %lu -> %lu, private "
+                "%.1f -> %.1f MB\n",
+                slowest_key, start.threads, end.threads, start.handles, end.handles, start.private_mb,
+                end.private_mb);
+    EXPECT_EQ(program.quit(), 0);
+    script_feed("");
+}
+
+TEST(Program, EndsWithinTwoSecondsInTheMiddleOfAnyHostileAnswer) {
+    for (const auto& c : HOSTILE) {
+        const char* name = c.name;
+        script_feed("?as=" + escape(std::string("/t/hostile?case=") + name));
+        const int requests = std::atoi(get("/t/feed-count").c_str());
+        CProgram program;
+        ASSERT_TRUE(program.find_window()) << name;
+        // The start-up download is under way (or already answered).
+        ASSERT_TRUE(eventually([&] { return std::atoi(get("/t/feed-count").c_str()) > requests; })) << name;
+        program.poll();
+        Sleep(50);
+        const DWORD before = GetTickCount();
+        EXPECT_EQ(program.quit(), 0) << name << ": no exit within 2 s";
+        std::printf("%-15s exit after %lu ms\n", name, static_cast<unsigned long>(GetTickCount() - before));
+    }
     script_feed("");
 }

@@ -165,6 +165,10 @@ TEST(ForumChange, FeedSequences) {
          2},
         {"empty texts", {{a.c_str(), {1, 2}}, {"", {1, 2}}, {nullptr, {1, 2}}, {more.c_str(), {1, 2}}}, 1, 2},
         {"a feed without topics", {{a.c_str(), {1, 2}}, {none.c_str(), {}}, {more.c_str(), {1, 2}}}, 0, 3},
+        {"a well-formed page that is no feed",
+         {{a.c_str(), {1, 2}}, {"<html><body><h1>503</h1></body></html>", {1, 2}}, {more.c_str(), {1, 2}}},
+         1,
+         2},
         {"announced once", {{a.c_str(), {1, 2}}, {more.c_str(), {1, 2}}, {more.c_str(), {1, 2}}}, 1, 3},
     };
     for (const RCase& c : cases) {
