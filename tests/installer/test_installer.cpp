@@ -9,14 +9,9 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-namespace {
+#include "started_process.h"
 
-std::string beside_test(const char* name) {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1) + name;
-}
+namespace {
 
 std::string folder(int csidl) {
     char path[MAX_PATH] = "";
@@ -36,61 +31,6 @@ bool eventually_true(bool (*condition)(const std::string&), const std::string& a
     }
     return true;
 }
-
-// Owns a started process; a test that stops half-way ends it.
-class CProcess {
-public:
-    explicit CProcess(const std::string& exe, const std::string& args = "") {
-        STARTUPINFOA si = {};
-        si.cb = sizeof(si);
-        std::string command = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
-        started_ = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                                  &info_) != 0;
-    }
-    ~CProcess() {
-        if (!started_) {
-            return;
-        }
-        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(info_.hProcess, 1);
-            WaitForSingleObject(info_.hProcess, 5000);
-        }
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
-    }
-    CProcess(const CProcess&) = delete;
-    CProcess& operator=(const CProcess&) = delete;
-
-    bool started() const { return started_; }
-    // Exit code, or -1 while it still runs after timeout_ms.
-    long wait(DWORD timeout_ms) const {
-        if (!started_ || WaitForSingleObject(info_.hProcess, timeout_ms) != WAIT_OBJECT_0) {
-            return -1;
-        }
-        DWORD code = 0;
-        GetExitCodeProcess(info_.hProcess, &code);
-        return static_cast<long>(code);
-    }
-    HWND window(DWORD timeout_ms) const {
-        const DWORD until = GetTickCount() + timeout_ms;
-        do {
-            HWND found = nullptr;
-            while ((found = FindWindowExA(nullptr, found, "Pelikant", nullptr)) != nullptr) {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(found, &pid);
-                if (pid == info_.dwProcessId) {
-                    return found;
-                }
-            }
-            Sleep(50);
-        } while (GetTickCount() < until);
-        return nullptr;
-    }
-
-private:
-    PROCESS_INFORMATION info_ = {};
-    bool started_ = false;
-};
 
 // The file a shortcut starts.
 std::string shortcut_target(const std::string& link) {
@@ -178,16 +118,16 @@ TEST(Installer, InstallsStartsEndsAndUninstallsWithoutATrace) {
     {
         CProcess program(exe);
         ASSERT_TRUE(program.started());
-        HWND window = program.window(20000);
+        HWND window = program.main_window(20000);
         ASSERT_NE(window, nullptr) << "the installed program shows no window";
-        PostMessageA(window, WM_COMMAND, MAKEWPARAM(6002, 0), 0);
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(6002, 0), 0); // "Zakończ"
         EXPECT_EQ(program.wait(15000), 0) << "the installed program did not end on its exit command";
     }
 
     // The uninstaller ends a running copy itself; it copies itself away and returns at once, and
     // what it removes goes on after.
     CProcess running(exe);
-    ASSERT_NE(running.window(20000), nullptr);
+    ASSERT_NE(running.main_window(20000), nullptr);
     EXPECT_EQ(CProcess(uninstaller, "/S").wait(30000), 0);
     EXPECT_EQ(running.wait(15000), 0) << "the uninstaller did not end the running program";
     EXPECT_TRUE(eventually_true(nothing_left, dir, 30000)) << "the uninstall left something behind";
