@@ -15,10 +15,10 @@ inline std::string beside_test(const char* name) {
 // Owns a started process's handles.
 class CProcess {
 public:
-    explicit CProcess(const std::string& exe) {
+    explicit CProcess(const std::string& exe, const std::string& arguments = "") {
         STARTUPINFOA si = {};
         si.cb = sizeof(si);
-        std::string command = "\"" + exe + "\"";
+        std::string command = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
         started_ = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                                   &info_) != 0;
     }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs the program: sets up the dependencies if needed, builds pelikant.exe, starts the
 # bundled demo site and then Pelikant under Wine, on the user's display or, where there is
-# none, on a private Xvfb display. Ends the demo site (and that display) when Pelikant ends.
+# none, on a private Xvfb display. On a private display it also saves two screenshots (PNG):
+# after the first feed has arrived and after a sample search, and prints where they are.
+# Runs until Pelikant ends, Ctrl+C or a TERM signal; ends everything it started either way.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -9,15 +11,24 @@ DEPS=$(bash "$ROOT/tools/setup.sh" | tail -n 1)
 . "$ROOT/tools/wine-env.sh"
 
 BUILD=$ROOT/build/win
+SHOTS=$BUILD/screenshots
+QUERY=printf
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DPELIKANT_DEPS="$DEPS" >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target pelikant
+cmake --build "$BUILD" -j"$(nproc)" --target pelikant screenshots
 
 pids=()
 cleanup() {
+    trap - EXIT INT TERM
+    # Wine first (whatever it started for the program lives in the run's own prefix), while its
+    # display is still there.
+    [ -n "${WINEPREFIX:-}" ] && { wineserver -k; wineserver -w; } 2>/dev/null || true
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
 }
-trap cleanup EXIT INT TERM
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 site_url=$(sed -n 's/^PELIKANT_SITE_URL:STRING=//p' "$BUILD/CMakeCache.txt")
 port=$(echo "$site_url" | sed -n 's#^http://127\.0\.0\.1:\([0-9]*\).*#\1#p')
@@ -46,5 +57,28 @@ if [ "$private" -eq 0 ]; then
     wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
 fi
 
-echo "run: Pelikant for $site_url (quit from the tray menu: Plik > Zakończ)" >&2
-wine "$BUILD/pelikant.exe"
+echo "run: Pelikant for $site_url (quit from the tray menu: Plik > Zakończ, or Ctrl+C here)" >&2
+# In the background, so that a signal is handled at once rather than when Pelikant ends.
+wine "$BUILD/pelikant.exe" &
+program=$!
+pids+=("$program")
+
+if [ "$private" -eq 1 ]; then
+    mkdir -p "$SHOTS"
+    rm -f "$SHOTS"/*.bmp "$SHOTS"/*.png
+    (cd "$SHOTS" && exec wine "$BUILD/screenshots.exe" 1-forum.bmp 2-search.bmp "$QUERY") &
+    shooter=$!
+    pids+=("$shooter")
+    if wait "$shooter"; then
+        for shot in 1-forum 2-search; do
+            python3 "$ROOT/tools/bmp_to_png.py" "$SHOTS/$shot.bmp" "$SHOTS/$shot.png"
+            rm -f "$SHOTS/$shot.bmp"
+        done
+        echo "run: screenshot after the first feed: $SHOTS/1-forum.png" >&2
+        echo "run: screenshot after searching for \"$QUERY\": $SHOTS/2-search.png" >&2
+    else
+        echo "run: no screenshots were taken" >&2
+    fi
+    echo "run: Pelikant keeps running until Ctrl+C or a TERM signal" >&2
+fi
+wait "$program"

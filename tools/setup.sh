@@ -15,7 +15,7 @@ JOBS=$(nproc)
 log() { echo "setup: $*" >&2; }
 
 PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xauth
-    cmake make dpkg-dev libboost1.74-dev googletest python3 xz-utils g++ locales)
+    cmake make dpkg-dev libboost1.74-dev googletest python3 xz-utils g++ locales nsis fonts-wine)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -2,7 +2,8 @@
 # Polish locale: Wine then uses code page 1250, as a Polish Windows does.
 export LC_ALL=pl_PL.UTF-8
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Linux menu entries for the shortcuts an installer makes in the prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 # Starts a private Xvfb on a free display; sets DISPLAY and XVFB_PID.
 # Without a display Wine can hang for minutes and list views stay empty.
@@ -28,6 +29,14 @@ wine_prepare_prefix() {
         mkdir -p "$WINEPREFIX"
         wineboot -i >/dev/null 2>&1 || true
         wineserver -w
+    fi
+    # This Wine does not find the fonts of its own data folder, so the caption buttons and scroll
+    # arrows, drawn with Marlett glyphs, would come out as letters ("0 1 r"); the prefix's Fonts
+    # folder is searched.
+    local marlett=/usr/share/wine/fonts/marlett.ttf
+    if [ -f "$marlett" ] && [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+        mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+        cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
     fi
     # Unmanaged windows: with no window manager on the display, Wine would otherwise wait two
     # seconds for one at every top-level window's destruction. Wine then draws the frames.
