@@ -1,8 +1,10 @@
 // Fuzzes the readers of outside input (the XML reader, the tokenizer, the web-search escaping)
 // with mutants of a seed corpus, and checks what each promises, not only that it survives.
-// Deterministic for a seed. Environment: PELIKANT_FUZZ_SEED (default 1), PELIKANT_FUZZ_SECONDS
-// (all three targets together, default 30), PELIKANT_FUZZ_RUNS (inputs per target, default no
-// limit), PELIKANT_FUZZ_CORPUS (seed folder), PELIKANT_FUZZ_OUT (folder for a failing input).
+// Deterministic: for one seed and corpus, the n-th input of a target is always the same; the
+// time given decides only how many run. Environment: PELIKANT_FUZZ_SEED (default 1),
+// PELIKANT_FUZZ_SECONDS (all three targets together, default 30), PELIKANT_FUZZ_RUNS (inputs
+// per target, default no limit), PELIKANT_FUZZ_CORPUS (seed folder), PELIKANT_FUZZ_OUT (folder
+// for a failing input).
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -244,11 +246,11 @@ public:
 const unsigned XML_OPTIONS = pugi::parse_default | pugi::parse_comments | pugi::parse_declaration;
 
 const char GOOD_DOCUMENT[] =
-    "<?xml version=\"1.0\" encoding=\"utf-8\"?><Pelikant><Information UpdateDT=\"2026-12-08 12:00\">"
-    "Forum</Information><Forum><TopicContainer><Topic Id=\"7\" ParentId=\"1\" AccessId=\"0\" PostCount=\"3\" "
-    "CreateUserId=\"5\" LastUserId=\"6\" OrderKey=\"2\" CreateDT=\"2026-12-01\" UpdateDT=\"2026-12-08\" "
-    "LastPageNo=\"1\" IsOpen=\"1\" Visited=\"0\"><Title>\xC5\x81\x61\xC5\x84\x63uchy &amp; "
-    "znaki</Title></Topic>"
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?><Pelikant>"
+    "<Information UpdateDT=\"2026-12-08 12:00\">Forum</Information><Forum><TopicContainer>"
+    "<Topic Id=\"7\" ParentId=\"1\" AccessId=\"0\" PostCount=\"3\" CreateUserId=\"5\" LastUserId=\"6\" "
+    "OrderKey=\"2\" CreateDT=\"2026-12-01\" UpdateDT=\"2026-12-08\" LastPageNo=\"1\" IsOpen=\"1\" "
+    "Visited=\"0\"><Title>\xC5\x81\x61\xC5\x84\x63uchy &amp; znaki</Title></Topic>"
     "<Topic Id=\"8\"><Title>Drugi</Title></Topic></TopicContainer></Forum><Dokumentacja><Container>"
     "<SingleDoc Id=\"1\" GroupId=\"1\"><Title>C</Title><FullTitle Id=\"2\">C - Dokumentacja</FullTitle>"
     "<ShortDescription Id=\"1093\">Narz\xC4\x99\x64zia</ShortDescription></SingleDoc></Container>"
