@@ -14,6 +14,7 @@
 
 #include "../tests/feed_server.h"
 #include "../tests/process_figures.h"
+#include "../tests/started_process.h"
 
 namespace {
 
@@ -43,23 +44,8 @@ void print(const char* when, const RProcessFigures& f) {
     std::fflush(stdout);
 }
 
-RProcessFigures figures(HANDLE process, DWORD pid) {
-    return process_figures(process, pid, "pelikant_e2e.exe");
-}
-
-HWND main_window(DWORD pid) {
-    for (int tries = 0; tries < 400; ++tries) {
-        HWND found = nullptr;
-        while ((found = FindWindowExA(nullptr, found, "Pelikant", nullptr)) != nullptr) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(found, &owner);
-            if (owner == pid) {
-                return found;
-            }
-        }
-        Sleep(50);
-    }
-    return nullptr;
+RProcessFigures figures(const CProcess& program) {
+    return process_figures(program.process(), program.pid(), "pelikant_e2e.exe");
 }
 
 // Waits until the program has asked for the feed once more than `before`.
@@ -84,26 +70,14 @@ int main(int argc, char** argv) {
     const std::string first = feed(0);
     get("/t/feed", &first);
 
-    char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string exe(path, n);
-    exe = exe.substr(0, exe.find_last_of("\\/") + 1) + "pelikant_e2e.exe";
-    std::string command = "\"" + exe + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        std::printf("cannot start %s\n", exe.c_str());
-        return 1;
-    }
-    HWND window = main_window(pi.dwProcessId);
+    const CProcess program(beside_test("pelikant_e2e.exe"));
+    const HWND window = program.main_window(20000);
     if (window == nullptr) {
-        std::printf("the window never appeared\n");
-        TerminateProcess(pi.hProcess, 1);
-        return 1;
+        std::printf("the program did not start or its window never appeared\n");
+        return 1; // the process, if any, is ended with the holder
     }
     Sleep(3000); // documentation loaded, first feed shown
-    print("after start-up:", figures(pi.hProcess, pi.dwProcessId));
+    print("after start-up:", figures(program));
 
     const DWORD began = GetTickCount();
     RProcessFigures after_first;
@@ -127,23 +101,22 @@ int main(int argc, char** argv) {
         }
         Sleep(20); // the parse and the refill
         if (cycle == 1) {
-            after_first = figures(pi.hProcess, pi.dwProcessId);
+            after_first = figures(program);
             print("after the first cycle:", after_first);
         } else if (cycle % 250 == 0 && cycle < cycles) {
             print(("after " + std::to_string(cycle) + " cycles:").c_str(),
-                  figures(pi.hProcess, pi.dwProcessId));
+                  figures(program));
         }
-        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
+        if (program.wait(0) != -1) {
             std::printf("cycle %d: the program ended\n", cycle);
             return 1;
         }
     }
     // Hanging and dripping transfers end at the transfer limit; wait for the last of them.
-    const RProcessFigures first_cycle = after_first;
-    RProcessFigures end = figures(pi.hProcess, pi.dwProcessId);
-    for (int waited = 0; waited < 60 && end.threads > first_cycle.threads; ++waited) {
+    RProcessFigures end = figures(program);
+    for (int waited = 0; waited < 60 && end.threads > after_first.threads; ++waited) {
         Sleep(1000);
-        end = figures(pi.hProcess, pi.dwProcessId);
+        end = figures(program);
     }
     print("at the end:", end);
     std::printf("%d cycles (%d failing or malformed) in %.1f s\n", cycles, failed_cycles,
@@ -151,14 +124,9 @@ int main(int argc, char** argv) {
 
     const DWORD quit_at = GetTickCount();
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(6002, 0), 0);
-    const bool ended = WaitForSingleObject(pi.hProcess, 5000) == WAIT_OBJECT_0;
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    std::printf("exit: %s, code %lu, %lu ms after \"Zako\xf1"
+    const long code = program.wait(5000);
+    std::printf("exit: %s, code %ld, %lu ms after \"Zako\xf1"
                 "cz\"\n",
-                ended ? "ended" : "still running", static_cast<unsigned long>(code),
-                static_cast<unsigned long>(GetTickCount() - quit_at));
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return ended && code == 0 ? 0 : 1;
+                code != -1 ? "ended" : "still running", code, static_cast<unsigned long>(GetTickCount() - quit_at));
+    return code == 0 ? 0 : 1;
 }

@@ -7,13 +7,14 @@
 // after windows.h, which it needs
 #include <tlhelp32.h>
 
-inline int thread_count() {
+// Threads of the process pid, this one by default.
+inline int thread_count(DWORD pid = GetCurrentProcessId()) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
     int count = 0;
     for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) {
+        if (entry.th32OwnerProcessID == pid) {
             ++count;
         }
     }

@@ -8,7 +8,8 @@
 #include <windows.h>
 // after windows.h, which they need
 #include <psapi.h>
-#include <tlhelp32.h>
+
+#include "process_counts.h"
 
 struct RProcessFigures {
     double private_mb = 0;
@@ -56,13 +57,7 @@ inline RProcessFigures process_figures(HANDLE process, DWORD pid, const char* ex
     DWORD handles = 0;
     GetProcessHandleCount(process, &handles);
     out.handles = handles;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry)) {
-        out.threads += entry.th32OwnerProcessID == pid ? 1 : 0;
-    }
-    CloseHandle(snapshot);
+    out.threads = thread_count(pid);
     if (out.private_mb != 0 || out.handles != 0) {
         return out;
     }

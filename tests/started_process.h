@@ -5,12 +5,7 @@
 
 #include <windows.h>
 
-inline std::string beside_test(const char* name) {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1) + name;
-}
+#include "beside_test.h"
 
 // Owns a started process's handles.
 class CProcess {

@@ -45,15 +45,6 @@ CPelikantApp::CPelikantApp()
     feed_handler.set_view(this);
 }
 
-CPelikantApp::~CPelikantApp() {
-    // Normally done at WM_DESTROY already; a window that was never created gets here directly.
-    engine.set_notifications(nullptr);
-    engine.stop();
-    feed_handler.set_view(nullptr);
-    stop_timer();
-    tray_icon.remove();
-}
-
 HICON CPelikantApp::get_icon() {
     return LoadIconA(module_instance, MAKEINTRESOURCEA(ICON_PROGRAM));
 }

@@ -19,8 +19,9 @@ struct RPollTimer {
 };
 
 // The application: the one top-level window and the owner of everything else. Members are
-// destroyed in reverse order: the search first, then the engine (its threads end there),
-// the image list, the forum state, the timer and last the tray icon.
+// destroyed in reverse order: the search first, then the engine (its threads end there, so the
+// feed thread is gone before the forum state and the tray it uses), the image list, the forum
+// state, the timer and last the tray icon. At WM_DESTROY the engine is already stopped.
 class CPelikantApp : public wapi::CWindow, private pelikant::IForumView {
 public:
     static const UINT_PTR POLL_TIMER_ID = 1;
@@ -31,7 +32,7 @@ public:
     static const UINT WM_FEED_REPLACED = WM_APP + 1;
 
     CPelikantApp();
-    ~CPelikantApp() override;
+    ~CPelikantApp() override = default;
 
     bool on_create(CREATESTRUCTA* create) override;
     bool on_size(int width, int height, WPARAM size_type) override;

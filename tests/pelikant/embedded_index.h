@@ -5,14 +5,9 @@
 
 #include <windows.h>
 
-namespace test {
+#include "../beside_test.h"
 
-inline std::string beside_test(const char* name) {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1) + name;
-}
+namespace test {
 
 // pelikant.exe mapped for its resources only; get() is null when it is missing.
 class CShippedModule {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gui_window.h"
 #include "process_counts.h"
 #include "wapi/manager.h"
 #include "wapi/window.h"
@@ -16,7 +17,6 @@ using namespace wapi;
 
 namespace {
 
-const UINT WM_RUN = WM_APP + 7;
 const char* const RECORDING_CLASS = "PelikantRecordingControl";
 
 // What the objects saw; outlives them, since the GUI thread deletes the window.
@@ -100,11 +100,9 @@ private:
     std::string name_;
 };
 
-class CTestWindow : public CWindow {
+class CTestWindow : public test::CGuiWindow {
 public:
-    explicit CTestWindow(RLog* log) : CWindow(GetModuleHandleA(nullptr)), log_(log) {
-        class_name = "PelikantTestWindow";
-    }
+    explicit CTestWindow(RLog* log) : CGuiWindow("PelikantTestWindow"), log_(log) {}
     ~CTestWindow() override { log_->windows_deleted++; }
 
     bool on_command(HWND control, WPARAM wparam, WORD code) override {
@@ -119,17 +117,6 @@ public:
         log_->add("window on_destroy");
         return false;
     }
-    bool on_message(UINT message, WPARAM, LPARAM lparam) override {
-        if (message == WM_RUN) {
-            (*reinterpret_cast<std::function<void()>*>(lparam))();
-            return true;
-        }
-        return false;
-    }
-
-    // Runs fn on the window's GUI thread, where controls must be created and used.
-    void run(std::function<void()> fn) { SendMessageA(handle, WM_RUN, 0, reinterpret_cast<LPARAM>(&fn)); }
-
 private:
     RLog* log_;
 };
