@@ -23,7 +23,7 @@ fi
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DPELIKANT_DEPS="$DEPS" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
-    -DPELIKANT_NATIVE_TESTS_DIR="$native_dir" >/dev/null
+    -DPELIKANT_NATIVE_TESTS_DIR="$native_dir" ${PELIKANT_E2E_PORT:+-DPELIKANT_E2E_PORT=$PELIKANT_E2E_PORT} >/dev/null
 cmake --build "$BUILD" -j"$JOBS"
 
 pids=()
