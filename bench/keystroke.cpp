@@ -50,7 +50,7 @@ public:
         if (!wapi::CWindowBase::add_control(list_, window_)) {
             return false;
         }
-        list_->insert_column(0, "Wynik", 560);
+        list_->insert_column(0, L"Wynik", 560);
         box_->command_handler.bind<CBench, &CBench::on_box_command>(this);
         return true;
     }
@@ -61,7 +61,7 @@ public:
         }
         const Clock::time_point start = Clock::now();
         CSearchResultDB result;
-        documentation_->index().match(box_->get_text_wide().c_str(), result);
+        documentation_->index().match(box_->get_text().c_str(), result);
         documentation_->show_results(result, *list_);
         last_change_ms_ = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         return true;
@@ -129,7 +129,7 @@ int main() {
         std::printf("pelikant.exe (beside this program) has no documentation index\n");
         return 1;
     }
-    test::CGuiWindow* window = test::CGuiWindow::open("PelikantKeystrokeBench");
+    test::CGuiWindow* window = test::CGuiWindow::open(L"PelikantKeystrokeBench");
     if (window == nullptr) {
         std::printf("no window\n");
         return 1;

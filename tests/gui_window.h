@@ -15,7 +15,7 @@ class CGuiWindow : public wapi::CWindow {
 public:
     static const UINT WM_RUN = WM_APP + 9;
 
-    explicit CGuiWindow(const char* window_class) : CWindow(GetModuleHandleA(nullptr)) {
+    explicit CGuiWindow(const wchar_t* window_class) : CWindow(GetModuleHandleA(nullptr)) {
         class_name = window_class;
         rect = wapi::RRect{40, 40, 679, 519};
     }
@@ -28,10 +28,10 @@ public:
         return false;
     }
 
-    void run(std::function<void()> fn) { SendMessageA(handle, WM_RUN, 0, reinterpret_cast<LPARAM>(&fn)); }
+    void run(std::function<void()> fn) { SendMessageW(handle, WM_RUN, 0, reinterpret_cast<LPARAM>(&fn)); }
 
     // Registered with the window manager; null when the window could not be created.
-    static CGuiWindow* open(const char* window_class) {
+    static CGuiWindow* open(const wchar_t* window_class) {
         CGuiWindow* window = new CGuiWindow(window_class);
         // A failed creation deletes the window: only the shared start-up record tells.
         const std::shared_ptr<wapi::RStartup> startup = window->startup();

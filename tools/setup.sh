@@ -160,19 +160,27 @@ boost_headers() {
     ln -sfn /usr/include/boost "$DEPS/boost-include/boost"
 }
 
-# The tests run Wine under the Polish locale (code page 1250); generating it keeps every
-# shell and tool started under it from warning about a missing locale.
-polish_locale() {
-    locale -a 2>/dev/null | grep -qi '^pl_PL\.utf-\?8$' && return 0
-    log "generating the pl_PL.UTF-8 locale"
-    as_root sed -i -E 's/^# *(pl_PL\.UTF-8 UTF-8)/\1/' /etc/locale.gen
-    grep -q '^pl_PL.UTF-8 UTF-8' /etc/locale.gen || echo 'pl_PL.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+# Wine takes each process's code page from its Unix locale: the tests run under the Polish one
+# (code page 1250) and walk the program again under the English one (1252), where Polish text
+# must survive too; the Russian one (1251) is there for trying it by hand.
+LOCALES=(pl_PL en_US ru_RU)
+test_locales() {
+    local missing=() name
+    for name in "${LOCALES[@]}"; do
+        locale -a 2>/dev/null | grep -qi "^$name\.utf-\?8\$" || missing+=("$name")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    log "generating the locales ${missing[*]}"
+    for name in "${missing[@]}"; do
+        as_root sed -i -E "s/^# *($name\.UTF-8 UTF-8)/\1/" /etc/locale.gen
+        grep -q "^$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" | as_root tee -a /etc/locale.gen >/dev/null
+    done
     as_root locale-gen >/dev/null
 }
 
 main() {
     install_packages
-    polish_locale
+    test_locales
     mkdir -p "$DEPS"
     add_source_entries
     boost_headers

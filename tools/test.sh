@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: sets up the dependencies, builds for Windows (and the portable foundation
 # natively under the sanitizers), then runs ctest with the Windows tests under Wine on a
-# private Xvfb display. Everything it starts is ended by process id on the way out.
+# private Xvfb display. Everything it starts is ended by process id on the way out. Arguments go
+# to ctest (`-R app` runs only the matching entries).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -58,7 +59,7 @@ for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/${e2e_port:-8766}") 2>/dev/
 
 log=$(mktemp)
 set +e
-ctest --test-dir "$BUILD" --output-on-failure 2>&1 | tee "$log" | grep -v -E '% tests passed|tests failed out of'
+ctest --test-dir "$BUILD" --output-on-failure "$@" 2>&1 | tee "$log" | grep -v -E '% tests passed|tests failed out of'
 status=${PIPESTATUS[0]}
 set -e
 # ctest's summary line goes last, where CI reads it.

@@ -23,7 +23,7 @@ public:
 private:
     bool check() {
         release();
-        kernel::CHandle handle(CreateMutexA(nullptr, TRUE, "Pelikant - " PELIKANT_SITE_URL));
+        kernel::CHandle handle(CreateMutexW(nullptr, TRUE, L"Pelikant - " PELIKANT_SITE_URL));
         if (handle.is_valid() && GetLastError() != ERROR_ALREADY_EXISTS) {
             mutex_.reset(handle.release());
             return true;
@@ -40,6 +40,8 @@ CInstanceGuard guard;
 
 } // namespace
 
-bool another_instance_running() { return guard.another(); }
+bool another_instance_running() {
+    return guard.another();
+}
 
 } // namespace app

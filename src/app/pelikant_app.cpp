@@ -27,10 +27,10 @@ pelikant::RSiteUrls site_urls() {
 } // namespace
 
 CPelikantApp::CPelikantApp()
-    : CWindow(GetModuleHandleA(nullptr)),
-      tray_icon(wapi::windows_version(), &tray_notify, GetModuleHandleA(nullptr)),
+    : CWindow(GetModuleHandleW(nullptr)),
+      tray_icon(wapi::windows_version(), &tray_notify, GetModuleHandleW(nullptr)),
       feed_handler(PELIKANT_SITE_URL, nullptr), documentation(site_urls()) {
-    text = "Pelikant C++ | " PELIKANT_SITE_URL;
+    text = L"Pelikant C++ | " PELIKANT_SITE_URL;
     set_size(wapi::RSize{615, 370});
     // A caption and a close box, no sizing border: the size never changes.
     set_style(WS_VISIBLE | WS_CAPTION | WS_SYSMENU);
@@ -46,12 +46,13 @@ CPelikantApp::CPelikantApp()
 }
 
 HICON CPelikantApp::get_icon() {
-    return LoadIconA(module_instance, MAKEINTRESOURCEA(ICON_PROGRAM));
+    // Shared: the window class keeps it for the life of the process.
+    return LoadIconW(module_instance, MAKEINTRESOURCEW(ICON_PROGRAM));
 }
 
-bool CPelikantApp::on_create(CREATESTRUCTA*) {
+bool CPelikantApp::on_create(CREATESTRUCTW*) {
     tray_icon.set_window(handle);
-    tray_icon.set_tip(PELIKANT_SITE_URL);
+    tray_icon.set_tip(L"" PELIKANT_SITE_URL);
     tray_icon.show_icon(ICON_PROGRAM);
 
     forum_list = new wapi::CListView();
@@ -64,8 +65,7 @@ bool CPelikantApp::on_create(CREATESTRUCTA*) {
     status_bar = new wapi::CStatusBar();
     if (wapi::CWindowBase::add_control(status_bar, this)) {
         if (wapi::RStatusPart* part = status_bar->add_part()) {
-            part->icon.reset(static_cast<HICON>(LoadImageA(module_instance, MAKEINTRESOURCEA(ICON_PROGRAM),
-                                                           IMAGE_ICON, 16, 16, LR_LOADTRANSPARENT)));
+            part->icon.load_small(module_instance, ICON_PROGRAM);
             part->text = L"Autor: zespół Pelikanta";
         }
         status_bar->apply();
@@ -87,7 +87,7 @@ bool CPelikantApp::on_create(CREATESTRUCTA*) {
     }
 
     if (forum_list != nullptr) {
-        pelikant::setup_forum_list(*forum_list);
+        pelikant::setup_forum_list(*forum_list, shown_topics);
     }
 
     stop_timer();
@@ -99,9 +99,9 @@ bool CPelikantApp::on_create(CREATESTRUCTA*) {
     request_feed();
 
     if (result_list != nullptr) {
-        const DWORD current = static_cast<DWORD>(GetWindowLongPtrA(result_list->handle, GWL_STYLE));
+        const DWORD current = static_cast<DWORD>(GetWindowLongPtrW(result_list->handle, GWL_STYLE));
         result_list->set_style(current | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER);
-        result_list->insert_column(0, "Wyniki wyszukiwania", 580);
+        result_list->insert_column(0, L"Wyniki wyszukiwania", 580);
         documentation.load_documentation(module_instance);
         run_search(L"");
     }
@@ -175,10 +175,10 @@ bool CPelikantApp::on_timer(WPARAM timer_id, LPARAM) {
 bool CPelikantApp::on_command(HWND control, WPARAM wparam, WORD code) {
     if (LOWORD(wparam) == EXIT_COMMAND) {
         close_window();
-        return false;
+        return true;
     }
     if (code == EN_CHANGE && search_box != nullptr && control == search_box->handle) {
-        run_search(search_box->get_text_wide());
+        run_search(search_box->get_text());
     }
     return false;
 }
@@ -189,8 +189,9 @@ bool CPelikantApp::on_notify(WPARAM, NMHDR* header) {
     }
     const int item = reinterpret_cast<NMITEMACTIVATE*>(header)->iItem;
     if (forum_list != nullptr && header->hwndFrom == forum_list->handle) {
-        if (item != -1) {
-            feed_handler.open_topic(item);
+        LPARAM id = -1;
+        if (forum_list->item_data(item, id) && id >= 0) {
+            feed_handler.open_topic(static_cast<std::int32_t>(id));
         }
         return true;
     }
@@ -228,7 +229,7 @@ bool CPelikantApp::on_search_key(wapi::CWindowBase* control, UINT key, LPARAM, U
     }
 }
 
-bool CPelikantApp::on_message(UINT message, WPARAM, LPARAM lparam) {
+bool CPelikantApp::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_FEED_REPLACED) {
         fill_forum_list();
         return true;
@@ -236,18 +237,24 @@ bool CPelikantApp::on_message(UINT message, WPARAM, LPARAM lparam) {
     if (tray_icon.on_message(message)) {
         return false; // the taskbar came back; the icon was added again
     }
-    if (message != wapi::CNotifyIcon::CALLBACK_MESSAGE) {
-        return false;
+    if (message == wapi::CNotifyIcon::CALLBACK_MESSAGE && wparam == wapi::CNotifyIcon::ICON_ID) {
+        return on_tray(static_cast<UINT>(lparam));
     }
-    if (lparam == WM_LBUTTONUP) {
+    return false;
+}
+
+// Every mouse message of the icon is handled here: passed on to DefWindowProc it would mean
+// something else to the window.
+bool CPelikantApp::on_tray(UINT mouse_message) {
+    if (mouse_message == WM_LBUTTONUP) {
         toggle_window();
-    } else if (lparam == WM_RBUTTONDOWN) {
+    } else if (mouse_message == WM_RBUTTONDOWN) {
         wapi::CMenu menu;
         if (menu.load(module_instance, MENU_TRAY) && menu.sub_menu(0) != nullptr) {
             wapi::popup_menu(handle, menu.sub_menu(0));
         }
     }
-    return false;
+    return true;
 }
 
 bool CPelikantApp::on_destroy() {
@@ -268,15 +275,17 @@ void CPelikantApp::fill_forum_list() {
     if (forum_list == nullptr) {
         return;
     }
-    feed_handler.visit_last(
-        [this](const pelikant::RForumFeed& feed) { pelikant::fill_forum_list(*forum_list, feed); });
+    std::vector<pelikant::RForumRow> rows;
+    feed_handler.visit_last([&rows](const pelikant::RForumFeed& feed) { rows = pelikant::forum_rows(feed); });
+    pelikant::fill_forum_list(*forum_list, rows, shown_topics);
 }
 
-void CPelikantApp::announce(const string::weak_string<char>& title, const string::weak_string<char>& text) {
+void CPelikantApp::announce(const string::weak_string<wchar_t>& title,
+                            const string::weak_string<wchar_t>& text) {
     tray_icon.show_icon(ICON_NEW_POSTS);
     tray_icon.set_balloon_icon(ICON_NEW_POSTS);
-    tray_icon.show_balloon(std::string(title.c_str(), static_cast<size_t>(title.length())),
-                           std::string(text.c_str(), static_cast<size_t>(text.length())));
+    tray_icon.show_balloon(std::wstring(title.c_str(), static_cast<size_t>(title.length())),
+                           std::wstring(text.c_str(), static_cast<size_t>(text.length())));
 }
 
 void CPelikantApp::feed_replaced() {

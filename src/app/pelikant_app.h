@@ -1,10 +1,12 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include <windows.h>
 
 #include "nexum/nexum.h"
 #include "pelikant/documentation.h"
+#include "pelikant/forum_list.h"
 #include "pelikant/handle_nexum.h"
 #include "wapi/controls.h"
 #include "wapi/notify_icon.h"
@@ -34,7 +36,7 @@ public:
     CPelikantApp();
     ~CPelikantApp() override = default;
 
-    bool on_create(CREATESTRUCTA* create) override;
+    bool on_create(CREATESTRUCTW* create) override;
     bool on_size(int width, int height, WPARAM size_type) override;
     bool on_close() override;
     bool on_timer(WPARAM timer_id, LPARAM lparam) override;
@@ -64,15 +66,19 @@ public:
     nexum::CNexum engine;
     pelikant::CDocumentation documentation;
     bool hidden = false;
+    // What the forum list shows; GUI thread only.
+    std::vector<pelikant::RForumRow> shown_topics;
 
 private:
     // Feed thread: only tray calls and posted messages, never a wait on the GUI thread.
-    void announce(const string::weak_string<char>& title, const string::weak_string<char>& text) override;
+    void announce(const string::weak_string<wchar_t>& title,
+                  const string::weak_string<wchar_t>& text) override;
     void feed_replaced() override;
     // GUI thread.
     void open_url(const string::weak_string<char>& url) override;
 
     void run_search(const string::weak_string<wchar_t>& text);
+    bool on_tray(UINT mouse_message);
     void request_feed();
     void stop_timer();
 };

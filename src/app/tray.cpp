@@ -2,8 +2,8 @@
 
 namespace app {
 
-BOOL WINAPI tray_notify(DWORD message, PNOTIFYICONDATAA data) {
-    return Shell_NotifyIconA(message, data);
+BOOL WINAPI tray_notify(DWORD message, PNOTIFYICONDATAW data) {
+    return Shell_NotifyIconW(message, data);
 }
 
 } // namespace app

@@ -1,12 +1,14 @@
 #include "nexum/download.h"
 
+#include "kernel/guard.h"
+
 namespace nexum {
 
 namespace {
 
 const size_t REFUSE = static_cast<size_t>(-1);
 
-size_t write_callback(char* block, size_t size, size_t count, void* user) {
+size_t write_block(char* block, size_t size, size_t count, void* user) {
     ICurlFile* sink = static_cast<ICurlFile*>(user);
     if (sink == nullptr) {
         return REFUSE;
@@ -18,6 +20,12 @@ size_t write_callback(char* block, size_t size, size_t count, void* user) {
         return REFUSE;
     }
     return bytes;
+}
+
+// libcurl is C: a block that cannot be stored (out of memory) fails the transfer instead of
+// unwinding through it.
+size_t write_callback(char* block, size_t size, size_t count, void* user) {
+    return kernel::guarded([&] { return write_block(block, size, count, user); }, REFUSE);
 }
 
 // Called about once a second even while nothing arrives, so a stop is noticed quickly.
@@ -63,7 +71,9 @@ void CCurlFileMemory::abort() {
     }
 }
 
-void CCurlFileMemory::set_url(const string::weak_string<char>& text) { url = text; }
+void CCurlFileMemory::set_url(const string::weak_string<char>& text) {
+    url = text;
+}
 
 CNotificationDownload::CNotificationDownload(int outcome) {
     switch (outcome) {

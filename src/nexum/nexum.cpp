@@ -3,6 +3,8 @@
 #include <boost/bind/bind.hpp>
 #include <boost/thread/once.hpp>
 
+#include "kernel/guard.h"
+
 namespace nexum {
 
 namespace {
@@ -25,7 +27,9 @@ void init_curl() {
 
 } // namespace
 
-CNexum::CNexum() { init_curl(); }
+CNexum::CNexum() {
+    init_curl();
+}
 
 CNexum::~CNexum() {
     stop();
@@ -99,10 +103,16 @@ void CNexum::stop() {
     }
 }
 
-void CNexum::connect() { post_task(new CTaskConnect()); }
-void CNexum::disconnect() { post_task(new CTaskDisconnect()); }
+void CNexum::connect() {
+    post_task(new CTaskConnect());
+}
+void CNexum::disconnect() {
+    post_task(new CTaskDisconnect());
+}
 
-void CNexum::get_memory_file(const string::weak_string<char>& url) { post_task(new CTaskGetMemoryFile(url)); }
+void CNexum::get_memory_file(const string::weak_string<char>& url) {
+    post_task(new CTaskGetMemoryFile(url));
+}
 
 void CNexum::post_task(ITask* task) {
     if (!tasks_.push(task)) {
@@ -117,19 +127,20 @@ void CNexum::post(INotification* notification) {
 }
 
 DWORD WINAPI CNexum::task_thread_proc(void* engine) {
-    static_cast<CNexum*>(engine)->run_tasks();
+    kernel::guarded([engine] { static_cast<CNexum*>(engine)->run_tasks(); });
     return 0;
 }
 
 DWORD WINAPI CNexum::notification_thread_proc(void* engine) {
-    static_cast<CNexum*>(engine)->run_notifications();
+    kernel::guarded([engine] { static_cast<CNexum*>(engine)->run_notifications(); });
     return 0;
 }
 
 void CNexum::run_tasks() {
     ITask* task = nullptr;
     while (task_run_ && tasks_.pop(task)) {
-        handle_task(task);
+        // A task that throws (out of memory) is dropped; the thread goes on with the next.
+        kernel::guarded([this, task] { handle_task(task); });
         delete task;
         if (!task_run_) {
             break;
@@ -148,7 +159,10 @@ void CNexum::run_notifications() {
             receiver = receiver_;
             in_receiver_ = receiver != nullptr;
         }
-        const bool kept = receiver != nullptr && receiver->on_notification(note);
+        // A notification whose handling throws (out of memory for a large feed) is dropped.
+        const bool kept =
+            receiver != nullptr &&
+            kernel::guarded([receiver, note] { return receiver->on_notification(note); }, false);
         if (receiver != nullptr) {
             kernel::CLock guard(lock_);
             in_receiver_ = false;
@@ -212,7 +226,7 @@ void CNexum::handle_task(ITask* task) {
 void CNexum::start_download(const CTaskGetMemoryFile& task) {
     CTaskGetMemoryFile* copy = new CTaskGetMemoryFile(task);
     try {
-        downloads_.push_back(new boost::thread(boost::bind(&CNexum::download, this, copy)));
+        downloads_.push_back(new boost::thread(boost::bind(&CNexum::run_download, this, copy)));
     } catch (const boost::thread_resource_error&) {
         delete copy;
         post(new CNotificationDownload(1));
@@ -236,6 +250,14 @@ void CNexum::join_downloads() {
         delete thread;
     }
     downloads_.clear();
+}
+
+// The entry of a download thread. Nothing may leave it (the process would end): a download that
+// throws is dropped, and its thread still asks to be joined.
+void CNexum::run_download(CTaskGetMemoryFile* task) {
+    if (!kernel::guarded([this, task] { download(task); })) {
+        kernel::guarded([this] { post_task(new CTaskReapDownload(boost::this_thread::get_id())); });
+    }
 }
 
 // Runs on a download thread of its own, which owns task.

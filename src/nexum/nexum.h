@@ -52,6 +52,7 @@ private:
     void post(INotification* notification);
     void post_task(ITask* task);
     void start_download(const CTaskGetMemoryFile& task);
+    void run_download(CTaskGetMemoryFile* task);
     void download(CTaskGetMemoryFile* task);
     void reap_download(boost::thread::id id);
     void join_downloads();

@@ -1,45 +1,98 @@
 #include "pelikant/forum_list.h"
 
-#include <cstdio>
+#include <algorithm>
 
 #include "pelikant/handle_nexum.h"
 
 namespace pelikant {
 
-void setup_forum_list(wapi::CListView& list) {
-    list.insert_column(0, "Temat na forum", 400);
-    list.insert_column(1, "Post\xf3w", 50); // code page 1250
-    list.insert_column(2, "Ostatnia aktualizacja", 130);
-    struct RPlaceholder {
-        const wchar_t* first;
-        const wchar_t* second;
-        int image;
-    } rows[] = {{L"t1", L"t2", 1}, {L"t3", L"t4", 4}, {L"t5", L"t6", -1}};
-    for (const RPlaceholder& row : rows) {
-        const int item = list.insert_item(row.first, 0);
+namespace {
+
+std::wstring standard(const wide_string& text) {
+    return text.is_empty() ? std::wstring() : std::wstring(text.c_str(), static_cast<size_t>(text.length()));
+}
+
+void insert_rows(wapi::CListView& list, const std::vector<RForumRow>& rows) {
+    for (const RForumRow& row : rows) {
+        // A row that fails to go in is left out; the others keep their own ids.
+        const int item = list.insert_item(row.title.c_str(), static_cast<LPARAM>(row.id));
         if (item < 0) {
             continue;
         }
-        list.set_item_text(item, 1, row.second);
         if (row.image >= 0) {
             list.set_item_image(item, row.image);
         }
+        list.set_item_text(item, 1, row.posts.c_str());
+        list.set_item_text(item, 2, row.update.c_str());
     }
 }
 
-void fill_forum_list(wapi::CListView& list, const RForumFeed& feed) {
+// The ids of the selected items.
+std::vector<LPARAM> selected_ids(const wapi::CListView& list) {
+    std::vector<LPARAM> ids;
+    for (int item = list.next_item(-1, LVNI_SELECTED); item >= 0;
+         item = list.next_item(item, LVNI_SELECTED)) {
+        LPARAM id = 0;
+        if (list.item_data(item, id)) {
+            ids.push_back(id);
+        }
+    }
+    return ids;
+}
+
+} // namespace
+
+std::vector<RForumRow> forum_rows(const RForumFeed& feed) {
+    std::vector<RForumRow> rows;
+    rows.reserve(feed.Topics.size());
+    for (const RTopic& topic : feed.Topics) {
+        RForumRow row;
+        row.id = topic.Id;
+        row.image = topic_image(topic);
+        row.title = standard(topic.Title);
+        row.posts = std::to_wstring(topic.PostCount);
+        row.update = standard(topic.UpdateDT);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+void setup_forum_list(wapi::CListView& list, std::vector<RForumRow>& shown) {
+    list.insert_column(0, L"Temat na forum", 400);
+    list.insert_column(1, L"Postów", 50);
+    list.insert_column(2, L"Ostatnia aktualizacja", 130);
+    shown = {{-1, 1, L"t1", L"t2", L""}, {-1, 4, L"t3", L"t4", L""}, {-1, -1, L"t5", L"t6", L""}};
+    insert_rows(list, shown);
+}
+
+void fill_forum_list(wapi::CListView& list, const std::vector<RForumRow>& rows,
+                     std::vector<RForumRow>& shown) {
+    if (rows == shown) {
+        return; // a refill would only lose the user's place
+    }
+    LPARAM top_id = -1;
+    const int top = list.top_item();
+    list.item_data(top, top_id);
+    LPARAM focused_id = -1;
+    const bool focused = list.item_data(list.focused_item(), focused_id);
+    const std::vector<LPARAM> selected = selected_ids(list);
+
     list.set_redraw(false);
     list.delete_all();
-    for (const RTopic& topic : feed.Topics) {
-        const int item = list.insert_item(topic.Title.c_str(), 0);
-        if (item < 0) {
-            continue;
+    insert_rows(list, rows);
+    shown = rows;
+    // The same topic at the top if it is still there, else the same position.
+    const int new_top = top_id >= 0 ? list.find_item(top_id) : -1;
+    list.scroll_to(new_top >= 0 ? new_top : std::min(top, list.item_count() - 1));
+    for (LPARAM id : selected) {
+        const int item = id >= 0 ? list.find_item(id) : -1;
+        if (item >= 0) {
+            list.set_item_state(item, LVIS_SELECTED, LVIS_SELECTED);
         }
-        list.set_item_image(item, topic_image(topic));
-        char count[16];
-        std::snprintf(count, sizeof(count), "%d", static_cast<int>(topic.PostCount));
-        list.set_item_text(item, 1, count);
-        list.set_item_text(item, 2, topic.UpdateDT.c_str());
+    }
+    const int new_focus = focused && focused_id >= 0 ? list.find_item(focused_id) : -1;
+    if (new_focus >= 0) {
+        list.set_item_state(new_focus, LVIS_FOCUSED, LVIS_FOCUSED);
     }
     list.set_redraw(true);
 }

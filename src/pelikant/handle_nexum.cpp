@@ -1,6 +1,7 @@
 #include "pelikant/handle_nexum.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <string>
 
 #include <windows.h>
@@ -12,34 +13,16 @@ namespace pelikant {
 
 namespace {
 
-// "Na forum pojawiły się nowe wiadomości." in Windows-1250.
-const char* const NEW_MESSAGES = "Na forum pojawi\xb3y si\xea nowe wiadomo\x9c"
-                                 "ci.";
+const wchar_t NEW_MESSAGES[] = L"Na forum pojawiły się nowe wiadomości.";
 
-// Cuts text to at most limit bytes without splitting a character of code_page.
-void cut(unsigned code_page, narrow_string& text, std::int32_t limit) {
-    if (text.length() <= limit) {
-        return;
-    }
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.c_str());
-    const unsigned page = code_page == CP_ACP ? GetACP() : code_page;
-    std::int32_t end = 0;
-    if (page == CP_UTF8) {
-        // Back off to the start of the character that does not fit.
-        end = limit;
-        while (end > 0 && (bytes[end] & 0xc0) == 0x80) {
-            --end;
-        }
-    } else {
-        while (end < limit) {
-            const std::int32_t size = IsDBCSLeadByteEx(page, bytes[end]) ? 2 : 1;
-            if (end + size > limit) {
-                break;
-            }
-            end += size;
+bool blank(const wide_string& text) {
+    const wchar_t* units = text.c_str();
+    for (std::int32_t i = 0; i < text.length(); ++i) {
+        if (!std::iswspace(static_cast<std::wint_t>(units[i]))) {
+            return false;
         }
     }
-    text.resize(end);
+    return true;
 }
 
 // UpdateDT texts compare code unit by code unit; a prefix is the smaller.
@@ -59,24 +42,16 @@ bool later(const wide_string& a, const wide_string& b) {
 
 } // namespace
 
-void make_balloon(const string::weak_string<char>& site_url, const RTopic& topic, unsigned code_page,
-                  RBalloon& out) {
-    wide_string title;
-    bool converted = string::from_code_page(code_page, site_url, title);
-    if (converted) {
-        title.append(L" (Postów: ");
-        title.append(std::to_wstring(topic.PostCount));
-        title.append(L")");
-        converted = string::to_code_page(code_page, title, out.title);
-    }
-    if (!converted) {
-        out.title = site_url;
-    }
-    if (!string::to_code_page(code_page, topic.Title, out.text)) {
+void make_balloon(const string::weak_string<char>& site_url, const RTopic& topic, RBalloon& out) {
+    string::from_utf8(site_url, out.title); // empty when it is no UTF-8
+    out.title.append(L" (Postów: ");
+    out.title.append(std::to_wstring(topic.PostCount));
+    out.title.append(L")");
+    if (blank(topic.Title)) {
         out.text = NEW_MESSAGES;
+    } else {
+        out.text = topic.Title;
     }
-    cut(code_page, out.title, BALLOON_TITLE_BYTES);
-    cut(code_page, out.text, BALLOON_TEXT_BYTES);
 }
 
 int topic_image(const RTopic& topic) {
@@ -128,7 +103,7 @@ void CHandleNexum::process_feed(const char* text) {
     IForumView* view = view_.load();
     if (changed && view != nullptr) {
         RBalloon balloon;
-        make_balloon(site_url_, feed.Topics[latest_topic(feed.Topics)], CP_ACP, balloon);
+        make_balloon(site_url_, feed.Topics[latest_topic(feed.Topics)], balloon);
         view->announce(balloon.title, balloon.text);
     }
     {
@@ -141,18 +116,10 @@ void CHandleNexum::process_feed(const char* text) {
     }
 }
 
-void CHandleNexum::open_topic(int row) {
+void CHandleNexum::open_topic(std::int32_t id) {
     IForumView* view = view_.load();
-    if (view == nullptr || row < 0) {
+    if (view == nullptr) {
         return;
-    }
-    std::int32_t id = -1;
-    {
-        kernel::CLock lock(lock_);
-        if (static_cast<std::size_t>(row) >= last_.Topics.size()) {
-            return;
-        }
-        id = last_.Topics[static_cast<std::size_t>(row)].Id;
     }
     narrow_string url(site_url_);
     url.append("/forum/temat/?id=");

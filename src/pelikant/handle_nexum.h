@@ -19,31 +19,27 @@ using narrow_string = string::basic_string<char, 256>;
 // for the GUI thread (post to it, never send). open_url comes on the GUI thread.
 class IForumView {
 public:
-    // New posts: tray icon 5001, 5001 as the balloon icon, then the balloon. Both texts are in
-    // the ANSI code page and already fit the tray record.
-    virtual void announce(const string::weak_string<char>& title, const string::weak_string<char>& text) = 0;
+    // New posts: tray icon 5001, 5001 as the balloon icon, then the balloon (the tray cuts the
+    // texts to its fields).
+    virtual void announce(const string::weak_string<wchar_t>& title,
+                          const string::weak_string<wchar_t>& text) = 0;
     // The last feed has been replaced: refill the forum list from it (CHandleNexum::visit_last).
     virtual void feed_replaced() = 0;
-    // Opens a narrow (ANSI) URL in the default browser.
+    // Opens a URL (UTF-8) in the default browser.
     virtual void open_url(const string::weak_string<char>& url) = 0;
 
 protected:
     ~IForumView() = default;
 };
 
-// The tray record's balloon fields hold this many bytes before their terminating zero.
-const std::int32_t BALLOON_TITLE_BYTES = 63;
-const std::int32_t BALLOON_TEXT_BYTES = 255;
-
 struct RBalloon {
-    narrow_string title;
-    narrow_string text;
+    wide_string title;
+    wide_string text;
 };
 
-// The balloon naming topic: "<site URL> (Postów: N)" and the topic's title, in code_page
-// (CP_ACP in the program), each cut at a character boundary to fit its field.
-void make_balloon(const string::weak_string<char>& site_url, const RTopic& topic, unsigned code_page,
-                  RBalloon& out);
+// The balloon naming topic: "<site URL> (Postów: N)" and the topic's title, or a general line
+// when the title is blank (the shell shows no balloon without a text).
+void make_balloon(const string::weak_string<char>& site_url, const RTopic& topic, RBalloon& out);
 
 // The forum list's image index for a topic, 1 to 8: open or closed, pinned, visited.
 int topic_image(const RTopic& topic);
@@ -52,7 +48,7 @@ int topic_image(const RTopic& topic);
 // the last feed that parsed for the forum list.
 class CHandleNexum : public nexum::INotifications {
 public:
-    // site_url: the site base URL, ANSI, without a trailing slash. A null view refuses every
+    // site_url: the site base URL, UTF-8, without a trailing slash. A null view refuses every
     // notification.
     CHandleNexum(const string::weak_string<char>& site_url, IForumView* view);
     virtual ~CHandleNexum() = default;
@@ -65,8 +61,8 @@ public:
     bool on_notification(nexum::INotification* notification) override;
     // text: one feed, zero-terminated UTF-8.
     void process_feed(const char* text);
-    // Opens the page of the topic at row of the last feed; nothing for a row it does not have.
-    void open_topic(int row);
+    // Opens the page of the topic with this id (the forum list keeps the id of each row).
+    void open_topic(std::int32_t id);
 
     // New posts in current against previous, topic by topic in feed order.
     static bool is_changed(const RForumFeed& previous, const RForumFeed& current);

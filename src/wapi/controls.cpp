@@ -26,13 +26,13 @@ void init_common_controls() {
 // ---------------------------------------------------------------------------------------------
 // CIcon
 
-bool CIcon::load(HINSTANCE instance, int id) {
-    return reset(LoadIconA(instance, MAKEINTRESOURCEA(id)));
+bool CIcon::load(HINSTANCE instance, int id, int size) {
+    // Without LR_SHARED: the icon is this holder's to destroy.
+    return reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)));
 }
 
 bool CIcon::load_small(HINSTANCE instance, int id) {
-    return reset(static_cast<HICON>(
-        LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_LOADTRANSPARENT)));
+    return load(instance, id, GetSystemMetrics(SM_CXSMICON));
 }
 
 bool CIcon::copy(const CIcon& other) {
@@ -86,7 +86,7 @@ int CImageList::add_icon(CIcon& icon) {
 
 CListView::CListView() {
     init_common_controls();
-    class_name = "SysListView32";
+    class_name = WC_LISTVIEWW;
     style = WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SHAREIMAGELISTS;
     ex_style = WS_EX_CLIENTEDGE;
 }
@@ -94,29 +94,25 @@ CListView::CListView() {
 CListView::~CListView() = default;
 
 void CListView::set_image_list(const CImageList& images) {
-    SendMessageA(handle, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images.handle()));
+    SendMessageW(handle, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images.handle()));
 }
 
-bool CListView::insert_column(int index, const char* column_text, int width) {
-    LVCOLUMNA column = {};
+bool CListView::insert_column(int index, const wchar_t* column_text, int width) {
+    LVCOLUMNW column = {};
     column.mask = LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     column.cx = width;
-    column.pszText = const_cast<char*>(column_text);
+    column.pszText = const_cast<wchar_t*>(column_text);
     column.iSubItem = index;
-    return SendMessageA(handle, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index),
+    return SendMessageW(handle, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
                         reinterpret_cast<LPARAM>(&column)) != -1;
 }
 
 int CListView::item_count() const {
-    return static_cast<int>(SendMessageA(handle, LVM_GETITEMCOUNT, 0, 0));
+    return static_cast<int>(SendMessageW(handle, LVM_GETITEMCOUNT, 0, 0));
 }
 
 bool CListView::delete_all() {
-    return SendMessageA(handle, LVM_DELETEALLITEMS, 0, 0) != 0;
-}
-
-int CListView::insert_item(LVITEMA& item) {
-    return static_cast<int>(SendMessageA(handle, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    return SendMessageW(handle, LVM_DELETEALLITEMS, 0, 0) != 0;
 }
 
 int CListView::insert_item(const wchar_t* item_text, LPARAM data) {
@@ -128,14 +124,6 @@ int CListView::insert_item(const wchar_t* item_text, LPARAM data) {
     return static_cast<int>(SendMessageW(handle, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
-bool CListView::set_item_text(int item, int sub_item, const char* item_text) {
-    LVITEMA record = {};
-    record.iSubItem = sub_item;
-    record.pszText = const_cast<char*>(item_text);
-    return SendMessageA(handle, LVM_SETITEMTEXTA, static_cast<WPARAM>(item),
-                        reinterpret_cast<LPARAM>(&record)) != 0;
-}
-
 bool CListView::set_item_text(int item, int sub_item, const wchar_t* item_text) {
     LVITEMW record = {};
     record.iSubItem = sub_item;
@@ -145,48 +133,77 @@ bool CListView::set_item_text(int item, int sub_item, const wchar_t* item_text) 
 }
 
 bool CListView::set_item_image(int item, int image) {
-    LVITEMA record = {};
+    LVITEMW record = {};
     record.mask = LVIF_IMAGE;
     record.iItem = item;
     record.iImage = image;
-    return SendMessageA(handle, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&record)) != 0;
+    return SendMessageW(handle, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&record)) != 0;
 }
 
 bool CListView::set_item_data(int item, LPARAM data) {
-    LVITEMA record = {};
+    LVITEMW record = {};
     record.mask = LVIF_PARAM;
     record.iItem = item;
     record.lParam = data;
-    return SendMessageA(handle, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&record)) != 0;
+    return SendMessageW(handle, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&record)) != 0;
 }
 
 bool CListView::item_data(int item, LPARAM& data) const {
     if (item < 0) {
         return false;
     }
-    LVITEMA record = {};
+    LVITEMW record = {};
     record.mask = LVIF_PARAM;
     record.iItem = item;
-    if (SendMessageA(handle, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&record)) == 0) {
+    if (SendMessageW(handle, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&record)) == 0) {
         return false;
     }
     data = record.lParam;
     return true;
 }
 
+int CListView::find_item(LPARAM data) const {
+    LVFINDINFOW find = {};
+    find.flags = LVFI_PARAM;
+    find.lParam = data;
+    return static_cast<int>(
+        SendMessageW(handle, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+}
+
+int CListView::next_item(int from, UINT flags) const {
+    return static_cast<int>(SendMessageW(handle, LVM_GETNEXTITEM, static_cast<WPARAM>(from), flags));
+}
+
+void CListView::set_item_state(int item, UINT state, UINT mask) {
+    LVITEMW record = {};
+    record.state = state;
+    record.stateMask = mask;
+    SendMessageW(handle, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&record));
+}
+
 int CListView::focused_item() const {
-    return static_cast<int>(SendMessageA(handle, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    return next_item(-1, LVNI_FOCUSED);
+}
+
+int CListView::top_item() const {
+    return static_cast<int>(SendMessageW(handle, LVM_GETTOPINDEX, 0, 0));
+}
+
+void CListView::scroll_to(int item) {
+    const int top = top_item();
+    RECT row = {LVIR_BOUNDS, 0, 0, 0};
+    if (item < 0 || item == top ||
+        SendMessageW(handle, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row)) == 0) {
+        return;
+    }
+    // A report list scrolls by pixels, rounded to whole rows.
+    SendMessageW(handle, LVM_SCROLL, 0, (item - top) * (row.bottom - row.top));
 }
 
 void CListView::select_item(int index) {
-    LVITEMA record = {};
-    record.state = LVIS_SELECTED;
-    record.stateMask = LVIS_SELECTED;
-    SendMessageA(handle, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&record));
-    record.state = LVIS_FOCUSED;
-    record.stateMask = LVIS_FOCUSED;
-    SendMessageA(handle, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&record));
-    SendMessageA(handle, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), TRUE);
+    set_item_state(index, LVIS_SELECTED, LVIS_SELECTED);
+    set_item_state(index, LVIS_FOCUSED, LVIS_FOCUSED);
+    SendMessageW(handle, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), TRUE);
 }
 
 void CListView::move_selection(int delta) {
@@ -205,7 +222,7 @@ void CListView::move_selection(int delta) {
 }
 
 void CListView::set_redraw(bool on) {
-    SendMessageA(handle, WM_SETREDRAW, on ? TRUE : FALSE, 0);
+    SendMessageW(handle, WM_SETREDRAW, on ? TRUE : FALSE, 0);
     if (on) {
         RedrawWindow(handle, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
     }
@@ -215,7 +232,7 @@ void CListView::set_redraw(bool on) {
 // CTextBox
 
 CTextBox::CTextBox() {
-    class_name = "EDIT";
+    class_name = WC_EDITW;
     // No ES_AUTOHSCROLL: the box takes text only up to its visible width.
     style = WS_CHILD | WS_VISIBLE | WS_BORDER;
     ex_style = WS_EX_CLIENTEDGE;
@@ -227,7 +244,7 @@ CTextBox::~CTextBox() = default;
 // CStatusBar
 
 CStatusBar::CStatusBar() {
-    class_name = "msctls_statusbar32";
+    class_name = STATUSCLASSNAMEW;
     style = WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | SBARS_TOOLTIPS;
 }
 
@@ -254,27 +271,27 @@ void CStatusBar::apply() {
         // always change them.
         std::vector<int> more = edges;
         more.push_back(-1);
-        SendMessageA(handle, SB_SETPARTS, more.size(), reinterpret_cast<LPARAM>(more.data()));
+        SendMessageW(handle, SB_SETPARTS, more.size(), reinterpret_cast<LPARAM>(more.data()));
         edges.back() = -1;
     }
-    SendMessageA(handle, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+    SendMessageW(handle, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
     for (size_t j = 0; j < parts_.size(); ++j) {
         const RStatusPart& part = *parts_[j];
-        SendMessageA(handle, SB_SETICON, j, reinterpret_cast<LPARAM>(part.icon.get()));
+        SendMessageW(handle, SB_SETICON, j, reinterpret_cast<LPARAM>(part.icon.get()));
         SendMessageW(handle, SB_SETTEXTW, j, reinterpret_cast<LPARAM>(part.text.c_str()));
         SendMessageW(handle, SB_SETTIPTEXTW, j, reinterpret_cast<LPARAM>(part.tooltip.c_str()));
     }
 }
 
 void CStatusBar::resize() {
-    SendMessageA(handle, WM_SIZE, 0, 0);
+    SendMessageW(handle, WM_SIZE, 0, 0);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Menus
 
 bool CMenu::load(HINSTANCE instance, int id) {
-    reset(LoadMenuA(instance, MAKEINTRESOURCEA(id)));
+    reset(LoadMenuW(instance, MAKEINTRESOURCEW(id)));
     return menu_ != nullptr;
 }
 
@@ -294,7 +311,7 @@ void popup_menu(HWND owner, HMENU menu) {
     GetCursorPos(&cursor);
     SetForegroundWindow(owner);
     if (TrackPopupMenu(menu, TPM_LEFTBUTTON, cursor.x, cursor.y, 0, owner, nullptr) != 0) {
-        PostMessageA(owner, WM_NULL, 0, 0);
+        PostMessageW(owner, WM_NULL, 0, 0);
     }
 }
 

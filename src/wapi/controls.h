@@ -28,8 +28,10 @@ public:
         return *this;
     }
 
-    bool load(HINSTANCE instance, int id);
-    // 16 by 16 pixels, for image lists.
+    // An icon of its own (never the system's shared copy, which must not be destroyed), size
+    // pixels square.
+    bool load(HINSTANCE instance, int id, int size);
+    // At the system's small-icon size.
     bool load_small(HINSTANCE instance, int id);
     bool copy(const CIcon& other);
     // Takes ownership of icon; false for null.
@@ -72,19 +74,25 @@ public:
 
     // The list does not destroy the image list (LVS_SHAREIMAGELISTS).
     void set_image_list(const CImageList& images);
-    bool insert_column(int index, const char* text, int width);
+    bool insert_column(int index, const wchar_t* text, int width);
     int item_count() const;
     bool delete_all();
-    int insert_item(LVITEMA& item);
-    // Appends an item with a UTF-16 text and no image; the new index or -1.
+    // Appends an item with its text and data and no image; the new index or -1.
     int insert_item(const wchar_t* text, LPARAM data);
-    bool set_item_text(int item, int sub_item, const char* text);
     bool set_item_text(int item, int sub_item, const wchar_t* text);
     bool set_item_image(int item, int image);
     bool set_item_data(int item, LPARAM data);
     // False for an item that does not exist (-1 included).
     bool item_data(int item, LPARAM& data) const;
+    // The next item after from (-1: from the start) with all of flags (LVNI_*), or -1.
+    int next_item(int from, UINT flags) const;
+    void set_item_state(int item, UINT state, UINT mask);
+    // The item whose data is data, or -1.
+    int find_item(LPARAM data) const;
     int focused_item() const;
+    // The first visible row; scroll_to makes item the first one (as far as the list reaches).
+    int top_item() const;
+    void scroll_to(int item);
     void select_item(int index);
     void move_selection(int delta);
     // Around a refill: with redrawing off every insert skips its repaint; switching it on

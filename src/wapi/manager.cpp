@@ -1,5 +1,9 @@
 #include "wapi/manager.h"
 
+#include <objbase.h>
+
+#include "kernel/guard.h"
+
 namespace wapi {
 
 namespace {
@@ -20,17 +24,18 @@ CWindowManager::~CWindowManager() {
 }
 
 void CWindowManager::register_window(CWindow* window) {
-    WNDCLASSEXA wc = {};
+    WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = &window_proc;
     wc.hInstance = window->module_instance;
     wc.hIcon = window->get_icon();
     wc.hIconSm = wc.hIcon;
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    // A system colour as a class brush is the colour index plus one.
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
     wc.lpszClassName = window->class_name.c_str();
-    if (!RegisterClassExA(&wc)) {
+    if (!RegisterClassExW(&wc)) {
         delete window;
         return;
     }
@@ -65,10 +70,10 @@ void CWindowManager::register_window(CWindow* window) {
             no_windows_.notify_all();
         }
     }
-    const std::string class_name = window->class_name;
+    const std::wstring class_name = window->class_name;
     const HINSTANCE instance = window->module_instance;
     delete window;
-    UnregisterClassA(class_name.c_str(), instance);
+    UnregisterClassW(class_name.c_str(), instance);
 }
 
 void CWindowManager::wait_for_windows() {
@@ -105,7 +110,7 @@ void CWindowManager::unregister_window(CWindowBase* window) {
             no_windows_.notify_all();
         }
         // The class is unregistered by the window's thread once the system window is gone:
-        // while it exists, as it still does here, UnregisterClassA can only fail.
+        // while it exists, as it still does here, UnregisterClassW can only fail.
         if (top != nullptr) {
             // Read before the flag is set: from then on the window's thread may delete it.
             wake = top->thread_id;
@@ -114,11 +119,39 @@ void CWindowManager::unregister_window(CWindowBase* window) {
     }
     // Called from another thread, the loop may be asleep in GetMessage: wake it to see the flag.
     if (wake != 0 && wake != GetCurrentThreadId()) {
-        PostThreadMessageA(wake, WM_NULL, 0, 0);
+        PostThreadMessageW(wake, WM_NULL, 0, 0);
     }
 }
 
+namespace {
+
+// The shell, which opens the program's addresses on this thread, wants a single-threaded
+// apartment there.
+class CComApartment {
+public:
+    CComApartment()
+        : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ~CComApartment() {
+        if (ok_) {
+            CoUninitialize();
+        }
+    }
+    CComApartment(const CComApartment&) = delete;
+    CComApartment& operator=(const CComApartment&) = delete;
+
+private:
+    bool ok_;
+};
+
+} // namespace
+
 void CWindowThread::operator()() {
+    // Nothing may leave a thread's entry: the process would end with the tray icon left behind.
+    kernel::guarded([this] { run(); });
+}
+
+void CWindowThread::run() {
+    CComApartment apartment;
     CWindow* window = window_;
     window->thread_id = GetCurrentThreadId();
     RRect r = window->rect;
@@ -127,11 +160,11 @@ void CWindowThread::operator()() {
         if (GetWindowRect(window->handle, &current)) {
             r = RRect::from_system(current);
         }
-        window->style = static_cast<DWORD>(GetWindowLongPtrA(window->handle, GWL_STYLE));
+        window->style = static_cast<DWORD>(GetWindowLongPtrW(window->handle, GWL_STYLE));
     }
     window->creating = true;
     HWND hwnd =
-        CreateWindowExA(0, window->class_name.c_str(), window->text.c_str(), window->style, r.left, r.top,
+        CreateWindowExW(0, window->class_name.c_str(), window->text.c_str(), window->style, r.left, r.top,
                         r.width(), r.height(), nullptr, nullptr, window->module_instance, window);
     window->creating = false;
     if (hwnd == nullptr) {
@@ -149,9 +182,9 @@ void CWindowThread::operator()() {
         window->idle();
         BOOL got = 0;
         if (window->blocking_loop) {
-            got = GetMessageA(&msg, nullptr, 0, 0);
+            got = GetMessageW(&msg, nullptr, 0, 0);
         } else {
-            got = PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+            got = PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
             if (got == 0) {
                 MsgWaitForMultipleObjects(0, nullptr, FALSE, IDLE_WAIT_MS, QS_ALLINPUT);
                 continue;
@@ -162,22 +195,22 @@ void CWindowThread::operator()() {
         }
         if (got != 0) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
     }
     if (!window->destroyed) {
         CWindowManager::instance().unregister_window(window);
     }
-    const std::string class_name = window->class_name;
+    const std::wstring class_name = window->class_name;
     const HINSTANCE instance = window->module_instance;
     delete window;
-    // A posted destroy pair leaves the system window alive, and a class cannot be
-    // unregistered while a window of it exists: destroy what is left (no object is linked to
-    // it any more), then unregister, so the class can be registered again in this process.
+    // A loop ended from another thread (unregister_window) leaves the system window alive, and a
+    // class cannot be unregistered while a window of it exists: destroy what is left (no object
+    // is linked to it any more), then unregister, so the class can be registered again.
     if (IsWindow(hwnd)) {
         DestroyWindow(hwnd);
     }
-    UnregisterClassA(class_name.c_str(), instance);
+    UnregisterClassW(class_name.c_str(), instance);
 }
 
 } // namespace wapi

@@ -43,6 +43,8 @@ public:
     void operator()();
 
 private:
+    void run();
+
     CWindow* window_; // owned from the end of the message loop on
     // Kept by the thread itself: after a failed creation the registering thread deletes the
     // window while this thread may still be leaving the barrier.

@@ -6,11 +6,19 @@ namespace wapi {
 
 namespace {
 
-// Copies as much of text as fits into field, always zero-terminated.
-template <size_t N> void copy_cut(char (&field)[N], const std::string& text) {
-    const size_t n = text.size() < N - 1 ? text.size() : N - 1;
-    std::memcpy(field, text.data(), n);
-    field[n] = '\0';
+// Copies as much of text as fits into field, always zero-terminated, and never the first half
+// of a surrogate pair without the second.
+template <size_t N> void copy_cut(wchar_t (&field)[N], const std::wstring& text) {
+    size_t n = text.size() < N - 1 ? text.size() : N - 1;
+    if (n < text.size() && n > 0 && IS_HIGH_SURROGATE(text[n - 1])) {
+        --n;
+    }
+    std::memcpy(field, text.data(), n * sizeof(wchar_t));
+    field[n] = L'\0';
+}
+
+int icon_size(bool large) {
+    return GetSystemMetrics(large ? SM_CXICON : SM_CXSMICON);
 }
 
 } // namespace
@@ -83,28 +91,28 @@ int windows_version() {
 }
 
 CNotifyIcon::CNotifyIcon(int version, Notify notify, HINSTANCE instance)
-    : notify_(notify), instance_(instance), taskbar_created_(RegisterWindowMessageA("TaskbarCreated")) {
+    : notify_(notify), instance_(instance), taskbar_created_(RegisterWindowMessageW(L"TaskbarCreated")) {
     std::memset(&data_, 0, sizeof(data_));
-    // The sizes of this build's layouts: on 32-bit Windows they are 508, 504 and 488 bytes.
-    data_.cbSize = sizeof(NOTIFYICONDATAA);
+    // The sizes of this build's layouts: on 32-bit Windows they are 956, 952 and 936 bytes.
+    data_.cbSize = sizeof(NOTIFYICONDATAW);
     info_flags_ = NIIF_USER | NIIF_LARGE_ICON;
     if (version < 8) {
-        data_.cbSize = NOTIFYICONDATAA_V3_SIZE;
+        data_.cbSize = NOTIFYICONDATAW_V3_SIZE;
         info_flags_ = NIIF_USER;
     }
     if (version <= 5) {
-        data_.cbSize = NOTIFYICONDATAA_V2_SIZE;
+        data_.cbSize = NOTIFYICONDATAW_V2_SIZE;
         info_flags_ = 0;
     }
     data_.dwInfoFlags = info_flags_;
-    data_.uID = 1;
+    data_.uID = ICON_ID;
 }
 
 CNotifyIcon::~CNotifyIcon() {
     remove();
 }
 
-bool CNotifyIcon::send_locked(NOTIFYICONDATAA& data) {
+bool CNotifyIcon::send_locked(NOTIFYICONDATAW& data) {
     if (notify_ == nullptr || !notify_(shown_ ? NIM_MODIFY : NIM_ADD, &data)) {
         return false;
     }
@@ -121,7 +129,7 @@ bool CNotifyIcon::set_window(HWND window) {
     return send_locked(data_);
 }
 
-bool CNotifyIcon::set_tip(const std::string& tip) {
+bool CNotifyIcon::set_tip(const std::wstring& tip) {
     kernel::CLock guard(lock_);
     if (tip.empty()) {
         data_.uFlags &= ~NIF_TIP;
@@ -133,11 +141,11 @@ bool CNotifyIcon::set_tip(const std::string& tip) {
 }
 
 bool CNotifyIcon::show_icon(int id) {
-    HICON icon = LoadIconA(instance_, MAKEINTRESOURCEA(id));
-    if (icon == nullptr) {
+    CIcon icon;
+    if (!icon.load(instance_, id, icon_size(false))) {
         return false;
     }
-    return set_icon(icon);
+    return set_icon(icon.detach());
 }
 
 bool CNotifyIcon::set_icon(HICON icon) {
@@ -154,13 +162,13 @@ bool CNotifyIcon::set_icon(HICON icon) {
 
 void CNotifyIcon::set_balloon_icon(int id) {
     kernel::CLock guard(lock_);
-    balloon_icon_.load(instance_, id);
+    balloon_icon_.load(instance_, id, icon_size((info_flags_ & NIIF_LARGE_ICON) != 0));
     data_.hBalloonIcon = balloon_icon_.get();
 }
 
-bool CNotifyIcon::show_balloon(const std::string& title, const std::string& text) {
+bool CNotifyIcon::show_balloon(const std::wstring& title, const std::wstring& text) {
     kernel::CLock guard(lock_);
-    NOTIFYICONDATAA balloon = data_;
+    NOTIFYICONDATAW balloon = data_;
     balloon.uFlags |= NIF_INFO;
     balloon.uTimeout = 3000;
     balloon.dwInfoFlags = balloon_icon_.get() == nullptr ? 0 : info_flags_;
@@ -189,6 +197,8 @@ void CNotifyIcon::remove_locked() {
         }
         shown_ = false;
     }
+    // Unbound: a taskbar restart must not bring a removed icon back.
+    data_.hWnd = nullptr;
     balloon_icon_.release();
 }
 
@@ -197,7 +207,7 @@ bool CNotifyIcon::on_message(UINT message) {
         return false;
     }
     kernel::CLock guard(lock_);
-    if (shown_) {
+    if (data_.hWnd != nullptr) {
         shown_ = false;
         if (!send_locked(data_)) {
             // The shell may have kept the icon after all; if it has not, the next operation
@@ -211,7 +221,7 @@ bool CNotifyIcon::on_message(UINT message) {
     return true;
 }
 
-NOTIFYICONDATAA CNotifyIcon::record() const {
+NOTIFYICONDATAW CNotifyIcon::record() const {
     kernel::CLock guard(lock_);
     return data_;
 }

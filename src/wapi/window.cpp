@@ -1,20 +1,29 @@
 #include "wapi/window.h"
 
+#include "kernel/guard.h"
 #include "wapi/manager.h"
 
 namespace wapi {
 
 namespace {
 
-CWindowBase* object_of(HWND hwnd) { return reinterpret_cast<CWindowBase*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
-
-void set_object(HWND hwnd, CWindowBase* object) {
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
+CWindowBase* object_of(HWND hwnd) {
+    return reinterpret_cast<CWindowBase*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
-UINT key_repeat_bits(LPARAM key_data) { return static_cast<UINT>((key_data >> 16) & 0xF); }
-bool key_extended(LPARAM key_data) { return ((key_data >> 24) & 1) != 0; }
-bool key_transition(LPARAM key_data) { return ((key_data >> 31) & 1) != 0; }
+void set_object(HWND hwnd, CWindowBase* object) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
+}
+
+UINT key_repeat_bits(LPARAM key_data) {
+    return static_cast<UINT>((key_data >> 16) & 0xF);
+}
+bool key_extended(LPARAM key_data) {
+    return ((key_data >> 24) & 1) != 0;
+}
+bool key_transition(LPARAM key_data) {
+    return ((key_data >> 31) & 1) != 0;
+}
 
 } // namespace
 
@@ -23,7 +32,9 @@ bool key_transition(LPARAM key_data) { return ((key_data >> 31) & 1) != 0; }
 
 CWindowDelegate::CWindowDelegate() = default;
 
-CWindowDelegate::~CWindowDelegate() { destroy_children(); }
+CWindowDelegate::~CWindowDelegate() {
+    destroy_children();
+}
 
 bool CWindowDelegate::delegate_message(CWindowBase* control, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
@@ -72,7 +83,7 @@ void CWindowDelegate::remove_child(HWND handle) {
     }
     CWindowBase* control = it->second.get();
     if (control->previous_proc != nullptr) {
-        SetWindowLongPtrA(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control->previous_proc));
+        SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control->previous_proc));
         control->previous_proc = nullptr;
     }
     set_object(handle, nullptr);
@@ -98,7 +109,7 @@ CWindowBase::~CWindowBase() = default;
 bool CWindowBase::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_CREATE:
-        return on_create(reinterpret_cast<CREATESTRUCTA*>(lparam));
+        return on_create(reinterpret_cast<CREATESTRUCTW*>(lparam));
     case WM_DESTROY:
         return on_destroy();
     case WM_SIZE:
@@ -136,17 +147,39 @@ bool CWindowBase::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     }
 }
 
-bool CWindowBase::on_size(int, int, WPARAM) { return false; }
-bool CWindowBase::on_create(CREATESTRUCTA*) { return false; }
-bool CWindowBase::on_close() { return false; }
-bool CWindowBase::on_timer(WPARAM, LPARAM) { return false; }
-bool CWindowBase::on_destroy() { return false; }
-bool CWindowBase::on_scroll(HWND, WPARAM, WORD) { return false; }
-bool CWindowBase::on_command(HWND, WPARAM, WORD) { return false; }
-bool CWindowBase::on_notify(WPARAM, NMHDR*) { return false; }
-bool CWindowBase::on_message(UINT, WPARAM, LPARAM) { return false; }
-bool CWindowBase::on_key_down(UINT, LPARAM, UINT, bool, bool) { return false; }
-int CWindowBase::add_string(const char*) { return 0; }
+bool CWindowBase::on_size(int, int, WPARAM) {
+    return false;
+}
+bool CWindowBase::on_create(CREATESTRUCTW*) {
+    return false;
+}
+bool CWindowBase::on_close() {
+    return false;
+}
+bool CWindowBase::on_timer(WPARAM, LPARAM) {
+    return false;
+}
+bool CWindowBase::on_destroy() {
+    return false;
+}
+bool CWindowBase::on_scroll(HWND, WPARAM, WORD) {
+    return false;
+}
+bool CWindowBase::on_command(HWND, WPARAM, WORD) {
+    return false;
+}
+bool CWindowBase::on_notify(WPARAM, NMHDR*) {
+    return false;
+}
+bool CWindowBase::on_message(UINT, WPARAM, LPARAM) {
+    return false;
+}
+bool CWindowBase::on_key_down(UINT, LPARAM, UINT, bool, bool) {
+    return false;
+}
+int CWindowBase::add_string(const wchar_t*) {
+    return 0;
+}
 
 bool CWindowBase::on_paint() {
     if (back_buffer == nullptr) {
@@ -163,7 +196,7 @@ bool CWindowBase::on_paint() {
 void CWindowBase::set_style(DWORD new_style) {
     style = new_style;
     if (handle != nullptr) {
-        SetWindowLongPtrA(handle, GWL_STYLE, static_cast<LONG_PTR>(new_style));
+        SetWindowLongPtrW(handle, GWL_STYLE, static_cast<LONG_PTR>(new_style));
         InvalidateRect(handle, nullptr, FALSE);
     }
 }
@@ -171,46 +204,34 @@ void CWindowBase::set_style(DWORD new_style) {
 void CWindowBase::set_ex_style(DWORD new_ex_style) {
     ex_style = new_ex_style;
     if (handle != nullptr) {
-        SetWindowLongPtrA(handle, GWL_EXSTYLE, static_cast<LONG_PTR>(new_ex_style));
+        SetWindowLongPtrW(handle, GWL_EXSTYLE, static_cast<LONG_PTR>(new_ex_style));
         InvalidateRect(handle, nullptr, FALSE);
     }
 }
 
-const std::string& CWindowBase::get_text() {
+const std::wstring& CWindowBase::get_text() {
     if (handle == nullptr) {
         return text;
     }
-    const int length = GetWindowTextLengthA(handle);
-    std::string buffer(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
-    const int got = GetWindowTextA(handle, &buffer[0], static_cast<int>(buffer.size()));
+    const int length = GetWindowTextLengthW(handle);
+    std::wstring buffer(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+    const int got = GetWindowTextW(handle, &buffer[0], static_cast<int>(buffer.size()));
     buffer.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    text = buffer;
+    text.swap(buffer);
     return text;
 }
 
-std::wstring CWindowBase::get_text_wide() const {
-    if (handle == nullptr) {
-        return std::wstring();
-    }
-    const int length = GetWindowTextLengthW(handle);
-    if (length <= 0) {
-        return std::wstring();
-    }
-    std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
-    const int got = GetWindowTextW(handle, &buffer[0], static_cast<int>(buffer.size()));
-    buffer.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    return buffer;
-}
-
-void CWindowBase::set_text(const std::string& new_text) {
+void CWindowBase::set_text(const std::wstring& new_text) {
     text = new_text;
     if (handle != nullptr) {
-        SetWindowTextA(handle, text.c_str());
+        SetWindowTextW(handle, text.c_str());
     }
 }
 
 // A null handle would post to the calling thread, where no loop of ours collects it.
-bool CWindowBase::post(UINT message) const { return handle != nullptr && PostMessageA(handle, message, 0, 0) != 0; }
+bool CWindowBase::post(UINT message) const {
+    return handle != nullptr && PostMessageW(handle, message, 0, 0) != 0;
+}
 
 void CWindowBase::set_rect(const RRect& r) {
     rect = r;
@@ -281,9 +302,10 @@ bool CWindowBase::add_control(CWindowBase* control, CWindowBase* parent) {
         return true;
     }
     control->module_instance = parent->module_instance;
-    HWND hwnd = CreateWindowExA(control->ex_style, control->class_name.c_str(), control->text.c_str(),
-                                control->style, control->rect.left, control->rect.top, control->rect.width(),
-                                control->rect.height(), parent->handle, nullptr, control->module_instance, parent);
+    HWND hwnd =
+        CreateWindowExW(control->ex_style, control->class_name.c_str(), control->text.c_str(), control->style,
+                        control->rect.left, control->rect.top, control->rect.width(), control->rect.height(),
+                        parent->handle, nullptr, control->module_instance, parent);
     if (hwnd == nullptr) {
         delete control;
         return false;
@@ -292,7 +314,7 @@ bool CWindowBase::add_control(CWindowBase* control, CWindowBase* parent) {
     set_object(hwnd, control);
     control->parent = parent;
     control->previous_proc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&control_proc)));
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&control_proc)));
     parent->add_child(hwnd, control);
     return true;
 }
@@ -302,8 +324,8 @@ bool CWindowBase::add_control(CWindowBase* control, CWindowBase* parent) {
 
 CWindow::CWindow(HINSTANCE instance) {
     module_instance = instance;
-    class_name = "Pelikant";
-    text = "Tytu\xb3 aplikacji"; // code page 1250
+    class_name = L"Pelikant";
+    text = L"Tytuł aplikacji";
     style = WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 }
 
@@ -311,23 +333,42 @@ CWindow::~CWindow() = default;
 
 void CWindow::idle() {}
 
-HICON CWindow::get_icon() { return LoadIconA(nullptr, IDI_APPLICATION); }
+HICON CWindow::get_icon() {
+    return LoadIconW(nullptr, IDI_APPLICATION);
+}
+
+namespace {
+
+// Hidden first, so that the window is gone from the screen at once while WM_DESTROY still stops
+// whatever the window runs.
+void hide_and_destroy(HWND hwnd) {
+    ShowWindow(hwnd, SW_HIDE);
+    DestroyWindow(hwnd);
+}
+
+} // namespace
 
 bool CWindow::close_window() {
     const HWND hwnd = handle;
     if (hwnd == nullptr) {
         return false;
     }
-    return PostMessageA(hwnd, WM_DESTROY, 0, 0) != 0 && PostMessageA(hwnd, WM_NCDESTROY, 0, 0) != 0;
+    if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
+        hide_and_destroy(hwnd);
+        return true;
+    }
+    return PostMessageW(hwnd, WM_CLOSE_WINDOW, 0, 0) != 0;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Window procedures
 
-LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+namespace {
+
+LRESULT dispatch(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     CWindowBase* object = nullptr;
     if (message == WM_NCCREATE) {
-        object = static_cast<CWindowBase*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+        object = static_cast<CWindowBase*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
         if (object != nullptr) {
             object->handle = hwnd;
         }
@@ -336,39 +377,53 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
         object = object_of(hwnd);
     }
     if (object == nullptr) {
-        return DefWindowProcA(hwnd, message, wparam, lparam);
+        return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+    if (message == WM_CLOSE_WINDOW) {
+        hide_and_destroy(hwnd);
+        return 0;
     }
     if (message == WM_DESTROY) {
         object->destroy_children();
     } else if (message == WM_NCDESTROY) {
-        // The object is deleted once its loop ends while the system window may live on
-        // until the thread exits: unlink it now so no later message reaches a dead object.
+        // The object is deleted once its loop ends; unlink it now so that no later message can
+        // reach it.
         set_object(hwnd, nullptr);
         CWindow* top = dynamic_cast<CWindow*>(object);
         if (top != nullptr && top->creating) {
-            // Failed creation: the registering thread holds the manager's lock and deletes
-            // the window itself.
+            // Failed creation: the registering thread deletes the window itself.
             object->handle = nullptr;
         } else {
             CWindowManager::instance().unregister_window(object);
         }
-        return DefWindowProcA(hwnd, message, wparam, lparam);
+        return DefWindowProcW(hwnd, message, wparam, lparam);
     }
     if (object->handle_message(message, wparam, lparam)) {
         return 0;
     }
-    return DefWindowProcA(hwnd, message, wparam, lparam);
+    return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
-LRESULT CALLBACK control_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT dispatch_control(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     CWindowBase* control = object_of(hwnd);
     if (control == nullptr) {
-        return DefWindowProcA(hwnd, message, wparam, lparam);
+        return DefWindowProcW(hwnd, message, wparam, lparam);
     }
     if (control->parent != nullptr && control->parent->delegate_message(control, message, wparam, lparam)) {
         return 0;
     }
-    return CallWindowProcA(control->previous_proc, hwnd, message, wparam, lparam);
+    return CallWindowProcW(control->previous_proc, hwnd, message, wparam, lparam);
+}
+
+} // namespace
+
+// A message whose handler throws is dropped: the exception must not unwind into the system.
+LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    return kernel::guarded([&] { return dispatch(hwnd, message, wparam, lparam); }, LRESULT(0));
+}
+
+LRESULT CALLBACK control_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    return kernel::guarded([&] { return dispatch_control(hwnd, message, wparam, lparam); }, LRESULT(0));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -398,7 +453,8 @@ void dock(CWindowBase* control, CWindowBase* parent, int edges) {
 void attach(CWindowBase* control, CWindowBase* sibling, int edges) {
     RRect s;
     RRect r;
-    if (control == nullptr || sibling == nullptr || !sibling->rect_in_parent(s) || !control->rect_in_parent(r)) {
+    if (control == nullptr || sibling == nullptr || !sibling->rect_in_parent(s) ||
+        !control->rect_in_parent(r)) {
         return;
     }
     if (edges & EDGE_TOP) {

@@ -23,6 +23,10 @@ using KeyHandler = THandler<UINT, LPARAM, UINT, bool, bool>;
 LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK control_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
+// The toolkit's own message, at the top of the application range: another thread asks a
+// window's GUI thread to destroy it (close_window).
+const UINT WM_CLOSE_WINDOW = WM_APP + 0x3FFF;
+
 // Root of every window object: the link to the parent, the subclassing state and the
 // registry of child controls, plus the handlers other objects install on this control.
 class CWindowDelegate {
@@ -64,7 +68,7 @@ public:
 
     virtual bool handle_message(UINT message, WPARAM wparam, LPARAM lparam);
     virtual bool on_size(int width, int height, WPARAM size_type);
-    virtual bool on_create(CREATESTRUCTA* create);
+    virtual bool on_create(CREATESTRUCTW* create);
     virtual bool on_close();
     virtual bool on_timer(WPARAM timer_id, LPARAM lparam);
     virtual bool on_destroy();
@@ -76,11 +80,11 @@ public:
     virtual bool on_key_down(UINT key, LPARAM key_data, UINT repeat_bits, bool extended, bool transition);
     virtual void set_style(DWORD style);
     virtual void set_ex_style(DWORD ex_style);
-    virtual int add_string(const char* text);
+    virtual int add_string(const wchar_t* text);
 
-    const std::string& get_text();
-    std::wstring get_text_wide() const;
-    void set_text(const std::string& text);
+    // Reads the window's text into text (when the window exists) and returns it.
+    const std::wstring& get_text();
+    void set_text(const std::wstring& text);
     bool post(UINT message) const;
 
     void set_rect(const RRect& r);
@@ -97,8 +101,8 @@ public:
     HWND handle = nullptr;
     HINSTANCE module_instance = nullptr;
     HDC back_buffer = nullptr; // not owned
-    std::string class_name;
-    std::string text;
+    std::wstring class_name;
+    std::wstring text;
     RRect rect{10, 10, 209, 109};
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD ex_style = 0;
@@ -120,8 +124,9 @@ public:
     virtual void idle();
     virtual HICON get_icon();
 
-    // Posts the destroy pair instead of calling DestroyWindow: the window's own loop then
-    // tears it down on its thread. False when there is no window to post to.
+    // Hides the window and destroys it: at once on its own GUI thread, from any other thread by
+    // asking that thread (a window can only be destroyed by the thread that made it). False when
+    // there is no window.
     bool close_window();
     // Shared, so that either side may go on (and the window be deleted) while the other is
     // still leaving the barrier.
@@ -130,7 +135,7 @@ public:
     // Written by unregister_window (any thread), read by the GUI thread's loop.
     std::atomic<bool> destroyed{false};
     bool blocking_loop = true;
-    // True while CreateWindowExA runs on the GUI thread: a creation that fails then sends
+    // True while CreateWindowExW runs on the GUI thread: a creation that fails then sends
     // WM_NCDESTROY for a window the manager never registered.
     std::atomic<bool> creating{false};
     // The GUI thread running this window's loop, so another thread can wake it.

@@ -8,11 +8,13 @@ namespace {
 
 class CRefusingWindow : public wapi::CWindow {
 public:
-    CRefusingWindow() : CWindow(GetModuleHandleA(nullptr)) { class_name = "PelikantRefusingWindow"; }
-    // Refusing WM_NCCREATE makes CreateWindowExA fail.
+    CRefusingWindow() : CWindow(GetModuleHandleA(nullptr)) { class_name = L"PelikantRefusingWindow"; }
+    // Refusing WM_NCCREATE makes CreateWindowExW fail.
     bool on_message(UINT message, WPARAM, LPARAM) override { return message == WM_NCCREATE; }
 };
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return app::run_main_window(new CRefusingWindow()); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    return app::run_main_window(new CRefusingWindow());
+}

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,9 @@ public:
         std::lock_guard<std::mutex> guard(mutex_);
         seen_.push_back(seen);
         changed_.notify_all();
+        if (throw_on == note->type()) {
+            throw std::bad_alloc();
+        }
         if (keep && note->type() == DownloadFinished) {
             kept.push_back(static_cast<CNotificationDownload*>(note));
             return true;
@@ -81,6 +85,7 @@ public:
     }
 
     bool keep = false;
+    int throw_on = -1; // a kind whose handling runs out of memory
     std::vector<CNotificationDownload*> kept;
 
 private:
@@ -150,6 +155,15 @@ TEST_F(EngineTest, DownloadsReportStartThenOutcome) {
         EXPECT_EQ(seen[1].body, c.body) << c.path;
         EXPECT_EQ(seen[1].url, server() + c.path) << c.path;
     }
+}
+
+TEST_F(EngineTest, AReceiverThatThrowsLosesThatNotificationOnly) {
+    start();
+    recorder.throw_on = DownloadStarted;
+    std::vector<RSeen> seen = download("/t/body?text=dalej", 2);
+    ASSERT_EQ(seen.size(), 2u) << "the notification thread went on";
+    EXPECT_EQ(seen[1].kind, DownloadFinished);
+    EXPECT_EQ(seen[1].body, "dalej");
 }
 
 TEST_F(EngineTest, RedirectChainEndsAtFinalUrlWithRefererAndNoUserAgent) {
@@ -301,7 +315,8 @@ TEST_F(EngineTest, DripRedirectCircleAndForeignSchemeEndAsFailures) {
     const DWORD handles_before = handle_count();
     for (int i = 0; i < 100; ++i) {
         recorder.clear();
-        std::vector<RSeen> seen = download(i % 2 == 0 ? "/t/circle" : "/t/redirect?n=1&to=ftp%3A%2F%2Fx%2F", 2);
+        std::vector<RSeen> seen =
+            download(i % 2 == 0 ? "/t/circle" : "/t/redirect?n=1&to=ftp%3A%2F%2Fx%2F", 2);
         ASSERT_EQ(seen.size(), 2u) << i;
         ASSERT_EQ(seen[1].kind, DownloadFailed) << i;
     }
@@ -382,7 +397,8 @@ TEST(Escape, OnlyLettersAndDigitsStay) {
     for (int byte = 1; byte < 256; ++byte) {
         const char text[2] = {static_cast<char>(byte), 0};
         const std::string got = CNexum::escape(string::weak_string<char>(text)).c_str();
-        const bool alnum = (byte >= '0' && byte <= '9') || (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
+        const bool alnum =
+            (byte >= '0' && byte <= '9') || (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
         char expected[4];
         if (alnum) {
             snprintf(expected, sizeof(expected), "%c", byte);

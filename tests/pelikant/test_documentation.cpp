@@ -43,7 +43,7 @@ std::wstring w(const wide_string& s) {
 class ResultList : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        window_ = test::CGuiWindow::open("PelikantResultListTest");
+        window_ = test::CGuiWindow::open(L"PelikantResultListTest");
         if (window_ == nullptr) {
             return;
         }
@@ -54,7 +54,7 @@ protected:
                 list_ = nullptr;
                 return;
             }
-            list_->insert_column(0, "Wynik", 560);
+            list_->insert_column(0, L"Wynik", 560);
         });
         const test::CShippedModule shipped;
         documentation_ = new CDocumentation(RSiteUrls{"http://strona.test", "https://szukaj.test"});

@@ -18,8 +18,9 @@ namespace {
 
 const char* const SITE = "http://127.0.0.1:8765";
 
-std::string s(const string::weak_string<char>& text) {
-    return text.is_empty() ? std::string() : std::string(text.c_str(), static_cast<size_t>(text.length()));
+template <class T> std::basic_string<T> s(const string::weak_string<T>& text) {
+    return text.is_empty() ? std::basic_string<T>()
+                           : std::basic_string<T>(text.c_str(), static_cast<size_t>(text.length()));
 }
 
 struct RT {
@@ -46,10 +47,11 @@ std::string feed(const std::vector<RT>& topics) {
 class CFakeView : public IForumView {
 public:
     struct RBalloonCall {
-        std::string title, text;
+        std::wstring title, text;
     };
 
-    void announce(const string::weak_string<char>& title, const string::weak_string<char>& text) override {
+    void announce(const string::weak_string<wchar_t>& title,
+                  const string::weak_string<wchar_t>& text) override {
         check_unlocked();
         balloons.push_back({s(title), s(text)});
     }
@@ -231,46 +233,33 @@ TEST(ForumBalloon, NamesTheLatestTopic) {
                                {3, 2, 1, false, "B", "trzeci"}})
                              .c_str());
     ASSERT_EQ(view.balloons.size(), 1u);
-    EXPECT_EQ(view.balloons[0].text, "drugi");
-    const std::string& title = view.balloons[0].title;
-    EXPECT_EQ(title.rfind(std::string(SITE) + " (Post", 0), 0u) << title;
-    EXPECT_EQ(title.substr(title.size() - 4), ": 4)") << title;
+    EXPECT_EQ(view.balloons[0].text, L"drugi");
+    EXPECT_EQ(view.balloons[0].title, L"http://127.0.0.1:8765 (Postów: 4)");
 }
 
-TEST(ForumBalloon, TextsInTheCodePageCutToTheTrayRecord) {
-    const std::string long_site = "http://" + std::string(70, 'a') + ".pl";
-    const std::string fallback = "Na forum pojawi\xb3y si\xea nowe wiadomo\x9c"
-                                 "ci.";
-    // 128 characters of two bytes each: 127 whole ones fit in 255 bytes.
-    const std::wstring doubles(128, L'\u65e5'), polish(128, L'\u017c');
-    std::string doubles_cut, polish_cut;
-    for (int i = 0; i < 127; ++i) {
-        doubles_cut += "\x93\xfa"; // code page 932
-        polish_cut += "\xc5\xbc";  // UTF-8
-    }
+TEST(ForumBalloon, TextsAreUtf16WithAFallbackForABlankTitle) {
+    // The shell shows no balloon without a text: a blank title gives a general line.
+    const std::wstring fallback = L"Na forum pojawiły się nowe wiadomości.";
+    const std::wstring astral = L"\xd83d\xde00 Żółw"; // a pair and Polish letters, as they come
     struct RCase {
         const char* name;
-        unsigned code_page;
-        std::string site;
         int posts;
         std::wstring title;
-        std::string balloon_title, balloon_text;
+        std::wstring balloon_title, balloon_text;
     } cases[] = {
-        {"Polish", 1250, SITE, 12, L"Żółw", std::string(SITE) + " (Post\xf3w: 12)", "\xaf\xf3\xb3w"},
-        {"empty title", 1250, SITE, -3, L"", std::string(SITE) + " (Post\xf3w: -3)", ""},
-        {"long", 1250, long_site, 0, std::wstring(300, L'x'), long_site.substr(0, 63), std::string(255, 'x')},
-        {"double-byte", 932, long_site, 1, doubles, long_site.substr(0, 63), doubles_cut},
-        {"UTF-8", CP_UTF8, SITE, 1, polish, std::string(SITE) + " (Post\xc3\xb3w: 1)", polish_cut},
-        {"no such code page", 12345, long_site, 1, L"x", long_site.substr(0, 63), fallback},
+        {"Polish", 12, L"Żółw", L"http://127.0.0.1:8765 (Postów: 12)", L"Żółw"},
+        {"empty title", -3, L"", L"http://127.0.0.1:8765 (Postów: -3)", fallback},
+        {"blank title", 0, L" \t\n", L"http://127.0.0.1:8765 (Postów: 0)", fallback},
+        {"outside the basic plane", 1, astral, L"http://127.0.0.1:8765 (Postów: 1)", astral},
     };
     for (const RCase& c : cases) {
         RTopic topic;
         topic.PostCount = c.posts;
         topic.Title = c.title.c_str();
         RBalloon balloon;
-        make_balloon(c.site.c_str(), topic, c.code_page, balloon);
-        EXPECT_EQ(s(balloon.title), c.balloon_title) << c.name;
-        EXPECT_EQ(s(balloon.text), c.balloon_text) << c.name;
+        make_balloon(SITE, topic, balloon);
+        EXPECT_EQ(s(string::weak_string<wchar_t>(balloon.title)), c.balloon_title) << c.name;
+        EXPECT_EQ(s(string::weak_string<wchar_t>(balloon.text)), c.balloon_text) << c.name;
     }
 }
 
@@ -294,24 +283,22 @@ TEST(ForumList, ImageIndexRule) {
     }
 }
 
-TEST(ForumList, OpenTopic) {
+TEST(ForumList, OpenTopicById) {
     CFakeView view;
     CHandleNexum handler(SITE, &view);
     view.handler = &handler;
-    handler.open_topic(0); // no feed yet
-    EXPECT_TRUE(view.urls.empty());
-    handler.process_feed("<Pelikant><Forum><TopicContainer><Topic Id=\"7\"/><Topic/></TopicContainer></Forum>"
-                         "</Pelikant>");
-    for (int row : {-1, 2, 1, 0, 1000}) {
-        handler.open_topic(row);
+    // The list keeps each row's id: the topic opens whatever the last feed holds by then.
+    for (int id : {7, -1, 2147483647}) {
+        handler.open_topic(id);
     }
-    EXPECT_EQ(view.urls, (std::vector<std::string>{std::string(SITE) + "/forum/temat/?id=-1",
-                                                   std::string(SITE) + "/forum/temat/?id=7"}));
+    EXPECT_EQ(view.urls, (std::vector<std::string>{std::string(SITE) + "/forum/temat/?id=7",
+                                                   std::string(SITE) + "/forum/temat/?id=-1",
+                                                   std::string(SITE) + "/forum/temat/?id=2147483647"}));
     view.join_pending();
     EXPECT_EQ(view.locked_calls, 0);
     handler.set_view(nullptr);
-    handler.open_topic(0);
-    EXPECT_EQ(view.urls.size(), 2u);
+    handler.open_topic(7);
+    EXPECT_EQ(view.urls.size(), 3u);
 }
 
 TEST(ForumNotifications, OnlyFinishedDownloadsAreRead) {

@@ -18,7 +18,7 @@ namespace {
 
 class Controls : public testing::Test {
 protected:
-    static void SetUpTestSuite() { window_ = test::CGuiWindow::open("PelikantControlsTest"); }
+    static void SetUpTestSuite() { window_ = test::CGuiWindow::open(L"PelikantControlsTest"); }
     static void TearDownTestSuite() {
         test::CGuiWindow::close(window_);
         window_ = nullptr;
@@ -180,7 +180,7 @@ TEST_F(Controls, SecondCreateDestroysTheFirstImageList) {
     CImageList images;
     ASSERT_TRUE(images.create());
     const HIMAGELIST first = images.handle();
-    CIcon icon(CopyIcon(LoadIconA(nullptr, IDI_APPLICATION)));
+    CIcon icon(CopyIcon(LoadIconW(nullptr, IDI_APPLICATION)));
     EXPECT_EQ(images.add_icon(icon), 0);
     EXPECT_EQ(icon.get(), nullptr) << "the list keeps its own copy";
     EXPECT_EQ(ImageList_GetImageCount(first), 1);
@@ -243,10 +243,10 @@ TEST(WindowsVersion, EveryRowOfTheClassification) {
 
 namespace {
 
-// Stands in front of Shell_NotifyIconA: records every call and answers as told.
+// Stands in front of Shell_NotifyIconW: records every call and answers as told.
 struct RShellCall {
     DWORD message;
-    NOTIFYICONDATAA data;
+    NOTIFYICONDATAW data;
 };
 
 struct RFakeShell {
@@ -259,7 +259,7 @@ struct RFakeShell {
 
 RFakeShell* g_shell = nullptr;
 
-BOOL WINAPI fake_notify(DWORD message, PNOTIFYICONDATAA data) {
+BOOL WINAPI fake_notify(DWORD message, PNOTIFYICONDATAW data) {
     if (g_shell->inside.fetch_add(1) != 0) {
         g_shell->overlapped = true;
     }
@@ -288,7 +288,7 @@ protected:
         }
         return out;
     }
-    static HICON application_icon() { return CopyIcon(LoadIconA(nullptr, IDI_APPLICATION)); }
+    static HICON application_icon() { return CopyIcon(LoadIconW(nullptr, IDI_APPLICATION)); }
 
     RFakeShell shell;
     HWND window = reinterpret_cast<HWND>(0x1234);
@@ -302,19 +302,19 @@ TEST_F(Tray, RecordLayoutFollowsTheVersion) {
         DWORD size;
         DWORD info_flags;
     } cases[] = {
-        {0, NOTIFYICONDATAA_V2_SIZE, 0},
-        {5, NOTIFYICONDATAA_V2_SIZE, 0},
-        {6, NOTIFYICONDATAA_V3_SIZE, NIIF_USER},
-        {7, NOTIFYICONDATAA_V3_SIZE, NIIF_USER},
-        {8, sizeof(NOTIFYICONDATAA), NIIF_USER | NIIF_LARGE_ICON},
-        {11, sizeof(NOTIFYICONDATAA), NIIF_USER | NIIF_LARGE_ICON},
-        {15, sizeof(NOTIFYICONDATAA), NIIF_USER | NIIF_LARGE_ICON},
+        {0, NOTIFYICONDATAW_V2_SIZE, 0},
+        {5, NOTIFYICONDATAW_V2_SIZE, 0},
+        {6, NOTIFYICONDATAW_V3_SIZE, NIIF_USER},
+        {7, NOTIFYICONDATAW_V3_SIZE, NIIF_USER},
+        {8, sizeof(NOTIFYICONDATAW), NIIF_USER | NIIF_LARGE_ICON},
+        {11, sizeof(NOTIFYICONDATAW), NIIF_USER | NIIF_LARGE_ICON},
+        {15, sizeof(NOTIFYICONDATAW), NIIF_USER | NIIF_LARGE_ICON},
     };
     for (const auto& c : cases) {
         shell.calls.clear();
         // No module: the balloon icon comes from the system's icons.
         CNotifyIcon icon(c.version, &fake_notify, nullptr);
-        const NOTIFYICONDATAA record = icon.record();
+        const NOTIFYICONDATAW record = icon.record();
         EXPECT_TRUE(shell.calls.empty()) << "constructing sends nothing";
         EXPECT_EQ(record.cbSize, c.size) << c.version;
         EXPECT_EQ(record.dwInfoFlags, c.info_flags) << c.version;
@@ -324,7 +324,7 @@ TEST_F(Tray, RecordLayoutFollowsTheVersion) {
         // With a balloon icon the balloon carries the version's flags.
         icon.set_window(window);
         icon.set_balloon_icon(32512); // IDI_APPLICATION
-        ASSERT_TRUE(icon.show_balloon("t", "x"));
+        ASSERT_TRUE(icon.show_balloon(L"t", L"x"));
         ASSERT_EQ(shell.calls.size(), 2u);
         EXPECT_EQ(shell.calls[1].data.cbSize, c.size) << c.version;
         EXPECT_EQ(shell.calls[1].data.dwInfoFlags, c.info_flags) << c.version;
@@ -337,24 +337,25 @@ TEST_F(Tray, AddFirstModifyAfterAndRetryAFailedAdd) {
     shell.refuse = 1;
     EXPECT_FALSE(icon.set_window(window));
     EXPECT_FALSE(icon.shown());
-    EXPECT_TRUE(icon.set_tip("http://127.0.0.1:8765"));
+    EXPECT_TRUE(icon.set_tip(L"http://127.0.0.1:8765"));
     EXPECT_TRUE(icon.shown());
     EXPECT_TRUE(icon.set_icon(application_icon()));
     EXPECT_TRUE(icon.update());
     EXPECT_FALSE(icon.show_icon(999)) << "no such icon resource";
     EXPECT_EQ(messages(), (std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_MODIFY, NIM_MODIFY}));
 
-    const NOTIFYICONDATAA& added = shell.calls[1].data;
+    const NOTIFYICONDATAW& added = shell.calls[1].data;
     EXPECT_EQ(added.hWnd, window);
-    EXPECT_EQ(added.uCallbackMessage, 123u);
+    EXPECT_EQ(added.uCallbackMessage, CNotifyIcon::CALLBACK_MESSAGE);
+    EXPECT_NE(added.uCallbackMessage, static_cast<UINT>(WM_CONTEXTMENU)) << "a system message number";
     EXPECT_EQ(added.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_TIP));
-    EXPECT_STREQ(added.szTip, "http://127.0.0.1:8765");
+    EXPECT_STREQ(added.szTip, L"http://127.0.0.1:8765");
     EXPECT_EQ(shell.calls[2].data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_TIP | NIF_ICON));
     EXPECT_NE(shell.calls[2].data.hIcon, nullptr);
 
     EXPECT_TRUE(icon.set_icon(nullptr));
     EXPECT_EQ(shell.calls.back().data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_TIP));
-    EXPECT_TRUE(icon.set_tip(""));
+    EXPECT_TRUE(icon.set_tip(L""));
     EXPECT_EQ(shell.calls.back().data.uFlags, static_cast<UINT>(NIF_MESSAGE));
 
     // A failed modify keeps the icon shown.
@@ -364,26 +365,42 @@ TEST_F(Tray, AddFirstModifyAfterAndRetryAFailedAdd) {
     EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_MODIFY));
 }
 
-TEST_F(Tray, LongTextsAreCutToTheirFields) {
+TEST_F(Tray, LongTextsAreCutToTheirFieldsBetweenCharacters) {
     CNotifyIcon icon(15, &fake_notify);
     icon.set_window(window);
-    const std::string tip(500, 't'), title(500, 'T'), text(500, 'x');
-    ASSERT_TRUE(icon.set_tip(tip));
-    EXPECT_EQ(std::string(shell.calls.back().data.szTip), tip.substr(0, 127));
-    ASSERT_TRUE(icon.show_balloon(title, text));
-    const NOTIFYICONDATAA& sent = shell.calls.back().data;
-    EXPECT_EQ(std::string(sent.szInfoTitle), title.substr(0, 63));
-    EXPECT_EQ(std::string(sent.szInfo), text.substr(0, 255));
-    EXPECT_EQ(std::string(sent.szTip), tip.substr(0, 127)) << "nothing spilled over";
+    // A character outside the basic plane takes two units: one that would straddle the end of a
+    // field is left out whole.
+    const std::wstring pair = L"\xd83d\xde00"; // U+1F600
+    const struct {
+        std::wstring text;
+        std::wstring tip, title, body; // as sent
+    } cases[] = {
+        {std::wstring(500, L'ż'), std::wstring(127, L'ż'), std::wstring(63, L'ż'), std::wstring(255, L'ż')},
+        {std::wstring(62, L'a') + pair + std::wstring(200, L'b'),
+         std::wstring(62, L'a') + pair + std::wstring(63, L'b'), std::wstring(62, L'a'),
+         std::wstring(62, L'a') + pair + std::wstring(191, L'b')},
+        {std::wstring(126, L'a') + pair + pair + std::wstring(200, L'b'), std::wstring(126, L'a'),
+         std::wstring(63, L'a'), std::wstring(126, L'a') + pair + pair + std::wstring(125, L'b')},
+        {std::wstring(254, L'a') + pair, std::wstring(127, L'a'), std::wstring(63, L'a'),
+         std::wstring(254, L'a')},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(icon.set_tip(c.text));
+        ASSERT_TRUE(icon.show_balloon(c.text, c.text));
+        const NOTIFYICONDATAW& sent = shell.calls.back().data;
+        EXPECT_EQ(std::wstring(sent.szTip), c.tip) << c.text.size();
+        EXPECT_EQ(std::wstring(sent.szInfoTitle), c.title) << c.text.size();
+        EXPECT_EQ(std::wstring(sent.szInfo), c.body) << c.text.size();
+    }
 }
 
 TEST_F(Tray, BalloonLeavesTheRecordUntouched) {
     CNotifyIcon icon(15, &fake_notify);
     icon.set_window(window);
-    icon.set_tip("Pelikant");
-    const NOTIFYICONDATAA before = icon.record();
-    ASSERT_TRUE(icon.show_balloon("http://127.0.0.1:8765 (Post\xf3w: 3)", "Temat"));
-    const NOTIFYICONDATAA after = icon.record();
+    icon.set_tip(L"Pelikant");
+    const NOTIFYICONDATAW before = icon.record();
+    ASSERT_TRUE(icon.show_balloon(L"http://127.0.0.1:8765 (Postów: 3)", L"Temat"));
+    const NOTIFYICONDATAW after = icon.record();
     EXPECT_EQ(std::memcmp(&before, &after, sizeof(before)), 0);
 
     const RShellCall& call = shell.calls.back();
@@ -391,12 +408,12 @@ TEST_F(Tray, BalloonLeavesTheRecordUntouched) {
     EXPECT_EQ(call.data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_TIP | NIF_INFO));
     EXPECT_EQ(call.data.uTimeout, 3000u);
     EXPECT_EQ(call.data.dwInfoFlags, 0u) << "no balloon icon, no icon flags";
-    EXPECT_STREQ(call.data.szInfoTitle, "http://127.0.0.1:8765 (Post\xf3w: 3)");
-    EXPECT_STREQ(call.data.szInfo, "Temat");
+    EXPECT_STREQ(call.data.szInfoTitle, L"http://127.0.0.1:8765 (Postów: 3)");
+    EXPECT_STREQ(call.data.szInfo, L"Temat");
 
     // A balloon is an operation that adds the icon when the shell does not hold it yet.
     CNotifyIcon fresh(15, &fake_notify);
-    ASSERT_TRUE(fresh.show_balloon("a", "b"));
+    ASSERT_TRUE(fresh.show_balloon(L"a", L"b"));
     EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_ADD));
     EXPECT_TRUE(fresh.shown());
 }
@@ -426,21 +443,35 @@ TEST_F(Tray, RemoveDeletesOnlyAShownIcon) {
 }
 
 TEST_F(Tray, TaskbarRestartAddsTheShownIconAgain) {
-    const UINT taskbar_created = RegisterWindowMessageA("TaskbarCreated");
+    const UINT taskbar_created = RegisterWindowMessageW(L"TaskbarCreated");
     ASSERT_NE(taskbar_created, 0u);
+    {
+        // Started before the taskbar: the first add fails, the taskbar's arrival adds it.
+        CNotifyIcon early(15, &fake_notify);
+        shell.refuse = 1;
+        EXPECT_FALSE(early.set_window(window));
+        EXPECT_TRUE(early.on_message(taskbar_created));
+        EXPECT_TRUE(early.shown());
+        EXPECT_EQ(messages(), (std::vector<DWORD>{NIM_ADD, NIM_ADD}));
+        early.remove();
+        shell.calls.clear();
+        EXPECT_TRUE(early.on_message(taskbar_created));
+        EXPECT_TRUE(shell.calls.empty()) << "a removed icon stays removed";
+    }
     CNotifyIcon icon(15, &fake_notify);
     EXPECT_TRUE(icon.on_message(taskbar_created));
-    EXPECT_TRUE(shell.calls.empty()) << "an icon never shown is not added behind the program's back";
+    EXPECT_TRUE(shell.calls.empty())
+        << "an icon never bound to a window is not added behind the program's back";
 
     icon.set_window(window);
-    icon.set_tip("Pelikant");
+    icon.set_tip(L"Pelikant");
     icon.set_icon(application_icon());
     EXPECT_FALSE(icon.on_message(WM_USER + 123));
     EXPECT_FALSE(icon.on_message(0));
     ASSERT_TRUE(icon.on_message(taskbar_created));
     ASSERT_EQ(shell.calls.size(), 4u);
     EXPECT_EQ(shell.calls[3].message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_EQ(std::memcmp(&shell.calls[3].data, &shell.calls[2].data, sizeof(NOTIFYICONDATAA)), 0)
+    EXPECT_EQ(std::memcmp(&shell.calls[3].data, &shell.calls[2].data, sizeof(NOTIFYICONDATAW)), 0)
         << "the whole record again";
     EXPECT_TRUE(icon.update());
     EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_MODIFY));
@@ -466,11 +497,11 @@ TEST_F(Tray, OperationsFromTwoThreadsNeverOverlap) {
         for (int i = 0; i < 300; ++i) {
             icon.set_icon(application_icon());
             icon.set_balloon_icon(5001);
-            icon.show_balloon("tytu\xb3", std::string(static_cast<size_t>(i % 400), 'x'));
+            icon.show_balloon(L"tytuł", std::wstring(static_cast<size_t>(i % 400), L'x'));
         }
     });
     for (int i = 0; i < 300; ++i) {
-        icon.set_tip(std::string(static_cast<size_t>(i % 300), 't'));
+        icon.set_tip(std::wstring(static_cast<size_t>(i % 300), L't'));
         icon.update();
         if (i % 50 == 0) {
             icon.remove();
@@ -484,13 +515,13 @@ TEST_F(Tray, OperationsFromTwoThreadsNeverOverlap) {
 
 TEST_F(Controls, TrayIconInWinesNotificationArea) {
     CNotifyIcon icon;
-    EXPECT_EQ(icon.record().cbSize, sizeof(NOTIFYICONDATAA))
+    EXPECT_EQ(icon.record().cbSize, sizeof(NOTIFYICONDATAW))
         << "this system is classified " << windows_version();
     EXPECT_TRUE(icon.set_window(window_->handle));
-    EXPECT_TRUE(icon.set_tip("http://127.0.0.1:8765"));
-    EXPECT_TRUE(icon.set_icon(CopyIcon(LoadIconA(nullptr, IDI_APPLICATION))));
-    EXPECT_TRUE(icon.show_balloon("Pelikant", "Nowe posty"));
-    EXPECT_TRUE(icon.on_message(RegisterWindowMessageA("TaskbarCreated")));
+    EXPECT_TRUE(icon.set_tip(L"http://127.0.0.1:8765"));
+    EXPECT_TRUE(icon.set_icon(CopyIcon(LoadIconW(nullptr, IDI_APPLICATION))));
+    EXPECT_TRUE(icon.show_balloon(L"Pelikant", L"Nowe posty"));
+    EXPECT_TRUE(icon.on_message(RegisterWindowMessageW(L"TaskbarCreated")));
     EXPECT_TRUE(icon.shown());
     icon.remove();
     EXPECT_FALSE(icon.shown());

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@ using namespace wapi;
 
 namespace {
 
-const char* const RECORDING_CLASS = "PelikantRecordingControl";
+const wchar_t* const RECORDING_CLASS = L"PelikantRecordingControl";
 
 // What the objects saw; outlives them, since the GUI thread deletes the window.
 struct RLog {
@@ -48,21 +49,21 @@ LRESULT CALLBACK recording_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
         if (message == WM_KEYDOWN) {
             g_log->add("proc key " + std::to_string(wparam));
         } else if (message == WM_DESTROY) {
-            g_log->proc_restored_at_destroy.push_back(
-                GetWindowLongPtrA(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&recording_proc));
-            g_log->unlinked_at_destroy.push_back(GetWindowLongPtrA(hwnd, GWLP_USERDATA) == 0);
+            g_log->proc_restored_at_destroy.push_back(GetWindowLongPtrW(hwnd, GWLP_WNDPROC) ==
+                                                      reinterpret_cast<LONG_PTR>(&recording_proc));
+            g_log->unlinked_at_destroy.push_back(GetWindowLongPtrW(hwnd, GWLP_USERDATA) == 0);
         }
     }
-    return DefWindowProcA(hwnd, message, wparam, lparam);
+    return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
 void register_recording_class() {
-    WNDCLASSEXA wc = {};
+    WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &recording_proc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = RECORDING_CLASS;
-    RegisterClassExA(&wc); // fails harmlessly when already registered
+    RegisterClassExW(&wc); // fails harmlessly when already registered
 }
 
 class CRecordingControl : public CWindowBase {
@@ -102,10 +103,15 @@ private:
 
 class CTestWindow : public test::CGuiWindow {
 public:
-    explicit CTestWindow(RLog* log) : CGuiWindow("PelikantTestWindow"), log_(log) {}
+    static const WORD OUT_OF_MEMORY = 6666; // a command whose handler throws
+
+    explicit CTestWindow(RLog* log) : CGuiWindow(L"PelikantTestWindow"), log_(log) {}
     ~CTestWindow() override { log_->windows_deleted++; }
 
     bool on_command(HWND control, WPARAM wparam, WORD code) override {
+        if (LOWORD(wparam) == OUT_OF_MEMORY) {
+            throw std::bad_alloc();
+        }
         log_->add("on_command");
         log_->command_control = control;
         log_->command_wparam = wparam;
@@ -117,6 +123,7 @@ public:
         log_->add("window on_destroy");
         return false;
     }
+
 private:
     RLog* log_;
 };
@@ -155,6 +162,9 @@ protected:
 } // namespace
 
 TEST_F(WindowTest, MenuCommandReachesOnCommandWithNullControl) {
+    // A handler that throws loses its message, not the process.
+    EXPECT_EQ(SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(CTestWindow::OUT_OF_MEMORY, 0), 0), 0);
+    EXPECT_FALSE(log.saw("on_command"));
     SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(6002, 0), 0);
     EXPECT_TRUE(log.saw("on_command"));
     EXPECT_EQ(log.command_control, nullptr);
@@ -184,9 +194,9 @@ TEST_F(WindowTest, CommandFromUnregisteredWindowGoesToOnCommand) {
     // A window that is not one of our controls may carry anything in its user data.
     HWND stranger = nullptr;
     window->run([&] {
-        stranger = CreateWindowExA(0, RECORDING_CLASS, "", WS_CHILD, 0, 0, 10, 10, hwnd, nullptr,
+        stranger = CreateWindowExW(0, RECORDING_CLASS, L"", WS_CHILD, 0, 0, 10, 10, hwnd, nullptr,
                                    GetModuleHandleA(nullptr), nullptr);
-        SetWindowLongPtrA(stranger, GWLP_USERDATA, 0x12345678);
+        SetWindowLongPtrW(stranger, GWLP_USERDATA, 0x12345678);
     });
     ASSERT_NE(stranger, nullptr);
     SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(3, 0), reinterpret_cast<LPARAM>(stranger));
@@ -336,7 +346,7 @@ TEST_F(WindowTest, AddControlFailuresDeleteTheControl) {
     EXPECT_EQ(log.controls_deleted, 1);
 
     CRecordingControl* bad = new CRecordingControl(&log, "bad");
-    bad->class_name = "NoSuchWindowClassAnywhere";
+    bad->class_name = L"NoSuchWindowClassAnywhere";
     bool ok = true;
     window->run([&] { ok = CWindowBase::add_control(bad, window); });
     EXPECT_FALSE(ok);
@@ -363,10 +373,10 @@ namespace {
 class CFailingWindow : public CWindow {
 public:
     explicit CFailingWindow(int* deleted) : CWindow(GetModuleHandleA(nullptr)), deleted_(deleted) {
-        class_name = "PelikantFailingWindow";
+        class_name = L"PelikantFailingWindow";
     }
     ~CFailingWindow() override { ++*deleted_; }
-    // Refusing WM_NCCREATE makes CreateWindowExA fail.
+    // Refusing WM_NCCREATE makes CreateWindowExW fail.
     bool on_message(UINT message, WPARAM, LPARAM) override { return message == WM_NCCREATE; }
 
 private:
@@ -421,9 +431,9 @@ namespace {
 class CNestingWindow : public CTestWindow {
 public:
     CNestingWindow(RLog* log, RLog* inner_log) : CTestWindow(log), inner_log_(inner_log) {
-        class_name = "PelikantNestingWindow";
+        class_name = L"PelikantNestingWindow";
     }
-    bool on_create(CREATESTRUCTA*) override {
+    bool on_create(CREATESTRUCTW*) override {
         inner = new CTestWindow(inner_log_);
         CWindowManager::instance().register_window(inner);
         return false;
@@ -453,7 +463,7 @@ TEST(WindowManager, WindowMayRegisterAnotherWhileBeingCreated) {
 TEST_F(WindowTest, LoopDispatchesMessagesOfTheThreadsOtherWindows) {
     HWND second = nullptr;
     window->run([&] {
-        second = CreateWindowExA(0, RECORDING_CLASS, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+        second = CreateWindowExW(0, RECORDING_CLASS, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
     });
     ASSERT_NE(second, nullptr);
@@ -472,7 +482,7 @@ namespace {
 class CIdleWindow : public CTestWindow {
 public:
     explicit CIdleWindow(RLog* log) : CTestWindow(log) {
-        class_name = "PelikantIdleWindow";
+        class_name = L"PelikantIdleWindow";
         blocking_loop = false;
     }
     void idle() override { ++idle_calls; }
@@ -483,7 +493,9 @@ double process_cpu_seconds() {
     FILETIME created, exited, kernel_time, user_time;
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel_time, &user_time);
     auto seconds = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
+                                   t.dwLowDateTime) /
+               1e7;
     };
     return seconds(kernel_time) + seconds(user_time);
 }
@@ -503,7 +515,8 @@ TEST(WindowManager, IdleNonBlockingLoopDoesNotSpin) {
     const int idle_calls = window->idle_calls - idle_before;
     window->close_window();
     CWindowManager::instance().wait_for_windows();
-    std::printf("idle non-blocking loop: %.1f %% of a core over 2 s, %d idle calls\n", used / 2.0 * 100.0, idle_calls);
+    std::printf("idle non-blocking loop: %.1f %% of a core over 2 s, %d idle calls\n", used / 2.0 * 100.0,
+                idle_calls);
     EXPECT_LT(used / 2.0, 0.05);
     EXPECT_GT(idle_calls, 10) << "idle must still run while the queue is empty";
 }

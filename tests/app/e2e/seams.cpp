@@ -1,9 +1,10 @@
 // Linked into the end-to-end build of the program in place of the real tray and browser calls:
-// each tray record and each opened address is also written, one line each, to the file that
-// PELIKANT_E2E_LOG names, for the test to read. The tray records still reach the shell.
+// each tray record and each opened address is also written, one line each in UTF-8, to the file
+// that PELIKANT_E2E_LOG names, for the test to read. The tray records still reach the shell.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -27,30 +28,70 @@ void log_line(const std::string& line) {
     }
 }
 
-// Icons loaded with LoadIconA are shared: the same resource gives the same handle.
+std::string utf8(const wchar_t* text) {
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], bytes, nullptr, nullptr);
+    out.resize(out.size() - 1);
+    return out;
+}
+
+// The colour pixels of an icon, to tell which resource it was loaded from: the program owns
+// its icons, so handles do not compare.
+std::vector<unsigned char> pixels(HICON icon) {
+    std::vector<unsigned char> out;
+    ICONINFO info = {};
+    if (icon == nullptr || !GetIconInfo(icon, &info)) {
+        return out;
+    }
+    BITMAPINFO format = {};
+    format.bmiHeader.biSize = sizeof(format.bmiHeader);
+    HDC dc = GetDC(nullptr);
+    if (info.hbmColor != nullptr && GetDIBits(dc, info.hbmColor, 0, 0, nullptr, &format, DIB_RGB_COLORS)) {
+        format.bmiHeader.biBitCount = 32;
+        format.bmiHeader.biCompression = BI_RGB;
+        out.resize(static_cast<size_t>(format.bmiHeader.biWidth) * std::abs(format.bmiHeader.biHeight) * 4);
+        GetDIBits(dc, info.hbmColor, 0, std::abs(format.bmiHeader.biHeight), out.data(), &format,
+                  DIB_RGB_COLORS);
+    }
+    ReleaseDC(nullptr, dc);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return out;
+}
+
 std::string icon_name(HICON icon) {
+    if (icon == nullptr) {
+        return "none";
+    }
+    const std::vector<unsigned char> shown = pixels(icon);
     for (int id : {5000, 5001}) {
-        if (icon == LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id))) {
+        HICON loaded =
+            static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON,
+                                          GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+        const bool same = !shown.empty() && pixels(loaded) == shown;
+        DestroyIcon(loaded);
+        if (same) {
             return std::to_string(id);
         }
     }
-    return icon == nullptr ? "none" : "other";
+    return "other";
 }
 
 } // namespace
 
 namespace app {
 
-BOOL WINAPI tray_notify(DWORD message, PNOTIFYICONDATAA data) {
+BOOL WINAPI tray_notify(DWORD message, PNOTIFYICONDATAW data) {
     std::string line = "tray " + std::to_string(message);
     if (data != nullptr) {
         line += " icon=" + ((data->uFlags & NIF_ICON) != 0 ? icon_name(data->hIcon) : std::string("none"));
         if ((data->uFlags & NIF_INFO) != 0) {
-            line += std::string(" balloon=") + data->szInfoTitle + "|" + data->szInfo;
+            line += " balloon=" + utf8(data->szInfoTitle) + "|" + utf8(data->szInfo);
         }
     }
     log_line(line);
-    return Shell_NotifyIconA(message, data);
+    return Shell_NotifyIconW(message, data);
 }
 
 } // namespace app
