@@ -117,8 +117,9 @@ void CWindowManager::unregister_window(CWindowBase* window) {
             top->destroyed = true;
         }
     }
-    // Called from another thread, the loop may be asleep in GetMessage: wake it to see the flag.
-    if (wake != 0 && wake != GetCurrentThreadId()) {
+    // The loop sees the flag only once GetMessage returns: asleep there (another thread called), or
+    // handling a message sent from elsewhere (this thread called), it needs a posted message.
+    if (wake != 0) {
         PostThreadMessageW(wake, WM_NULL, 0, 0);
     }
 }
