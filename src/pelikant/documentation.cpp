@@ -6,6 +6,7 @@
 
 #include "nexum/nexum.h"
 #include "pelikant/shell.h"
+#include "pelikant/tokenize.h"
 #include "string/convert.h"
 
 namespace pelikant {
@@ -21,6 +22,42 @@ std::wstring standard(const wide_string& text) {
 
 void append(narrow_string& out, const char* text) {
     out.append(string::weak_string<char>(text));
+}
+
+// The query without the blanks typed around it.
+std::wstring trimmed(const wide_string& query) {
+    const std::wstring text = standard(query);
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && char_class(text[begin]) == ECharClass::space) {
+        ++begin;
+    }
+    while (end > begin && char_class(text[end - 1]) == ECharClass::space) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+bool same_text(const wchar_t* a, size_t length, const std::wstring& b) {
+    return CompareStringW(LOCALE_USER_DEFAULT, LINGUISTIC_IGNORECASE, a, static_cast<int>(length), b.c_str(),
+                          static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+// Groups of the shown entries, in list order: Enter opens the first row, so the entry whose
+// title was typed comes first. Without case, as the sort compares.
+const int TITLE_IS_QUERY = 0;
+const int TITLE_STARTS_WITH_QUERY = 1;
+const int OTHER_TITLE = 2;
+
+// One comparison for most rows: the title's first characters, as many as the query has.
+int title_rank(const std::wstring& title, const std::wstring& query) {
+    if (query.empty() || !same_text(title.c_str(), std::min(title.size(), query.size()), query)) {
+        return OTHER_TITLE;
+    }
+    if (title.size() <= query.size() || same_text(title.c_str(), title.size(), query)) {
+        return TITLE_IS_QUERY;
+    }
+    return TITLE_STARTS_WITH_QUERY;
 }
 
 } // namespace
@@ -122,6 +159,7 @@ void CDocumentation::load_documentation(HMODULE module) {
         row->id = doc.Id;
         row->full_title_id = doc.FullTitleId;
         row->short_description_id = doc.ShortDescriptionId;
+        row->title = standard(doc.Title);
         const long r = rows_.register_row(std::move(row));
         index_.add(doc.FullTitleId, doc.FullTitle, r);
         index_.add(doc.ShortDescriptionId, doc.ShortDescription, r);
@@ -170,9 +208,12 @@ void CDocumentation::display_rows(const CSearchResultDB& result, std::vector<RDi
         sort_keys_.resize(row_count);
     }
     std::vector<const std::string*> keys;
+    std::vector<int> ranks;
     bool keyed = true;
+    const std::wstring query = trimmed(result.query());
     entries.reserve(static_cast<size_t>(ids.count()) + 1);
     keys.reserve(static_cast<size_t>(ids.count()));
+    ranks.reserve(static_cast<size_t>(ids.count()));
     for (long id : ids) {
         const std::shared_ptr<IVirtualRowDB> row = rows_.get_row(id);
         const CDocumentationVR* doc =
@@ -192,6 +233,7 @@ void CDocumentation::display_rows(const CSearchResultDB& result, std::vector<RDi
         const std::string* key = nullptr;
         keyed = keyed && sort_key_of(id, entry.text, key);
         keys.push_back(key);
+        ranks.push_back(title_rank(doc->title, query));
         entries.push_back(std::move(entry));
     }
 
@@ -210,6 +252,8 @@ void CDocumentation::display_rows(const CSearchResultDB& result, std::vector<RDi
                                   static_cast<int>(y.size())) == CSTR_LESS_THAN;
         });
     }
+    // Then grouped by title, each group keeping that order.
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return ranks[a] < ranks[b]; });
     std::vector<RDisplayRow> sorted;
     sorted.reserve(entries.size() + 1);
     for (size_t i : order) {

@@ -42,6 +42,8 @@ public:
     std::int32_t id = -1;
     std::int32_t full_title_id = -1;
     std::int32_t short_description_id = -1;
+    // The entry's short name (its Title): a query equal to it, or starting it, ranks the row first.
+    std::wstring title;
 
 private:
     const CSearchDB& index_; // not owned
@@ -88,8 +90,9 @@ public:
     // The web-search row first (unless the resource is missing), then one row and two indexed
     // texts per entry of the index in module, in document order.
     void load_documentation(HMODULE module = GetModuleHandleA(nullptr));
-    // Rebuilds list from a search: the entries sorted by text, the web-search row last, item 0
-    // selected.
+    // Rebuilds list from a search: the entries whose title is the query, then those whose title
+    // starts with it, then the rest, each group sorted by text; the web-search row last; item 0
+    // selected, so that Enter opens what was typed.
     void show_results(const CSearchResultDB& result, wapi::CListView& list);
     // The entries show_results puts into the list, in order.
     void display_rows(const CSearchResultDB& result, std::vector<RDisplayRow>& entries);

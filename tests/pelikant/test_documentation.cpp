@@ -1,5 +1,6 @@
 // The result rows loaded from pelikant.exe, shown in a real list view and opened: what the list
 // holds is read back from the control, what would be opened is caught before the shell.
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -150,6 +151,7 @@ TEST_F(ResultList, QueriesGiveTheirRowsAndCaption) {
         const wchar_t* query;
         std::vector<std::wstring> items; // empty: every entry, then only the last is checked
         const wchar_t* last;
+        bool leading = false; // items are then the list's first items, by full title alone
     } cases[] = {
         {L"inline",
          {L"inline - C | słowo kluczowe /*Wstawianie kodu funkcji w miejscu wywołania.*/",
@@ -159,6 +161,12 @@ TEST_F(ResultList, QueriesGiveTheirRowsAndCaption) {
         {L"zzz", {L"Szukaj za pomocą wyszukiwarki Google » zzz"}, nullptr},
         {L"   ", {}, L"Szukaj za pomocą wyszukiwarki Google »    "},
         {L" ", {}, L"Szukaj za pomocą wyszukiwarki Google »  "},
+        {L"printf", {L"printf - C | funkcja", L"fprintf - C | funkcja"}, nullptr, true},
+        {L"PRINTF", {L"printf - C | funkcja"}, nullptr, true},
+        {L"int", {L"int - C | słowo kluczowe", L"int - C++ | słowo kluczowe"}, nullptr, true},
+        {L"static", {L"static - C | słowo kluczowe", L"static - C++ | słowo kluczowe"}, nullptr, true},
+        {L" \tstatic  ", {L"static - C | słowo kluczowe"}, nullptr, true},
+        {L"print", {L"printf - C | funkcja", L"fprintf - C | funkcja"}, nullptr, true},
     };
     for (const auto& c : cases) {
         const std::vector<RItem> items = show(c.query);
@@ -170,13 +178,38 @@ TEST_F(ResultList, QueriesGiveTheirRowsAndCaption) {
         } else {
             std::vector<std::wstring> texts;
             for (const RItem& item : items) {
-                texts.push_back(item.text);
+                texts.push_back(c.leading ? item.text.substr(0, item.text.find(L" /*")) : item.text);
             }
+            texts.resize(c.leading ? c.items.size() : texts.size());
             EXPECT_EQ(texts, c.items) << name;
         }
         EXPECT_EQ(items.back().data, 0) << name;
         EXPECT_TRUE(items[0].selected && items[0].focused) << name;
     }
+}
+
+// Typing a one-word title, Enter opens an entry of that title ("int" of C or of C++).
+TEST_F(ResultList, EveryOneWordTitleComesFirst) {
+    std::vector<std::wstring> titles(789), not_first; // titles by row id; the web-search row's stays empty
+    for (long id = 1; id < 789; ++id) {
+        titles[id] = dynamic_cast<const CDocumentationVR&>(*documentation_->rows().get_row(id)).title;
+    }
+    const auto one_word = [](const std::wstring& t) {
+        return !t.empty() && t.find(L' ') == std::wstring::npos;
+    };
+    window_->run([&] {
+        for (const std::wstring& title : titles) {
+            CSearchResultDB result;
+            documentation_->index().match(title.c_str(), result);
+            std::vector<RDisplayRow> rows;
+            documentation_->display_rows(result, rows);
+            if (one_word(title) && _wcsicmp(titles[rows[0].row_id].c_str(), title.c_str()) != 0) {
+                not_first.push_back(title);
+            }
+        }
+    });
+    EXPECT_EQ(std::count_if(titles.begin(), titles.end(), one_word), 784);
+    EXPECT_EQ(not_first, std::vector<std::wstring>{});
 }
 
 TEST_F(ResultList, ActivatingOpensTheRowsAddress) {
