@@ -69,6 +69,7 @@ private:
     // Feed thread: only tray calls and posted messages, never a wait on the GUI thread.
     void announce(const string::weak_string<char>& title, const string::weak_string<char>& text) override;
     void feed_replaced() override;
+    void feed_checked(const pelikant::RFeedCheck& check) override;
     // GUI thread.
     void open_url(const string::weak_string<char>& url) override;
 

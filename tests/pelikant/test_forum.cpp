@@ -61,6 +61,10 @@ public:
         check_unlocked();
         urls.push_back(s(url));
     }
+    void feed_checked(const RFeedCheck& check) override {
+        check_unlocked();
+        checks.push_back(check);
+    }
 
     // Another thread must be able to read the last feed while the view is called (the GUI thread
     // refilling the list). A held lock shows as a wait that times out; that reader is joined
@@ -98,6 +102,7 @@ public:
     std::vector<RBalloonCall> balloons;
     int replaced = 0;
     std::vector<std::string> urls;
+    std::vector<RFeedCheck> checks;
     CHandleNexum* handler = nullptr;
     int locked_calls = 0;
     std::vector<std::thread> pending;
