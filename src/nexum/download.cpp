@@ -1,5 +1,6 @@
 #include "nexum/download.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -213,7 +214,7 @@ std::int64_t retry_after_seconds(const std::string& value, const std::string& da
                 return -1;
             }
             // Anything past a day is as good as a day to a caller that waits an hour at most.
-            seconds = seconds < 86400 ? seconds * 10 + (c - '0') : seconds;
+            seconds = std::min<std::int64_t>(seconds * 10 + (c - '0'), 86400);
         }
         return seconds;
     }

@@ -100,6 +100,7 @@ std::string ipv4_prefix(const std::string& entry) {
 struct RUrlParts {
     std::string scheme;
     std::string host;
+    std::string port;
 };
 
 // Owner of a libcurl URL handle.
@@ -135,6 +136,7 @@ RUrlParts url_parts(const std::string& url) {
     }
     parts.scheme = lower(parsed.part(CURLUPART_SCHEME));
     parts.host = lower(parsed.part(CURLUPART_HOST));
+    parts.port = parsed.part(CURLUPART_PORT);
     if (parts.host.size() > 2 && parts.host.front() == '[' && parts.host.back() == ']') {
         parts.host = parts.host.substr(1, parts.host.size() - 2);
     }
@@ -382,9 +384,12 @@ RProxy choose_proxy(const RInternetOptions& options, const std::string& url) {
 }
 
 RProxy CProxyFinder::find(const std::string& url, const std::atomic<bool>* abort) {
+    // Kept per site: the choice for one of its addresses is the choice for all.
+    const RUrlParts parts = url_parts(url);
+    const std::string origin = parts.scheme + "://" + parts.host + ":" + parts.port;
     {
         kernel::CLock guard(lock_);
-        if (url == url_ && static_cast<std::int64_t>(GetTickCount64()) < until_ms_) {
+        if (origin == origin_ && static_cast<std::int64_t>(GetTickCount64()) < until_ms_) {
             return proxy_;
         }
     }
@@ -399,7 +404,7 @@ RProxy CProxyFinder::find(const std::string& url, const std::atomic<bool>* abort
         return choice; // a search cut short is not remembered
     }
     kernel::CLock guard(lock_);
-    url_ = url;
+    origin_ = origin;
     proxy_ = choice;
     until_ms_ = static_cast<std::int64_t>(GetTickCount64()) + PROXY_KEEP_MS;
     return choice;

@@ -56,8 +56,8 @@ public:
 
 private:
     kernel::CCriticalSection lock_;
-    // The last choice and whom it was for; guarded by lock_.
-    std::string url_;
+    // The last choice and the site it was for ("scheme://host:port"); guarded by lock_.
+    std::string origin_;
     RProxy proxy_;
     std::int64_t until_ms_ = 0;
 };
