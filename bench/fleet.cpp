@@ -58,7 +58,8 @@ RRun simulate(Mode mode) {
                 back = true;
                 run.last_back_ms = std::max(run.last_back_ms, tick);
             }
-            const std::uint32_t draw = mode == JITTER_SCHEDULE ? static_cast<std::uint32_t>(random()) : NO_JITTER;
+            const std::uint32_t draw =
+                mode == JITTER_SCHEDULE ? static_cast<std::uint32_t>(random()) : NO_JITTER;
             schedule.answered(failed, -1, draw, tick + (failed ? REFUSED_AFTER_MS : 20));
         }
     }
@@ -79,8 +80,8 @@ int main() {
     const RRun every = simulate(EVERY_TICK);
     const RRun plain = simulate(NO_JITTER_SCHEDULE);
     const RRun jitter = simulate(JITTER_SCHEDULE);
-    std::printf("%d copies, outage from minute %lld to %lld (connections refused), polls every 60 s\n\n", COPIES,
-                static_cast<long long>(OUTAGE_START_MS / MINUTE_MS),
+    std::printf("%d copies, outage from minute %lld to %lld (connections refused), polls every 60 s\n\n",
+                COPIES, static_cast<long long>(OUTAGE_START_MS / MINUTE_MS),
                 static_cast<long long>((OUTAGE_START_MS + OUTAGE_MS) / MINUTE_MS));
     std::printf("requests per minute\n");
     std::printf("%-28s %12s %14s %14s\n", "minute", "every tick", "no jitter", "with jitter");
@@ -96,7 +97,8 @@ int main() {
                           static_cast<long long>(m - back));
         }
         const size_t i = static_cast<size_t>(m);
-        std::printf("%-28s %12d %14d %14d\n", label, every.per_minute[i], plain.per_minute[i], jitter.per_minute[i]);
+        std::printf("%-28s %12d %14d %14d\n", label, every.per_minute[i], plain.per_minute[i],
+                    jitter.per_minute[i]);
     }
     auto sum = [](const RRun& run, std::int64_t from, std::int64_t to) {
         int total = 0;
@@ -106,19 +108,23 @@ int main() {
         return total;
     };
     const std::int64_t down = OUTAGE_START_MS / MINUTE_MS;
-    std::printf("\n%-28s %12d %14d %14d\n", "requests while down", sum(every, down, back), sum(plain, down, back),
-                sum(jitter, down, back));
+    std::printf("\n%-28s %12d %14d %14d\n", "requests while down", sum(every, down, back),
+                sum(plain, down, back), sum(jitter, down, back));
     std::printf("%-28s %12d %14d %14d\n", "first 5 minutes back", sum(every, back, back + 5),
                 sum(plain, back, back + 5), sum(jitter, back, back + 5));
-    std::printf("%-28s %12d %14d %14d\n", "busiest minute back", *std::max_element(every.per_minute.begin() + back,
-                                                                                 every.per_minute.begin() + back + 20),
+    std::printf("%-28s %12d %14d %14d\n", "busiest minute back",
+                *std::max_element(every.per_minute.begin() + back, every.per_minute.begin() + back + 20),
                 *std::max_element(plain.per_minute.begin() + back, plain.per_minute.begin() + back + 20),
                 *std::max_element(jitter.per_minute.begin() + back, jitter.per_minute.begin() + back + 20));
     const std::int64_t from = OUTAGE_START_MS + OUTAGE_MS;
-    std::printf("%-28s %12d %14d %14d\n", "busiest second back", busiest_second(every, from, from + 20 * MINUTE_MS),
-                busiest_second(plain, from, from + 20 * MINUTE_MS), busiest_second(jitter, from, from + 20 * MINUTE_MS));
-    auto seconds_back = [&](const RRun& run) { return static_cast<long long>((run.last_back_ms - from) / 1000); };
-    std::printf("%-28s %12lld %14lld %14lld\n", "last copy back after (s)", seconds_back(every), seconds_back(plain),
-                seconds_back(jitter));
+    std::printf("%-28s %12d %14d %14d\n", "busiest second back",
+                busiest_second(every, from, from + 20 * MINUTE_MS),
+                busiest_second(plain, from, from + 20 * MINUTE_MS),
+                busiest_second(jitter, from, from + 20 * MINUTE_MS));
+    auto seconds_back = [&](const RRun& run) {
+        return static_cast<long long>((run.last_back_ms - from) / 1000);
+    };
+    std::printf("%-28s %12lld %14lld %14lld\n", "last copy back after (s)", seconds_back(every),
+                seconds_back(plain), seconds_back(jitter));
     return 0;
 }

@@ -36,23 +36,28 @@ std::string env(const char* name) {
 // Fifty topics as the site lists them: every attribute, titles of ordinary length.
 std::string feed_of_50() {
     static const char* const titles[] = {
-        "Jak wczytać plik linia po linii w C++?", "Wskaźniki a referencje – kiedy czego używać",
-        "Problem z std::vector i iteratorami", "Łańcuchy znaków w C: strcpy czy strncpy?",
-        "Gra w SFML – kolizje postaci", "Szablony klas: błąd linkera",
-        "Ćwiczenia z rekurencji dla początkujących", "Zażółć gęślą jaźń – kodowanie znaków w konsoli",
+        "Jak wczytać plik linia po linii w C++?",
+        "Wskaźniki a referencje – kiedy czego używać",
+        "Problem z std::vector i iteratorami",
+        "Łańcuchy znaków w C: strcpy czy strncpy?",
+        "Gra w SFML – kolizje postaci",
+        "Szablony klas: błąd linkera",
+        "Ćwiczenia z rekurencji dla początkujących",
+        "Zażółć gęślą jaźń – kodowanie znaków w konsoli",
     };
     std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Pelikant>\n"
                        "  <Information UpdateDT=\"2026-12-08 17:30:00\">Forum</Information>\n"
                        "  <Forum>\n    <TopicContainer>\n";
     for (int i = 0; i < 50; ++i) {
         char row[512];
-        std::snprintf(row, sizeof(row),
-                      "      <Topic Id=\"%d\" ParentId=\"0\" AccessId=\"1\" PostCount=\"%d\" CreateUserId=\"%d\" "
-                      "LastUserId=\"%d\" OrderKey=\"%d\" CreateDT=\"2026-11-%02d 12:%02d:00\" "
-                      "UpdateDT=\"2026-12-08 %02d:%02d:00\" LastPageNo=\"%d\" IsOpen=\"1\" Visited=\"%d\">"
-                      "<Title>%s</Title></Topic>\n",
-                      20000 + i, 3 + i * 7 % 40, 100 + i * 13, 200 + i * 17, i % 3, 1 + i % 28, i, 17 - i / 6,
-                      59 - i, 1 + i / 10, i % 2, titles[i % 8]);
+        std::snprintf(
+            row, sizeof(row),
+            "      <Topic Id=\"%d\" ParentId=\"0\" AccessId=\"1\" PostCount=\"%d\" CreateUserId=\"%d\" "
+            "LastUserId=\"%d\" OrderKey=\"%d\" CreateDT=\"2026-11-%02d 12:%02d:00\" "
+            "UpdateDT=\"2026-12-08 %02d:%02d:00\" LastPageNo=\"%d\" IsOpen=\"1\" Visited=\"%d\">"
+            "<Title>%s</Title></Topic>\n",
+            20000 + i, 3 + i * 7 % 40, 100 + i * 13, 200 + i * 17, i % 3, 1 + i % 28, i, 17 - i / 6, 59 - i,
+            1 + i / 10, i % 2, titles[i % 8]);
         text += row;
     }
     return text + "    </TopicContainer>\n  </Forum>\n</Pelikant>\n";
@@ -124,8 +129,8 @@ public:
 void print(const char* name, const RCost& cost) {
     const double scale = static_cast<double>(POLLS_PER_DAY) / cost.requests;
     std::printf("%-8s %10d %14.0f %14.0f %14.0f %9d/%d\n", name, POLLS_PER_DAY, cost.answer_bytes * scale,
-                cost.request_bytes * scale, (cost.answer_bytes + cost.request_bytes) * scale, cost.full_answers,
-                cost.requests);
+                cost.request_bytes * scale, (cost.answer_bytes + cost.request_bytes) * scale,
+                cost.full_answers, cost.requests);
 }
 
 } // namespace
@@ -164,13 +169,14 @@ int main() {
     }
     const RCost after = cost_since(start);
 
-    std::printf("an unchanged feed of 50 topics, %zu bytes; %d polls each, scaled to a day of polls every minute\n\n",
-                feed.size(), POLLS);
-    std::printf("%-8s %10s %14s %14s %14s %12s\n", "per day", "requests", "answer bytes", "request bytes", "bytes",
-                "200s/polls");
+    std::printf(
+        "an unchanged feed of 50 topics, %zu bytes; %d polls each, scaled to a day of polls every minute\n\n",
+        feed.size(), POLLS);
+    std::printf("%-8s %10s %14s %14s %14s %12s\n", "per day", "requests", "answer bytes", "request bytes",
+                "bytes", "200s/polls");
     print("before", before);
     print("after", after);
-    std::printf("\nafter/before: %.1f %% of the bytes\n",
-                100.0 * (after.answer_bytes + after.request_bytes) / (before.answer_bytes + before.request_bytes));
+    std::printf("\nafter/before: %.1f %% of the bytes\n", 100.0 * (after.answer_bytes + after.request_bytes) /
+                                                              (before.answer_bytes + before.request_bytes));
     return 0;
 }

@@ -8,10 +8,9 @@ RNtVersion nt_version() {
     RNtVersion version;
     using RtlGetVersionProc = LONG(WINAPI*)(OSVERSIONINFOW*);
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    RtlGetVersionProc get = ntdll != nullptr
-                                ? reinterpret_cast<RtlGetVersionProc>(
-                                      reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
-                                : nullptr;
+    RtlGetVersionProc get = ntdll != nullptr ? reinterpret_cast<RtlGetVersionProc>(reinterpret_cast<void*>(
+                                                   GetProcAddress(ntdll, "RtlGetVersion")))
+                                             : nullptr;
     OSVERSIONINFOW info = {};
     info.dwOSVersionInfoSize = sizeof(info);
     if (get == nullptr || get(&info) != 0) {

@@ -100,7 +100,7 @@ public:
     }
 
 private:
-    CURL* curl_;               // not owned
+    CURL* curl_;                 // not owned
     curl_slist* list_ = nullptr; // owned
 };
 
@@ -184,7 +184,9 @@ void CCurlFileMemory::abort() {
     }
 }
 
-void CCurlFileMemory::set_url(const string::weak_string<char>& text) { url = text; }
+void CCurlFileMemory::set_url(const string::weak_string<char>& text) {
+    url = text;
+}
 
 CNotificationDownload::CNotificationDownload(int outcome) {
     switch (outcome) {
@@ -290,7 +292,8 @@ bool transfer(RConnection& connection, ICurlFile* sink, const std::atomic<bool>*
     RAnswer& said = *headers.answer;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &said.status);
     char* content_type = nullptr;
-    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &content_type) == CURLE_OK && content_type != nullptr) {
+    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &content_type) == CURLE_OK &&
+        content_type != nullptr) {
         said.content_type = content_type;
     }
     said.retry_after = retry_after_seconds(headers.retry_after, headers.date, std::time(nullptr));

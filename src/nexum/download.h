@@ -82,13 +82,13 @@ const size_t MAX_VALIDATOR_BYTES = 1024;
 // What the server's last answer said besides its body.
 struct RAnswer {
     TransferEnd end = TransferNoAnswer;
-    long status = 0;          // the HTTP status; 0 when no answer came
-    std::string status_line;  // "HTTP/1.1 503 Service Unavailable"
+    long status = 0;         // the HTTP status; 0 when no answer came
+    std::string status_line; // "HTTP/1.1 503 Service Unavailable"
     std::string content_type;
-    std::string etag;         // as received, to be sent back as it is
+    std::string etag; // as received, to be sent back as it is
     std::string last_modified;
     std::int64_t retry_after = -1; // seconds; -1 when the answer set none
-    std::string error;        // libcurl's words for a failure
+    std::string error;             // libcurl's words for a failure
 };
 
 // Seconds a Retry-After value asks for: a number of seconds, or an HTTP date against date (the

@@ -148,7 +148,8 @@ RFeedCheck classify(int kind, const nexum::RAnswer& answer) {
 
 bool is_failure(const RFeedCheck& check) {
     return check.outcome == RFeedCheck::NO_CONNECTION ||
-           (check.outcome == RFeedCheck::HTTP_ERROR && (check.http_status >= 500 || check.http_status == 429));
+           (check.outcome == RFeedCheck::HTTP_ERROR &&
+            (check.http_status >= 500 || check.http_status == 429));
 }
 
 CHandleNexum::CHandleNexum(const string::weak_string<char>& site_url, IForumView* view, int wait_percent)
@@ -157,7 +158,8 @@ CHandleNexum::CHandleNexum(const string::weak_string<char>& site_url, IForumView
     site_url_.c_str();
     // Copies started together must not draw the same jitter.
     std::random_device device;
-    std::seed_seq seed{device(), static_cast<unsigned>(GetTickCount64()), static_cast<unsigned>(GetCurrentProcessId()),
+    std::seed_seq seed{device(), static_cast<unsigned>(GetTickCount64()),
+                       static_cast<unsigned>(GetCurrentProcessId()),
                        static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(this))};
     random_.seed(seed);
 }

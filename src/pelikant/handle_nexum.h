@@ -138,8 +138,8 @@ private:
     // Of the last feed that parsed, as they came; guarded by lock_.
     std::string etag_;
     std::string last_modified_;
-    CPollSchedule schedule_;  // guarded by lock_
-    std::mt19937 random_;     // notification thread only
+    CPollSchedule schedule_; // guarded by lock_
+    std::mt19937 random_;    // notification thread only
 };
 
 } // namespace pelikant

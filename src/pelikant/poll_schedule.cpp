@@ -22,11 +22,13 @@ std::int64_t backoff_ms(int failures, std::int64_t retry_after_s, std::uint32_t 
     if (retry_after_s < 0) {
         return wait;
     }
-    const std::int64_t asked = retry_after_s < MAX_RETRY_AFTER_MS / 1000 ? retry_after_s * 1000 : MAX_RETRY_AFTER_MS;
+    const std::int64_t asked =
+        retry_after_s < MAX_RETRY_AFTER_MS / 1000 ? retry_after_s * 1000 : MAX_RETRY_AFTER_MS;
     return std::max(wait, asked);
 }
 
-void CPollSchedule::answered(bool failed, std::int64_t retry_after_s, std::uint32_t random, std::int64_t now_ms) {
+void CPollSchedule::answered(bool failed, std::int64_t retry_after_s, std::uint32_t random,
+                             std::int64_t now_ms) {
     failures_ = failed ? std::min(failures_ + 1, STEPS) : 0;
     due_ms_ = now_ms + backoff_ms(failures_, retry_after_s, random) * percent_ / 100;
 }

@@ -467,9 +467,10 @@ TEST_F(EngineTest, RequestsNameThemselvesAskConditionallyAndAcceptCompression) {
     std::vector<RSeen> seen = download("/t/requests", 2);
     ASSERT_EQ(seen.size(), 2u);
     const std::string& log = seen[1].body;
-    for (const char* header : {"\"User-Agent\": \"Pelikant/9.9 (Windows NT 1.2)\"", "\"If-None-Match\": \"W/\\\"abc-1\\\"\"",
-                               "\"If-Modified-Since\": \"Wed, 09 Dec 2026 00:00:00 GMT\"",
-                               "\"Accept-Encoding\": \"gzip, deflate\""}) {
+    for (const char* header :
+         {"\"User-Agent\": \"Pelikant/9.9 (Windows NT 1.2)\"", "\"If-None-Match\": \"W/\\\"abc-1\\\"\"",
+          "\"If-Modified-Since\": \"Wed, 09 Dec 2026 00:00:00 GMT\"",
+          "\"Accept-Encoding\": \"gzip, deflate\""}) {
         EXPECT_NE(log.find(header), std::string::npos) << header << " not in\n" << log;
     }
 }
@@ -528,7 +529,7 @@ TEST(RetryAfter, SecondsOrAnHttpDate) {
         {"Wed, 21 Oct 2015 07:30:00 GMT", "", 120},
         {"Wednesday, 21-Oct-15 07:30:00 GMT", "", 120},
         {"Wed Oct 21 07:30:00 2015", "", 120},
-        {"Wed, 21 Oct 2015 07:00:00 GMT", "", 0},                               // gone by
+        {"Wed, 21 Oct 2015 07:00:00 GMT", "", 0},                                 // gone by
         {"Wed, 21 Oct 2015 08:30:00 GMT", "Wed, 21 Oct 2015 08:00:00 GMT", 1800}, // the server's clock
         {"Wed, 21 Oct 2015 07:30:00 GMT", "garbage", 120},
     };
@@ -561,12 +562,18 @@ TEST(Proxy, InternetOptionsReadAsWindowsReadsThem) {
         const char* host;
         bool bypassed;
     } bypasses[] = {
-        {"<local>", "intranet", true},       {"<local>", "example.org", false},
-        {"*.example.org", "a.example.org", true}, {"*.example.org", "example.org", false},
-        {"10.*", "10.1.2.3", true},           {"10.*", "110.1.2.3", false},
-        {"EXAMPLE.org", "example.ORG", true}, {"a;b ; example.org:8080", "example.org", true},
-        {"*", "anything", true},              {"", "example.org", false},
-        {"http://*.corp", "x.corp", true},    {"*ample*", "example.org", true},
+        {"<local>", "intranet", true},
+        {"<local>", "example.org", false},
+        {"*.example.org", "a.example.org", true},
+        {"*.example.org", "example.org", false},
+        {"10.*", "10.1.2.3", true},
+        {"10.*", "110.1.2.3", false},
+        {"EXAMPLE.org", "example.ORG", true},
+        {"a;b ; example.org:8080", "example.org", true},
+        {"*", "anything", true},
+        {"", "example.org", false},
+        {"http://*.corp", "x.corp", true},
+        {"*ample*", "example.org", true},
     };
     for (const RBypass& c : bypasses) {
         EXPECT_EQ(is_bypassed(c.list, c.host), c.bypassed) << c.list << " " << c.host;
@@ -605,7 +612,8 @@ class CInternetOptions {
 public:
     enum { DIRECT = 1, PROXY = 2, SCRIPT = 4 };
 
-    CInternetOptions(DWORD flags, const std::string& proxy, const std::string& bypass, const std::string& script) {
+    CInternetOptions(DWORD flags, const std::string& proxy, const std::string& bypass,
+                     const std::string& script) {
         std::string blob;
         auto dword = [&](DWORD value) { blob.append(reinterpret_cast<const char*>(&value), 4); };
         auto text = [&](const std::string& value) {
@@ -620,9 +628,11 @@ public:
         text(script);
         blob.append(32, '\0');
         RegSetKeyValueA(HKEY_CURRENT_USER, (std::string(INTERNET_SETTINGS) + "\\Connections").c_str(),
-                        "DefaultConnectionSettings", REG_BINARY, blob.data(), static_cast<DWORD>(blob.size()));
+                        "DefaultConnectionSettings", REG_BINARY, blob.data(),
+                        static_cast<DWORD>(blob.size()));
         const DWORD enable = (flags & PROXY) != 0 ? 1 : 0;
-        RegSetKeyValueA(HKEY_CURRENT_USER, INTERNET_SETTINGS, "ProxyEnable", REG_DWORD, &enable, sizeof(enable));
+        RegSetKeyValueA(HKEY_CURRENT_USER, INTERNET_SETTINGS, "ProxyEnable", REG_DWORD, &enable,
+                        sizeof(enable));
         set_text("ProxyServer", proxy);
         set_text("ProxyOverride", bypass);
         set_text("AutoConfigURL", (flags & SCRIPT) != 0 ? script : "");
@@ -658,7 +668,8 @@ TEST(Proxy, PollsGoThroughTheInternetOptionsProxyExceptToBypassedHosts) {
     const std::string site = env("PELIKANT_NGINX");
     const std::string proxy = env("PELIKANT_TINYPROXY");
     const std::string proxy_log = env("PELIKANT_TINYPROXY_LOG");
-    ASSERT_FALSE(site.empty() || proxy.empty()) << "nginx or tinyproxy not running; run the tests with tools/test.sh";
+    ASSERT_FALSE(site.empty() || proxy.empty())
+        << "nginx or tinyproxy not running; run the tests with tools/test.sh";
     const std::string port = site.substr(site.rfind(':') + 1);
     // A configuration script, as a company's network hands it out.
     std::ofstream(env("PELIKANT_NGINX_ROOT") + "\\proxy.pac")
@@ -677,7 +688,8 @@ TEST(Proxy, PollsGoThroughTheInternetOptionsProxyExceptToBypassedHosts) {
         {"fixed proxy", O::DIRECT | O::PROXY, proxy, "127.0.0.1", "", "", "localhost", true},
         {"fixed proxy, bypassed host", O::DIRECT | O::PROXY, proxy, "127.0.0.1", "", "", "127.0.0.1", false},
         {"fixed proxy, <local>", O::DIRECT | O::PROXY, proxy, "<local>", "", "", "localhost", false},
-        {"per scheme", O::DIRECT | O::PROXY, "https=127.0.0.1:1;http=" + proxy, "", "", "", "localhost", true},
+        {"per scheme", O::DIRECT | O::PROXY, "https=127.0.0.1:1;http=" + proxy, "", "", "", "localhost",
+         true},
         {"script", O::DIRECT | O::SCRIPT, "", "", script, "", "localhost", true},
         {"script, direct", O::DIRECT | O::SCRIPT, "", "", script, "", "127.0.0.1", false},
         {"none, environment", O::DIRECT, "", "", "", "http://" + proxy, "localhost", true},

@@ -376,21 +376,14 @@ TEST(PollSchedule, WaitsAfterFailures) {
         std::uint32_t random;
         std::int64_t wait_ms;
     } cases[] = {
-        {0, -1, NO_JITTER, 0},
-        {0, 600, HIGH, 0}, // a Retry-After of a good answer means nothing
-        {1, -1, NO_JITTER, 120000},
-        {2, -1, NO_JITTER, 240000},
-        {3, -1, NO_JITTER, 480000},
-        {4, -1, NO_JITTER, 960000},
-        {40, -1, NO_JITTER, 960000},
-        {1, -1, LOW, 108000},
-        {1, -1, HIGH, 131999},
-        {4, -1, LOW, 864000},
-        {4, -1, HIGH, 1055999},
-        {1, 30, NO_JITTER, 120000}, // shorter than the schedule's own wait
-        {1, 600, LOW, 600000},      // longer: honoured, without jitter
-        {3, 0, NO_JITTER, 480000},
-        {1, 7200, NO_JITTER, 3600000}, // up to an hour
+        {0, -1, NO_JITTER, 0},       {0, 600, HIGH, 0}, // a Retry-After of a good answer means nothing
+        {1, -1, NO_JITTER, 120000},  {2, -1, NO_JITTER, 240000},
+        {3, -1, NO_JITTER, 480000},  {4, -1, NO_JITTER, 960000},
+        {40, -1, NO_JITTER, 960000}, {1, -1, LOW, 108000},
+        {1, -1, HIGH, 131999},       {4, -1, LOW, 864000},
+        {4, -1, HIGH, 1055999},      {1, 30, NO_JITTER, 120000},    // shorter than the schedule's own wait
+        {1, 600, LOW, 600000},                                      // longer: honoured, without jitter
+        {3, 0, NO_JITTER, 480000},   {1, 7200, NO_JITTER, 3600000}, // up to an hour
         {2, 86400, HIGH, 3600000},
     };
     for (const RCase& c : cases) {
@@ -407,8 +400,8 @@ TEST(PollSchedule, TicksInsideAWaitAreSkippedAndAGoodAnswerEndsTheWaits) {
         std::int64_t wait_ms;
     };
     const std::vector<RAnswer> answers = {
-        {true, -1, 1, 120000}, {true, -1, 2, 240000},  {true, 600, 3, 600000}, {true, -1, 4, 960000},
-        {true, -1, 4, 960000}, {false, -1, 0, 0},      {true, 30, 1, 120000},  {false, 3600, 0, 0},
+        {true, -1, 1, 120000}, {true, -1, 2, 240000}, {true, 600, 3, 600000}, {true, -1, 4, 960000},
+        {true, -1, 4, 960000}, {false, -1, 0, 0},     {true, 30, 1, 120000},  {false, 3600, 0, 0},
     };
     CPollSchedule schedule;
     EXPECT_TRUE(schedule.is_due(0)) << "the first poll never waits";
