@@ -49,7 +49,7 @@ const RHostileCase HOSTILE[] = {
     {"drip", 0},           {"hang", 0},      {"circle", 0},      {"scheme", 0},         {"invalid_utf8", 3},
     {"wrong_encoding", 3}, {"entities", 1},  {"big_numbers", 3}, {"many_topics", 1000}, {"long_texts", 5},
     {"control_chars", 3},  {"html_200", 0},  {"status_301", 0},  {"status_404", 0},     {"status_500", 0},
-    {"status_503", 0},     {"empty_200", 0}, {"reset", 0},
+    {"status_503", 0},     {"empty_200", 0}, {"reset", 0},       {"gzip_bomb", 0},      {"gzip_broken", 0},
 };
 
 } // namespace feed_server

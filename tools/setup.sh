@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the cross toolchain and test tools, then builds the Windows x64 dependencies
-# (libcurl, pugixml, Boost.Thread) from Debian's source packages into a cache outside the
-# clone. Idempotent: a second run with a warm cache takes seconds.
+# (libcurl with zlib, pugixml, Boost.Thread) from Debian's source packages into a cache outside
+# the clone. Idempotent: a second run with a warm cache takes seconds.
 #
 # Prints the cache folder on its last line; other scripts read it from there.
 set -euo pipefail
@@ -15,7 +15,8 @@ JOBS=$(nproc)
 log() { echo "setup: $*" >&2; }
 
 PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xauth
-    cmake make dpkg-dev libboost1.74-dev googletest python3 xz-utils g++ locales nsis fonts-wine)
+    cmake make dpkg-dev libboost1.74-dev googletest python3 xz-utils g++ locales nsis fonts-wine
+    libz-mingw-w64-dev nginx-light tinyproxy)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -75,10 +76,12 @@ build_curl() {
     local ver out work src
     ver=$(source_version curl)
     [ -n "$ver" ] || { log "apt knows no source package curl"; exit 1; }
-    out=$DEPS/curl-$ver
+    # Named by its options too: checkouts that want another build of the same version share
+    # the cache without overwriting each other's.
+    out=$DEPS/curl-$ver-zlib
     [ -f "$out/lib/libcurl.a" ] && { echo "$out"; return; }
     log "building libcurl $ver (about 3 minutes)"
-    work=$DEPS/work/curl
+    work=$DEPS/work/curl-zlib
     fetch_source curl "$ver" "$work"
     src=$(find "$work" -mindepth 1 -maxdepth 1 -type d | head -n 1)
     (
@@ -87,7 +90,7 @@ build_curl() {
             --disable-ldap --disable-ldaps --disable-rtsp --disable-dict --disable-telnet --disable-tftp \
             --disable-pop3 --disable-imap --disable-smtp --disable-gopher --disable-mqtt --disable-smb \
             --disable-manual --disable-docs --disable-ftp --disable-file --disable-ntlm-wb \
-            --without-zlib --without-brotli --without-zstd --without-libpsl --without-libidn2 \
+            --with-zlib=/usr/$HOST --without-brotli --without-zstd --without-libpsl --without-libidn2 \
             --without-nghttp2 --without-libssh2 --without-librtmp --without-ca-bundle --without-ca-path \
             >"$work/configure.log" 2>&1 || { tail -n 30 "$work/configure.log" >&2; exit 1; }
         make -C lib -j"$JOBS" >"$work/make.log" 2>&1 || { tail -n 30 "$work/make.log" >&2; exit 1; }
@@ -188,13 +191,15 @@ main() {
     curl=$(build_curl)
     pugi=$(build_pugixml)
     thread=$(build_boost_thread)
-    cat >"$DEPS/deps.cmake.tmp" <<EOF
+    # The file's name changes with the set of builds it names (v2: libcurl with zlib), so a
+    # checkout of an older set, sharing this cache, keeps reading its own file.
+    cat >"$DEPS/deps-v2.cmake.tmp" <<EOF
 set(PELIKANT_CURL_DIR "$curl")
 set(PELIKANT_PUGIXML_DIR "$pugi")
 set(PELIKANT_BOOST_THREAD_DIR "$thread")
 set(PELIKANT_BOOST_INCLUDE_DIR "$DEPS/boost-include")
 EOF
-    mv "$DEPS/deps.cmake.tmp" "$DEPS/deps.cmake"
+    mv "$DEPS/deps-v2.cmake.tmp" "$DEPS/deps-v2.cmake"
     echo "$DEPS"
 }
 

@@ -7,7 +7,13 @@ Demo pages:
   /dokumentacja/?nro=N       a documentation page
 
 Scripted answers for tests (everything under /t/):
-  /t/body?text=T&status=S&type=C    body T (UTF-8) with status S (default 200)
+  /t/body?text=T&status=S&type=C    body T (UTF-8) with status S (default 200); with
+                                    retry_after=V a Retry-After V, with retry_after_in=S one
+                                    that is an HTTP date S seconds ahead
+  /t/sequence?answers=A,B,...       the next of the answers at each request, the last one
+                                    again once they are used up: a status (503, 429:SECONDS
+                                    with a Retry-After, 200 a small feed) or "close" (the
+                                    connection closed with no answer); the backoff sequence
   /t/redirect?n=N&to=URL            N redirects (302), the last one to URL
   /t/empty                          200 with an empty body
   /t/circle                         302 back to itself, forever
@@ -26,6 +32,8 @@ Scripted answers for tests (everything under /t/):
 Listens on 127.0.0.1 only. With --port 0 it picks a free port; --port-file gets the port.
 """
 import argparse
+import email.utils
+import gzip
 import html
 import json
 import os
@@ -137,6 +145,12 @@ HOSTILE = {
     "empty_200": lambda: b"",
 }
 HOSTILE_STATUS = {"status_301": 301, "status_404": 404, "status_500": 500, "status_503": 503}
+# Bodies sent gzip-compressed whatever the request accepts: 20 KiB that inflate past the cap,
+# and bytes that are no gzip at all.
+GZIPPED = {
+    "gzip_bomb": lambda: gzip.compress(b"\0" * BIG, 9),
+    "gzip_broken": lambda: b"\x1f\x8b\x08\x00" + b"not gzip at all" * 100,
+}
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -205,8 +219,29 @@ class Handler(BaseHTTPRequestHandler):
 
     def scripted(self, path, q):
         if path == "/t/body":
+            headers = []
+            if "retry_after" in q:
+                headers.append(("Retry-After", q["retry_after"]))
+            if "retry_after_in" in q:
+                when = time.time() + float(q["retry_after_in"])
+                headers.append(("Retry-After", email.utils.formatdate(when, usegmt=True)))
             return self.send(int(q.get("status", "200")), q.get("text", "").encode("utf-8"),
-                             q.get("type", "text/plain; charset=utf-8"))
+                             q.get("type", "text/plain; charset=utf-8"), headers)
+        if path == "/t/sequence":
+            answers = q.get("answers", "200").split(",")
+            key = "sequence:" + answers.__repr__()
+            with self.server.lock:
+                step = self.server.steps.get(key, 0)
+                self.server.steps[key] = step + 1
+            answer = answers[min(step, len(answers) - 1)]
+            if answer == "close":
+                self.close_connection = True
+                return
+            status, _, retry = answer.partition(":")
+            if status == "200":
+                return self.send(200, sample_feed(3).encode("utf-8"), "text/xml; charset=utf-8")
+            return self.send(int(status), HTML_ERROR, "text/html; charset=utf-8",
+                             [("Retry-After", retry)] if retry else [])
         if path == "/t/empty":
             return self.send(200, b"")
         if path == "/t/redirect":
@@ -265,12 +300,15 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/t/clear":
             with self.server.lock:
                 self.server.requests.clear()
+                self.server.steps.clear()
             return self.send(200, b"")
         self.send(404, b"unknown script")
 
     def hostile(self, case):
         if case in HOSTILE:
             return self.send(200, HOSTILE[case](), "text/xml; charset=utf-8")
+        if case in GZIPPED:
+            return self.send(200, GZIPPED[case](), "text/xml; charset=utf-8", [("Content-Encoding", "gzip")])
         if case in HOSTILE_STATUS:
             return self.send(HOSTILE_STATUS[case], HTML_ERROR, "text/html; charset=utf-8")
         if case == "big_length":
@@ -326,6 +364,7 @@ def main():
     server.daemon_threads = True
     server.forum = Forum(args.every)
     server.requests = []
+    server.steps = {}  # how far each /t/sequence has got
     server.lock = threading.Lock()
     server.feed_script = None  # what /xml/ answers instead of the demo feed
     server.feed_requests = 0

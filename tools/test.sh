@@ -10,6 +10,7 @@ JOBS=$(nproc)
 
 DEPS=$(bash "$ROOT/tools/setup.sh" | tail -n 1)
 . "$ROOT/tools/wine-env.sh"
+. "$ROOT/tools/servers.sh"
 
 BUILD=$ROOT/build/win
 NATIVE=$ROOT/build/native
@@ -28,11 +29,13 @@ cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_6
 cmake --build "$BUILD" -j"$JOBS"
 
 pids=()
+servers=$(mktemp -d)
 cleanup() {
     local status=$?
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$servers"
     exit $status
 }
 trap cleanup EXIT INT TERM
@@ -51,6 +54,13 @@ pids+=("$!")
 for _ in $(seq 100); do [ -s "$port_file" ] && break; sleep 0.05; done
 export PELIKANT_TEST_SERVER="http://127.0.0.1:$(cat "$port_file")"
 rm -f "$port_file"
+# A real web server with the feed as a static file, and a real proxy, for the conditional polls,
+# compression and the Internet Options proxy.
+servers_start_nginx "$servers/nginx"
+pids+=("$NGINX_PID")
+servers_start_tinyproxy "$servers/tinyproxy"
+pids+=("$TINYPROXY_PID")
+servers_export "$servers/nginx" "$servers/tinyproxy"
 # The end-to-end build of the program has its site on this fixed port.
 e2e_port=$(sed -n 's/^PELIKANT_E2E_PORT:[A-Z]*=//p' "$BUILD/CMakeCache.txt")
 python3 "$ROOT/tools/site.py" --port "${e2e_port:-8766}" --every 0 2>/dev/null &

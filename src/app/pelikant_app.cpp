@@ -29,7 +29,7 @@ pelikant::RSiteUrls site_urls() {
 CPelikantApp::CPelikantApp()
     : CWindow(GetModuleHandleW(nullptr)),
       tray_icon(wapi::windows_version(), &tray_notify, GetModuleHandleW(nullptr)),
-      feed_handler(PELIKANT_SITE_URL, nullptr), documentation(site_urls()) {
+      feed_handler(PELIKANT_SITE_URL, nullptr, PELIKANT_WAIT_PERCENT), documentation(site_urls()) {
     text = L"Pelikant C++ | " PELIKANT_SITE_URL;
     set_size(wapi::RSize{615, 370});
     // A caption and a close box, no sizing border: the size never changes.
@@ -43,6 +43,7 @@ CPelikantApp::CPelikantApp()
         }
     }
     feed_handler.set_view(this);
+    engine.set_user_agent(pelikant::user_agent(PELIKANT_VERSION));
 }
 
 HICON CPelikantApp::get_icon() {
@@ -292,6 +293,8 @@ void CPelikantApp::feed_replaced() {
     post(WM_FEED_REPLACED);
 }
 
+void CPelikantApp::feed_checked(const pelikant::RFeedCheck&) {}
+
 void CPelikantApp::open_url(const string::weak_string<char>& url) {
     const std::string address(url.c_str(), static_cast<size_t>(url.length()));
     pelikant::shell_open(address.c_str());
@@ -307,7 +310,8 @@ void CPelikantApp::run_search(const string::weak_string<wchar_t>& query) {
 }
 
 void CPelikantApp::request_feed() {
-    engine.get_memory_file(string::weak_string<char>(PELIKANT_SITE_URL "/xml/"));
+    // A tick inside a wait after failed polls asks for nothing.
+    feed_handler.poll(engine, static_cast<std::int64_t>(GetTickCount64()));
 }
 
 void CPelikantApp::stop_timer() {

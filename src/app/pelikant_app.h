@@ -74,6 +74,7 @@ private:
     void announce(const string::weak_string<wchar_t>& title,
                   const string::weak_string<wchar_t>& text) override;
     void feed_replaced() override;
+    void feed_checked(const pelikant::RFeedCheck& check) override;
     // GUI thread.
     void open_url(const string::weak_string<char>& url) override;
 

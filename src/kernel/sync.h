@@ -60,8 +60,10 @@ public:
     bool is_valid() const { return handle_.is_valid(); }
     void set() { SetEvent(handle_.get()); }
     void reset() { ResetEvent(handle_.get()); }
-    // False when the wait failed (no event).
-    bool wait() { return is_valid() && WaitForSingleObject(handle_.get(), INFINITE) == WAIT_OBJECT_0; }
+    // False when the wait failed (no event) or, with a time limit, when the time ran out.
+    bool wait(DWORD ms = INFINITE) {
+        return is_valid() && WaitForSingleObject(handle_.get(), ms) == WAIT_OBJECT_0;
+    }
 
 private:
     CHandle handle_;

@@ -1,5 +1,9 @@
 #include "nexum/download.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
 #include "kernel/guard.h"
 
 namespace nexum {
@@ -7,6 +11,127 @@ namespace nexum {
 namespace {
 
 const size_t REFUSE = static_cast<size_t>(-1);
+// Both codings every server offers; libcurl inflates them before the sink sees the bytes, so
+// the body's cap holds for what they inflate to.
+const char* const ACCEPTED_CODINGS = "gzip, deflate";
+
+// The headers of the answer under way. With redirects every answer's headers pass by; a status
+// line starts the next answer's.
+struct RHeaderSink {
+    RAnswer* answer; // not owned
+    std::string retry_after;
+    std::string date;
+};
+
+std::string trimmed(const char* text, size_t length) {
+    size_t begin = 0;
+    while (begin < length && (text[begin] == ' ' || text[begin] == '\t')) {
+        ++begin;
+    }
+    while (length > begin && std::isspace(static_cast<unsigned char>(text[length - 1]))) {
+        --length;
+    }
+    return std::string(text + begin, length - begin);
+}
+
+// True when line starts with the header's name and a colon, in any case; value is the rest.
+bool header_value(const char* line, size_t length, const char* name, std::string& value) {
+    const size_t name_length = std::strlen(name);
+    if (length <= name_length || line[name_length] != ':') {
+        return false;
+    }
+    for (size_t i = 0; i < name_length; ++i) {
+        if (std::tolower(static_cast<unsigned char>(line[i])) != name[i]) {
+            return false;
+        }
+    }
+    value = trimmed(line + name_length + 1, length - name_length - 1);
+    return true;
+}
+
+size_t read_header(char* line, size_t size, size_t count, void* user) {
+    RHeaderSink* sink = static_cast<RHeaderSink*>(user);
+    const size_t length = size * count;
+    if (length >= 5 && std::memcmp(line, "HTTP/", 5) == 0) {
+        sink->answer->status_line = trimmed(line, length);
+        sink->answer->etag.clear();
+        sink->answer->last_modified.clear();
+        sink->retry_after.clear();
+        sink->date.clear();
+        return length;
+    }
+    std::string value;
+    if (header_value(line, length, "etag", value)) {
+        sink->answer->etag = value.size() <= MAX_VALIDATOR_BYTES ? value : std::string();
+    } else if (header_value(line, length, "last-modified", value)) {
+        sink->answer->last_modified = value.size() <= MAX_VALIDATOR_BYTES ? value : std::string();
+    } else if (header_value(line, length, "retry-after", value)) {
+        sink->retry_after = value;
+    } else if (header_value(line, length, "date", value)) {
+        sink->date = value;
+    }
+    return length;
+}
+
+// A header line that cannot be kept (out of memory) fails the transfer instead of unwinding
+// through libcurl.
+size_t header_callback(char* line, size_t size, size_t count, void* user) {
+    return kernel::guarded([&] { return read_header(line, size, count, user); }, REFUSE);
+}
+
+// Owns the request's extra header lines while the handle uses them.
+class CHeaderList {
+public:
+    explicit CHeaderList(CURL* curl) : curl_(curl) {}
+    ~CHeaderList() {
+        if (list_ != nullptr) {
+            curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, nullptr);
+            curl_slist_free_all(list_);
+        }
+    }
+    CHeaderList(const CHeaderList&) = delete;
+    CHeaderList& operator=(const CHeaderList&) = delete;
+
+    void add(const char* name, const std::string& value) {
+        if (value.empty()) {
+            return;
+        }
+        curl_slist* longer = curl_slist_append(list_, (std::string(name) + ": " + value).c_str());
+        if (longer != nullptr) {
+            list_ = longer;
+        }
+    }
+    void apply() {
+        if (list_ != nullptr) {
+            curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, list_);
+        }
+    }
+
+private:
+    CURL* curl_;                 // not owned
+    curl_slist* list_ = nullptr; // owned
+};
+
+TransferEnd transfer_end(CURLcode code, bool over_limit, long status) {
+    switch (code) {
+    case CURLE_OK:
+        return TransferDone;
+    case CURLE_FILESIZE_EXCEEDED:
+        return TransferTooBig;
+    case CURLE_WRITE_ERROR:
+        return over_limit ? TransferTooBig : TransferNoAnswer;
+    case CURLE_BAD_CONTENT_ENCODING:
+    case CURLE_TOO_MANY_REDIRECTS:
+        return TransferBadBody;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        // After an answer: a redirect away from the web.
+        return status != 0 ? TransferBadBody : TransferNoAnswer;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return TransferStopped;
+    default:
+        return TransferNoAnswer;
+    }
+}
 
 size_t write_block(char* block, size_t size, size_t count, void* user) {
     ICurlFile* sink = static_cast<ICurlFile*>(user);
@@ -42,6 +167,7 @@ bool CCurlFileMemory::open() {
     data.clear();
     url.clear();
     failed_ = 0;
+    over_limit_ = false;
     open_ = 1;
     return true;
 }
@@ -58,6 +184,7 @@ bool CCurlFileMemory::write(const char* bytes, std::int32_t count) {
         return true;
     }
     if (count > limit - data.length()) {
+        over_limit_ = true;
         return false;
     }
     data.append(count, bytes);
@@ -92,12 +219,40 @@ CNotificationDownload::CNotificationDownload(int outcome) {
     }
 }
 
-bool transfer(RConnection& connection, ICurlFile* sink, const std::atomic<bool>* abort) {
+std::int64_t retry_after_seconds(const std::string& value, const std::string& date, std::time_t now) {
+    if (value.empty()) {
+        return -1;
+    }
+    if (std::isdigit(static_cast<unsigned char>(value[0]))) {
+        std::int64_t seconds = 0;
+        for (const char c : value) {
+            if (!std::isdigit(static_cast<unsigned char>(c))) {
+                return -1;
+            }
+            // Anything past a day is as good as a day to a caller that waits an hour at most.
+            seconds = std::min<std::int64_t>(seconds * 10 + (c - '0'), 86400);
+        }
+        return seconds;
+    }
+    const std::time_t until = curl_getdate(value.c_str(), nullptr);
+    if (until == -1) {
+        return -1;
+    }
+    const std::time_t sent = date.empty() ? -1 : curl_getdate(date.c_str(), nullptr);
+    const std::time_t from = sent != -1 ? sent : now;
+    return until > from ? static_cast<std::int64_t>(until - from) : 0;
+}
+
+bool transfer(RConnection& connection, ICurlFile* sink, const std::atomic<bool>* abort, RAnswer* answer) {
     if (sink == nullptr || !sink->open()) {
         return false;
     }
     kernel::CLock guard(connection.lock);
     CURL* curl = connection.handle;
+    RAnswer ignored;
+    RHeaderSink headers{answer != nullptr ? answer : &ignored, std::string(), std::string()};
+    char error[CURL_ERROR_SIZE] = {};
+    CHeaderList extra(curl);
     curl_easy_setopt(curl, CURLOPT_URL, connection.url.c_str());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &write_callback);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, sink);
@@ -119,8 +274,51 @@ bool transfer(RConnection& connection, ICurlFile* sink, const std::atomic<bool>*
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &progress_callback);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(abort));
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, ACCEPTED_CODINGS);
+    // Where the revocation server cannot be reached, as on many company networks, the check
+    // is skipped rather than failed; a certificate known to be revoked still fails.
+    curl_easy_setopt(curl, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &header_callback);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &headers);
+    // A proxy's own answer to the tunnel request is no answer of the site's.
+    curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
+    const RRequest& request = connection.request;
+    if (!request.user_agent.empty()) {
+        curl_easy_setopt(curl, CURLOPT_USERAGENT, request.user_agent.c_str());
+    }
+    extra.add("If-None-Match", request.if_none_match);
+    extra.add("If-Modified-Since", request.if_modified_since);
+    extra.apply();
+    switch (connection.proxy.kind) {
+    case RProxy::DIRECT:
+        curl_easy_setopt(curl, CURLOPT_PROXY, "");
+        break;
+    case RProxy::NAMED:
+        curl_easy_setopt(curl, CURLOPT_PROXY, connection.proxy.proxy.c_str());
+        curl_easy_setopt(curl, CURLOPT_NOPROXY, connection.proxy.no_proxy.c_str());
+        break;
+    default:
+        break; // libcurl reads the proxy environment variables
+    }
 
-    if (curl_easy_perform(curl) != CURLE_OK) {
+    const CURLcode code = curl_easy_perform(curl);
+    RAnswer& said = *headers.answer;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &said.status);
+    char* content_type = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &content_type) == CURLE_OK &&
+        content_type != nullptr) {
+        said.content_type = content_type;
+    }
+    said.retry_after = retry_after_seconds(headers.retry_after, headers.date, std::time(nullptr));
+    const CCurlFileMemory* memory = dynamic_cast<const CCurlFileMemory*>(sink);
+    said.end = transfer_end(code, memory != nullptr && memory->over_limit(), said.status);
+    // The handle outlives this frame; nothing of it may point here any more.
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, nullptr);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
+    if (code != CURLE_OK) {
+        said.error = error[0] != '\0' ? error : curl_easy_strerror(code);
         sink->abort();
         return false;
     }

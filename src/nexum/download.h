@@ -3,10 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <ctime>
+#include <string>
+
 #include <curl/curl.h>
 
 #include "memory/chunked.h"
 #include "kernel/sync.h"
+#include "nexum/proxy.h"
 #include "nexum/task.h"
 #include "string/basic_string.h"
 
@@ -50,6 +54,8 @@ public:
 
     bool is_open() const { return open_ != 0; }
     bool failed() const { return failed_ != 0; }
+    // A write was refused because the body would have passed the cap.
+    bool over_limit() const { return over_limit_; }
 
     memory::ChunkedMemory<char, 1024> data;
     string::basic_string<char, 256> url;
@@ -58,7 +64,37 @@ public:
 private:
     unsigned char open_ = 0;
     unsigned char failed_ = 0;
+    bool over_limit_ = false;
 };
+
+// How a transfer ended, as far as its receiver cares.
+enum TransferEnd {
+    TransferDone,
+    TransferNoAnswer, // no connection, DNS, time-out, TLS, proxy, or the connection broke
+    TransferTooBig,   // the body, decoded, would have passed the cap
+    TransferBadBody,  // a body that could not be decoded, or redirects that lead nowhere
+    TransferStopped,  // the engine was stopped
+};
+
+// Longest validator kept: a feed's ETag is a few dozen bytes.
+const size_t MAX_VALIDATOR_BYTES = 1024;
+
+// What the server's last answer said besides its body.
+struct RAnswer {
+    TransferEnd end = TransferNoAnswer;
+    long status = 0;         // the HTTP status; 0 when no answer came
+    std::string status_line; // "HTTP/1.1 503 Service Unavailable"
+    std::string content_type;
+    std::string etag; // as received, to be sent back as it is
+    std::string last_modified;
+    std::int64_t retry_after = -1; // seconds; -1 when the answer set none
+    std::string error;             // libcurl's words for a failure
+};
+
+// Seconds a Retry-After value asks for: a number of seconds, or an HTTP date against date (the
+// answer's own Date, so that a wrong clock here does not matter) or else now. -1 when it is
+// neither; 0 for a date gone by.
+std::int64_t retry_after_seconds(const std::string& value, const std::string& date, std::time_t now);
 
 // Kinds 7 to 9: a download began, failed or finished with its bytes.
 class CNotificationDownload : public INotification {
@@ -70,6 +106,7 @@ public:
     int kind;
     CCurlFileMemory file;
     string::basic_string<char, 256> url;
+    RAnswer answer;
 };
 
 // A libcurl easy handle with the lock that guards it and the URL it works on.
@@ -91,10 +128,14 @@ struct RConnection {
     kernel::CCriticalSection lock;
     string::basic_string<char, 256> url;
     long limit_ms = TRANSFER_LIMIT_MS;
+    RRequest request;
+    RProxy proxy;
 };
 
 // Runs one transfer on the connection into sink. abort, when set, ends it within about a
-// second. True when the transfer succeeded, whatever the HTTP status.
-bool transfer(RConnection& connection, ICurlFile* sink, const std::atomic<bool>* abort);
+// second. answer, when given, gets what the server said. True when the transfer succeeded,
+// whatever the HTTP status.
+bool transfer(RConnection& connection, ICurlFile* sink, const std::atomic<bool>* abort,
+              RAnswer* answer = nullptr);
 
 } // namespace nexum

@@ -114,6 +114,13 @@ void CNexum::get_memory_file(const string::weak_string<char>& url) {
     post_task(new CTaskGetMemoryFile(url));
 }
 
+void CNexum::get_memory_file(const CTaskGetMemoryFile& task) { post_task(new CTaskGetMemoryFile(task)); }
+
+void CNexum::set_user_agent(const std::string& text) {
+    kernel::CLock guard(user_agent_lock_);
+    user_agent_ = text;
+}
+
 void CNexum::post_task(ITask* task) {
     if (!tasks_.push(task)) {
         delete task;
@@ -273,7 +280,13 @@ void CNexum::download(CTaskGetMemoryFile* task) {
         kernel::CLock guard(local.lock);
         local.url = task->url;
         local.limit_ms = transfer_limit_ms_;
+        local.request = task->request;
     }
+    {
+        kernel::CLock guard(user_agent_lock_);
+        local.request.user_agent = user_agent_;
+    }
+    const std::string address(task->url.c_str(), static_cast<size_t>(task->url.length()));
     delete task;
 
     CURL* handle = nullptr;
@@ -285,8 +298,14 @@ void CNexum::download(CTaskGetMemoryFile* task) {
         post(new CNotificationDownload(1));
     } else {
         post(new CNotificationDownload(0));
+        // May take seconds: a configuration script to fetch, or a network to search for one.
+        const RProxy proxy = proxies_.find(address, &aborting_);
+        {
+            kernel::CLock guard(local.lock);
+            local.proxy = proxy;
+        }
         CNotificationDownload* result = new CNotificationDownload(2);
-        const bool ok = transfer(local, &result->file, &aborting_);
+        const bool ok = transfer(local, &result->file, &aborting_, &result->answer);
         result->kind = ok ? DownloadFinished : DownloadFailed;
         result->url = local.url;
         post(result);

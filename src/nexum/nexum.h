@@ -1,11 +1,13 @@
 #pragma once
 #include <atomic>
 #include <list>
+#include <string>
 
 #include <boost/thread/thread.hpp>
 
 #include "nexum/download.h"
 #include "kernel/sync.h"
+#include "nexum/proxy.h"
 #include "nexum/sync_queue.h"
 #include "nexum/task.h"
 
@@ -35,10 +37,14 @@ public:
 
     // The longest one transfer may take; applies to transfers started afterwards.
     void set_transfer_limit(long ms) { transfer_limit_ms_ = ms; }
+    // Sent with every download started afterwards; none while empty.
+    void set_user_agent(const std::string& text);
 
     void connect();
     void disconnect();
     void get_memory_file(const string::weak_string<char>& url);
+    // The same with the request's own headers.
+    void get_memory_file(const CTaskGetMemoryFile& task);
 
     // Percent-encodes every byte but ASCII letters and digits; empty when libcurl fails.
     static string::basic_string<char, 256> escape(const string::weak_string<char>& text);
@@ -65,6 +71,10 @@ private:
     bool in_receiver_ = false;
     kernel::CCondition receiver_left_;
     std::atomic<long> transfer_limit_ms_{TRANSFER_LIMIT_MS};
+    kernel::CCriticalSection user_agent_lock_;
+    std::string user_agent_; // guarded by user_agent_lock_
+    // The proxy of Internet Options, found on the download threads and kept for a while.
+    CProxyFinder proxies_;
     // Touched only by the task thread: each finished download asks it to join and free its
     // thread, so threads and handles do not pile up over a long run.
     std::list<boost::thread*> downloads_;

@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "string/basic_string.h"
 
 namespace nexum {
@@ -34,13 +36,22 @@ public:
     int type() const override { return TaskDisconnect; }
 };
 
+// What a download sends besides its address; an empty text sends no header.
+struct RRequest {
+    std::string user_agent;
+    // A conditional download: the validators of the copy already held, sent back as they came.
+    std::string if_none_match;
+    std::string if_modified_since;
+};
+
 class CTaskGetMemoryFile : public ITask {
 public:
     explicit CTaskGetMemoryFile(const string::weak_string<char>& address) : url(address) {}
-    CTaskGetMemoryFile(const CTaskGetMemoryFile& other) : ITask(), url(other.url) {}
+    CTaskGetMemoryFile(const CTaskGetMemoryFile& other) : ITask(), url(other.url), request(other.request) {}
     int type() const override { return TaskGetMemoryFile; }
 
     string::basic_string<char, 256> url;
+    RRequest request;
 };
 
 class INotification {

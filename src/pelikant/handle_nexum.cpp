@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include "kernel/version.h"
 #include "nexum/download.h"
+#include "nexum/nexum.h"
 #include "string/convert.h"
 
 namespace pelikant {
@@ -23,6 +25,29 @@ bool blank(const wide_string& text) {
         }
     }
     return true;
+}
+
+// "Odpowiedź przekracza 16 MiB." in UTF-16.
+const wchar_t* const TOO_BIG = L"Odpowied\u017a przekracza 16 MiB.";
+
+// Header texts are meant to be ASCII; a server may send anything, which then reads as 1252.
+std::wstring wide(const std::string& text) {
+    if (text.empty()) {
+        return std::wstring();
+    }
+    const int length = static_cast<int>(text.size());
+    UINT page = CP_UTF8;
+    int size = MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+    if (size <= 0) {
+        page = 1252;
+        size = MultiByteToWideChar(page, 0, text.data(), length, nullptr, 0);
+    }
+    if (size <= 0) {
+        return std::wstring();
+    }
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(page, 0, text.data(), length, &out[0], size);
+    return out;
 }
 
 // UpdateDT texts compare code unit by code unit; a prefix is the smaller.
@@ -58,31 +83,124 @@ int topic_image(const RTopic& topic) {
     return (topic.IsOpen ? 1 : 5) + (topic.OrderKey > 0 ? 2 : 0) + (topic.Visited ? 1 : 0);
 }
 
-CHandleNexum::CHandleNexum(const string::weak_string<char>& site_url, IForumView* view)
-    : site_url_(site_url), view_(view) {
+std::string user_agent(const char* version) {
+    const kernel::RNtVersion nt = kernel::nt_version();
+    return std::string("Pelikant/") + version + " (Windows NT " + std::to_string(nt.major) + "." +
+           std::to_string(nt.minor) + ")";
+}
+
+RFeedCheck classify(int kind, const nexum::RAnswer& answer) {
+    RFeedCheck check;
+    check.http_status = answer.status;
+    check.detail = wide(answer.status_line);
+    if (answer.status >= 400) {
+        check.outcome = RFeedCheck::HTTP_ERROR;
+        return check;
+    }
+    if (kind != nexum::DownloadFinished) {
+        switch (answer.end) {
+        case nexum::TransferTooBig:
+            check.outcome = RFeedCheck::NOT_A_FEED;
+            check.detail = TOO_BIG;
+            break;
+        case nexum::TransferBadBody:
+            check.outcome = RFeedCheck::NOT_A_FEED;
+            check.detail = wide(answer.error);
+            break;
+        default:
+            check.outcome = RFeedCheck::NO_CONNECTION;
+            check.detail = wide(answer.error);
+            break;
+        }
+        return check;
+    }
+    if (answer.status == 304) {
+        check.outcome = RFeedCheck::UNCHANGED;
+    }
+    // Otherwise a feed if the body parses; the caller knows.
+    return check;
+}
+
+bool is_failure(const RFeedCheck& check) {
+    return check.outcome == RFeedCheck::NO_CONNECTION ||
+           (check.outcome == RFeedCheck::HTTP_ERROR &&
+            (check.http_status >= 500 || check.http_status == 429));
+}
+
+CHandleNexum::CHandleNexum(const string::weak_string<char>& site_url, IForumView* view, int wait_percent)
+    : site_url_(site_url), view_(view), schedule_(wait_percent) {
     // Both threads read the URL: made contiguous now, later reads of it never write.
     site_url_.c_str();
+    // Copies started together must not draw the same jitter.
+    std::random_device device;
+    std::seed_seq seed{device(), static_cast<unsigned>(GetTickCount64()),
+                       static_cast<unsigned>(GetCurrentProcessId()),
+                       static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(this))};
+    random_.seed(seed);
+}
+
+bool CHandleNexum::poll(nexum::CNexum& engine, std::int64_t now_ms) {
+    narrow_string url(site_url_);
+    url.append("/xml/");
+    nexum::CTaskGetMemoryFile task(url);
+    {
+        kernel::CLock lock(lock_);
+        if (!schedule_.is_due(now_ms)) {
+            return false;
+        }
+        task.request.if_none_match = etag_;
+        task.request.if_modified_since = last_modified_;
+    }
+    engine.get_memory_file(task);
+    return true;
 }
 
 bool CHandleNexum::on_notification(nexum::INotification* notification) {
-    if (view_.load() == nullptr || notification == nullptr ||
-        notification->type() != nexum::DownloadFinished) {
+    if (view_.load() == nullptr || notification == nullptr) {
+        return false;
+    }
+    const int kind = notification->type();
+    if (kind != nexum::DownloadFinished && kind != nexum::DownloadFailed) {
         return false;
     }
     nexum::CNotificationDownload* download = dynamic_cast<nexum::CNotificationDownload*>(notification);
-    if (download == nullptr) {
+    // A transfer cut short by a stop is no answer of the site's.
+    if (download == nullptr || download->answer.end == nexum::TransferStopped) {
         return false;
     }
-    memory::ChunkedMemory<char, 1024>& data = download->file.data;
-    data.push_back('\0');
-    data.linearize(0);
-    process_feed(data.data());
+    const nexum::RAnswer& answer = download->answer;
+    RFeedCheck check = classify(kind, answer);
+    const bool readable = kind == nexum::DownloadFinished && check.outcome == RFeedCheck::FEED;
+    if (readable) {
+        memory::ChunkedMemory<char, 1024>& data = download->file.data;
+        data.push_back('\0');
+        data.linearize(0);
+        if (!process_feed(data.data())) {
+            check.outcome = RFeedCheck::NOT_A_FEED;
+            if (!answer.content_type.empty()) {
+                check.detail += L" (" + wide(answer.content_type) + L")";
+            }
+        }
+    }
+    {
+        kernel::CLock lock(lock_);
+        // Only a feed that parsed vouches for its validators.
+        if (check.outcome == RFeedCheck::FEED) {
+            etag_ = answer.etag;
+            last_modified_ = answer.last_modified;
+        }
+        schedule_.answered(is_failure(check), answer.retry_after, static_cast<std::uint32_t>(random_()),
+                           static_cast<std::int64_t>(GetTickCount64()));
+    }
+    if (IForumView* view = view_.load()) {
+        view->feed_checked(check);
+    }
     return false;
 }
 
-void CHandleNexum::process_feed(const char* text) {
+bool CHandleNexum::process_feed(const char* text) {
     if (text == nullptr || *text == '\0') {
-        return;
+        return false;
     }
     RForumFeed feed;
     {
@@ -90,7 +208,7 @@ void CHandleNexum::process_feed(const char* text) {
         // A page that is well-formed but no feed (an HTML error page sent with status 200) is a
         // bad answer like any other: the last feed stays the one the next is judged against.
         if (!parser.parse(text) || !parser.has_forum()) {
-            return;
+            return false;
         }
         parser.swap_feed(feed);
     }
@@ -114,6 +232,7 @@ void CHandleNexum::process_feed(const char* text) {
     if (view != nullptr) {
         view->feed_replaced();
     }
+    return true;
 }
 
 void CHandleNexum::open_topic(std::int32_t id) {

@@ -2,21 +2,43 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "kernel/sync.h"
+#include "nexum/download.h"
 #include "nexum/task.h"
 #include "pelikant/parse_xml.h"
+#include "pelikant/poll_schedule.h"
 #include "string/basic_string.h"
 #include "string/weak_string.h"
+
+namespace nexum {
+class CNexum;
+}
 
 namespace pelikant {
 
 using narrow_string = string::basic_string<char, 256>;
 
-// What the forum monitor needs of the application. announce and feed_replaced come on the
-// engine's notification thread, which the GUI thread waits for at exit: they must never wait
-// for the GUI thread (post to it, never send). open_url comes on the GUI thread.
+// What one poll of the feed came to.
+struct RFeedCheck {
+    enum Outcome {
+        FEED,          // a 200 body that parsed as a feed
+        UNCHANGED,     // 304: the feed is as it was
+        NO_CONNECTION, // no HTTP answer: refused, DNS, time-out, TLS, proxy, a broken connection
+        HTTP_ERROR,    // a status of 400 or more
+        NOT_A_FEED,    // a body that is no feed: another page, too big, badly compressed, empty
+    };
+    Outcome outcome = FEED;
+    long http_status = 0; // the answer's status, 0 when none came
+    std::wstring detail;  // for a tooltip: libcurl's error text, the status line, ...
+};
+
+// What the forum monitor needs of the application. announce, feed_replaced and feed_checked
+// come on the engine's notification thread, which the GUI thread waits for at exit: they must
+// never wait for the GUI thread (post to it, never send). open_url comes on the GUI thread.
 class IForumView {
 public:
     // New posts: tray icon 5001, 5001 as the balloon icon, then the balloon (the tray cuts the
@@ -27,6 +49,8 @@ public:
     virtual void feed_replaced() = 0;
     // Opens a URL (UTF-8) in the default browser.
     virtual void open_url(const string::weak_string<char>& url) = 0;
+    // Once per answer to a poll, whatever it was, after the feed (if any) has been taken.
+    virtual void feed_checked(const RFeedCheck& check) = 0;
 
 protected:
     ~IForumView() = default;
@@ -44,23 +68,38 @@ void make_balloon(const string::weak_string<char>& site_url, const RTopic& topic
 // The forum list's image index for a topic, 1 to 8: open or closed, pinned, visited.
 int topic_image(const RTopic& topic);
 
+// "Pelikant/<version> (Windows NT <major>.<minor>)", with the system's own version numbers, so
+// that a site operator can tell the program's polls apart.
+std::string user_agent(const char* version);
+
+// What an answer to a poll came to; the feed itself is read by the caller.
+RFeedCheck classify(int kind, const nexum::RAnswer& answer);
+// Whether an answer says the site is down or busy, so that the polls back off.
+bool is_failure(const RFeedCheck& check);
+
 // Receives the engine's notifications: reads each downloaded feed, announces new posts and keeps
 // the last feed that parsed for the forum list.
 class CHandleNexum : public nexum::INotifications {
 public:
     // site_url: the site base URL, UTF-8, without a trailing slash. A null view refuses every
-    // notification.
-    CHandleNexum(const string::weak_string<char>& site_url, IForumView* view);
+    // notification. wait_percent: how much of each wait after failed polls is waited.
+    CHandleNexum(const string::weak_string<char>& site_url, IForumView* view, int wait_percent = 100);
     virtual ~CHandleNexum() = default;
     CHandleNexum(const CHandleNexum&) = delete;
     CHandleNexum& operator=(const CHandleNexum&) = delete;
 
     void set_view(IForumView* view) { view_ = view; }
 
-    // Takes finished downloads (kind 9); always false, so the engine deletes the notification.
+    // A tick of the poll timer at now_ms (GetTickCount64): asks the engine for the feed,
+    // conditionally once a feed has come, unless the tick falls inside a wait after failed
+    // polls. True when it asked.
+    bool poll(nexum::CNexum& engine, std::int64_t now_ms);
+
+    // Takes the answers to polls (kinds 8 and 9); always false, so the engine deletes the
+    // notification.
     bool on_notification(nexum::INotification* notification) override;
-    // text: one feed, zero-terminated UTF-8.
-    void process_feed(const char* text);
+    // text: one feed, zero-terminated UTF-8. False when it is no feed.
+    bool process_feed(const char* text);
     // Opens the page of the topic with this id (the forum list keeps the id of each row).
     void open_topic(std::int32_t id);
 
@@ -77,11 +116,26 @@ public:
         visit(static_cast<const RForumFeed&>(last_));
     }
 
+    // The validators sent with the next poll, and the schedule of polls.
+    std::string etag() {
+        kernel::CLock lock(lock_);
+        return etag_;
+    }
+    CPollSchedule schedule() {
+        kernel::CLock lock(lock_);
+        return schedule_;
+    }
+
 private:
     narrow_string site_url_;
     std::atomic<IForumView*> view_;
     kernel::CCriticalSection lock_;
     RForumFeed last_; // guarded by lock_
+    // Of the last feed that parsed, as they came; guarded by lock_.
+    std::string etag_;
+    std::string last_modified_;
+    CPollSchedule schedule_; // guarded by lock_
+    std::mt19937 random_;    // notification thread only
 };
 
 } // namespace pelikant

@@ -4,6 +4,9 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <new>
 #include <string>
@@ -40,6 +43,7 @@ struct RSeen {
     int kind;
     std::string body;
     std::string url;
+    RAnswer answer;
 };
 
 // Records every notification; optionally keeps the finished downloads instead of letting the
@@ -47,10 +51,11 @@ struct RSeen {
 class CRecorder : public INotifications {
 public:
     bool on_notification(INotification* note) override {
-        RSeen seen{note->type(), "", ""};
+        RSeen seen{note->type(), "", "", RAnswer()};
         if (CNotificationDownload* download = dynamic_cast<CNotificationDownload*>(note)) {
             seen.body = body_of(download);
             seen.url = download->url.c_str();
+            seen.answer = download->answer;
         }
         std::lock_guard<std::mutex> guard(mutex_);
         seen_.push_back(seen);
@@ -462,4 +467,269 @@ TEST(CurlFileMemory, OpenCloseAbortAndCap) {
     EXPECT_EQ(failed.type(), DownloadFailed);
     EXPECT_EQ(finished.type(), DownloadFinished);
     EXPECT_EQ(other.type(), 0);
+}
+
+TEST_F(EngineTest, RequestsNameThemselvesAskConditionallyAndAcceptCompression) {
+    engine.set_user_agent("Pelikant/9.9 (Windows NT 1.2)");
+    start();
+    download("/t/clear", 2);
+    recorder.clear();
+    CTaskGetMemoryFile task(string::weak_string<char>(server() + "/t/body?text=x"));
+    task.request.if_none_match = "W/\"abc-1\"";
+    task.request.if_modified_since = "Wed, 09 Dec 2026 00:00:00 GMT";
+    engine.get_memory_file(task);
+    ASSERT_EQ(recorder.wait_for(2).size(), 2u);
+    recorder.clear();
+    std::vector<RSeen> seen = download("/t/requests", 2);
+    ASSERT_EQ(seen.size(), 2u);
+    const std::string& log = seen[1].body;
+    for (const char* header :
+         {"\"User-Agent\": \"Pelikant/9.9 (Windows NT 1.2)\"", "\"If-None-Match\": \"W/\\\"abc-1\\\"\"",
+          "\"If-Modified-Since\": \"Wed, 09 Dec 2026 00:00:00 GMT\"",
+          "\"Accept-Encoding\": \"gzip, deflate\""}) {
+        EXPECT_NE(log.find(header), std::string::npos) << header << " not in\n" << log;
+    }
+}
+
+TEST_F(EngineTest, AnswersSayTheirStatusRetryAfterAndHowTheyEnded) {
+    start();
+    struct RCase {
+        std::string url;
+        int kind;
+        long status;
+        TransferEnd end;
+        std::int64_t retry_after; // -1: none; otherwise within 5 s of it
+    } cases[] = {
+        {server() + "/t/body?status=429&retry_after=120&text=x", DownloadFinished, 429, TransferDone, 120},
+        {server() + "/t/body?status=503&retry_after_in=600", DownloadFinished, 503, TransferDone, 600},
+        {server() + "/t/body?text=x", DownloadFinished, 200, TransferDone, -1},
+        {server() + "/t/hostile?case=gzip_bomb", DownloadFailed, 200, TransferTooBig, -1},
+        {server() + "/t/hostile?case=big_length", DownloadFailed, 200, TransferTooBig, -1},
+        {server() + "/t/hostile?case=gzip_broken", DownloadFailed, 200, TransferBadBody, -1},
+        {server() + "/t/circle", DownloadFailed, 302, TransferBadBody, -1},
+        {server() + "/t/hostile?case=reset", DownloadFailed, 200, TransferNoAnswer, -1},
+        {server() + "/t/sequence?answers=close", DownloadFailed, 0, TransferNoAnswer, -1},
+        {"http://127.0.0.1:1/xml/", DownloadFailed, 0, TransferNoAnswer, -1},
+    };
+    for (const RCase& c : cases) {
+        recorder.clear();
+        engine.get_memory_file(string::weak_string<char>(c.url));
+        std::vector<RSeen> seen = recorder.wait_for(2);
+        ASSERT_EQ(seen.size(), 2u) << c.url;
+        const RAnswer& answer = seen[1].answer;
+        EXPECT_EQ(seen[1].kind, c.kind) << c.url;
+        EXPECT_EQ(answer.status, c.status) << c.url;
+        EXPECT_EQ(answer.end, c.end) << c.url << ": " << answer.error;
+        EXPECT_NEAR(static_cast<double>(answer.retry_after), static_cast<double>(c.retry_after),
+                    c.retry_after < 0 ? 0.0 : 5.0)
+            << c.url;
+        EXPECT_LE(seen[1].body.size(), static_cast<size_t>(MAX_BODY_BYTES)) << c.url;
+        EXPECT_EQ(answer.error.empty(), c.kind == DownloadFinished) << c.url << ": " << answer.error;
+    }
+}
+
+TEST(RetryAfter, SecondsOrAnHttpDate) {
+    const std::time_t now = 1445412480; // Wed, 21 Oct 2015 07:28:00 GMT
+    struct RCase {
+        const char* value;
+        const char* date;
+        std::int64_t seconds;
+    } cases[] = {
+        {"120", "", 120},
+        {"0", "", 0},
+        {"", "", -1},
+        {"soon", "", -1},
+        {"-5", "", -1},
+        {"1.5", "", -1},
+        {"99999999999999999999999", "", 86400}, // no overflow: a day is as long as any wait
+        {"Wed, 21 Oct 2015 07:30:00 GMT", "", 120},
+        {"Wednesday, 21-Oct-15 07:30:00 GMT", "", 120},
+        {"Wed Oct 21 07:30:00 2015", "", 120},
+        {"Wed, 21 Oct 2015 07:00:00 GMT", "", 0},                                 // gone by
+        {"Wed, 21 Oct 2015 08:30:00 GMT", "Wed, 21 Oct 2015 08:00:00 GMT", 1800}, // the server's clock
+        {"Wed, 21 Oct 2015 07:30:00 GMT", "garbage", 120},
+    };
+    for (const RCase& c : cases) {
+        EXPECT_EQ(retry_after_seconds(c.value, c.date, now), c.seconds) << c.value << " | " << c.date;
+    }
+}
+
+TEST(Proxy, InternetOptionsReadAsWindowsReadsThem) {
+    struct RPick {
+        const char* list;
+        const char* scheme;
+        const char* proxy;
+    } picks[] = {
+        {"proxy:8080", "http", "http://proxy:8080"},
+        {"proxy:8080", "https", "http://proxy:8080"},
+        {"http=a:1;https=b:2", "https", "http://b:2"},
+        {"http=a:1;https=b:2", "http", "http://a:1"},
+        {"ftp=a:1", "http", ""},
+        {"socks=s:1080", "http", "socks4://s:1080"},
+        {"p1:8080; p2:8080", "http", "http://p1:8080"}, // a script's list: the first
+        {"http://a:1", "http", "http://a:1"},
+        {"", "http", ""},
+    };
+    for (const RPick& c : picks) {
+        EXPECT_EQ(pick_proxy(c.list, c.scheme), c.proxy) << c.list << " " << c.scheme;
+    }
+    struct RBypass {
+        const char* list;
+        const char* host;
+        bool bypassed;
+    } bypasses[] = {
+        {"<local>", "intranet", true},
+        {"<local>", "example.org", false},
+        {"*.example.org", "a.example.org", true},
+        {"*.example.org", "example.org", false},
+        {"10.*", "10.1.2.3", true},
+        {"10.*", "110.1.2.3", false},
+        {"EXAMPLE.org", "example.ORG", true},
+        {"a;b ; example.org:8080", "example.org", true},
+        {"*", "anything", true},
+        {"", "example.org", false},
+        {"http://*.corp", "x.corp", true},
+        {"*ample*", "example.org", true},
+    };
+    for (const RBypass& c : bypasses) {
+        EXPECT_EQ(is_bypassed(c.list, c.host), c.bypassed) << c.list << " " << c.host;
+    }
+    struct RCurlList {
+        const char* list;
+        const char* no_proxy;
+    } lists[] = {
+        {"<local>;*.example.org;10.*;192.168.1.*;host", "example.org,10.0.0.0/8,192.168.1.0/24,host"},
+        {"a;*;b", "*"},
+        {"*ample*;http://x.org", "x.org"},
+        {"", ""},
+    };
+    for (const RCurlList& c : lists) {
+        EXPECT_EQ(curl_no_proxy(c.list), c.no_proxy) << c.list;
+    }
+}
+
+namespace {
+
+std::string env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+std::string file_text(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+const char* const INTERNET_SETTINGS = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+// The current user's Internet Options, written where Windows keeps them (the binary
+// DefaultConnectionSettings and the plain values beside it) and removed again at the end.
+class CInternetOptions {
+public:
+    enum { DIRECT = 1, PROXY = 2, SCRIPT = 4 };
+
+    CInternetOptions(DWORD flags, const std::string& proxy, const std::string& bypass,
+                     const std::string& script) {
+        std::string blob;
+        auto dword = [&](DWORD value) { blob.append(reinterpret_cast<const char*>(&value), 4); };
+        auto text = [&](const std::string& value) {
+            dword(static_cast<DWORD>(value.size()));
+            blob += value;
+        };
+        dword(0x46);
+        dword(++counter_);
+        dword(flags);
+        text(proxy);
+        text(bypass);
+        text(script);
+        blob.append(32, '\0');
+        RegSetKeyValueA(HKEY_CURRENT_USER, (std::string(INTERNET_SETTINGS) + "\\Connections").c_str(),
+                        "DefaultConnectionSettings", REG_BINARY, blob.data(),
+                        static_cast<DWORD>(blob.size()));
+        const DWORD enable = (flags & PROXY) != 0 ? 1 : 0;
+        RegSetKeyValueA(HKEY_CURRENT_USER, INTERNET_SETTINGS, "ProxyEnable", REG_DWORD, &enable,
+                        sizeof(enable));
+        set_text("ProxyServer", proxy);
+        set_text("ProxyOverride", bypass);
+        set_text("AutoConfigURL", (flags & SCRIPT) != 0 ? script : "");
+    }
+    ~CInternetOptions() {
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, (std::string(INTERNET_SETTINGS) + "\\Connections").c_str(),
+                           "DefaultConnectionSettings");
+        for (const char* name : {"ProxyEnable", "ProxyServer", "ProxyOverride", "AutoConfigURL"}) {
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, INTERNET_SETTINGS, name);
+        }
+    }
+    CInternetOptions(const CInternetOptions&) = delete;
+    CInternetOptions& operator=(const CInternetOptions&) = delete;
+
+private:
+    static void set_text(const char* name, const std::string& value) {
+        if (value.empty()) {
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, INTERNET_SETTINGS, name);
+            return;
+        }
+        RegSetKeyValueA(HKEY_CURRENT_USER, INTERNET_SETTINGS, name, REG_SZ, value.c_str(),
+                        static_cast<DWORD>(value.size() + 1));
+    }
+    static DWORD counter_;
+};
+DWORD CInternetOptions::counter_ = 0;
+
+} // namespace
+
+// tinyproxy as the user's proxy in Internet Options; nginx as the site. Whether a poll went
+// through the proxy is read from the proxy's log.
+TEST(Proxy, PollsGoThroughTheInternetOptionsProxyExceptToBypassedHosts) {
+    const std::string site = env("PELIKANT_NGINX");
+    const std::string proxy = env("PELIKANT_TINYPROXY");
+    const std::string proxy_log = env("PELIKANT_TINYPROXY_LOG");
+    ASSERT_FALSE(site.empty() || proxy.empty())
+        << "nginx or tinyproxy not running; run the tests with tools/test.sh";
+    const std::string port = site.substr(site.rfind(':') + 1);
+    // A configuration script, as a company's network hands it out.
+    std::ofstream(env("PELIKANT_NGINX_ROOT") + "\\proxy.pac")
+        << "function FindProxyForURL(url, host) { return host == '127.0.0.1' ? 'DIRECT' : 'PROXY " << proxy
+        << "'; }\n";
+    const std::string script = site + "/proxy.pac";
+    using O = CInternetOptions;
+    struct RCase {
+        const char* name;
+        DWORD flags;
+        std::string proxy, bypass, script;
+        std::string http_proxy; // the environment variable
+        const char* host;
+        bool proxied;
+    } cases[] = {
+        {"fixed proxy", O::DIRECT | O::PROXY, proxy, "127.0.0.1", "", "", "localhost", true},
+        {"fixed proxy, bypassed host", O::DIRECT | O::PROXY, proxy, "127.0.0.1", "", "", "127.0.0.1", false},
+        {"fixed proxy, <local>", O::DIRECT | O::PROXY, proxy, "<local>", "", "", "localhost", false},
+        {"per scheme", O::DIRECT | O::PROXY, "https=127.0.0.1:1;http=" + proxy, "", "", "", "localhost",
+         true},
+        {"script", O::DIRECT | O::SCRIPT, "", "", script, "", "localhost", true},
+        {"script, direct", O::DIRECT | O::SCRIPT, "", "", script, "", "127.0.0.1", false},
+        {"none, environment", O::DIRECT, "", "", "", "http://" + proxy, "localhost", true},
+        {"none", O::DIRECT, "", "", "", "", "localhost", false},
+    };
+    int number = 0;
+    for (const RCase& c : cases) {
+        CInternetOptions options(c.flags, c.proxy, c.bypass, c.script);
+        SetEnvironmentVariableA("http_proxy", c.http_proxy.empty() ? nullptr : c.http_proxy.c_str());
+        const std::string url =
+            std::string("http://") + c.host + ":" + port + "/xml/?proxy-case=" + std::to_string(++number);
+        CRecorder recorder;
+        {
+            CNexum engine;
+            engine.set_notifications(&recorder);
+            ASSERT_TRUE(engine.start());
+            engine.get_memory_file(string::weak_string<char>(url));
+            std::vector<RSeen> seen = recorder.wait_for(4);
+            ASSERT_EQ(seen.size(), 4u) << c.name;
+            EXPECT_EQ(seen[3].kind, DownloadFinished) << c.name << ": " << seen[3].answer.error;
+            engine.set_notifications(nullptr);
+        }
+        SetEnvironmentVariableA("http_proxy", nullptr);
+        const bool proxied = file_text(proxy_log).find("GET " + url + " ") != std::string::npos;
+        EXPECT_EQ(proxied, c.proxied) << c.name;
+    }
 }

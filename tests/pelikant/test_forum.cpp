@@ -1,5 +1,11 @@
 // The forum monitor on hand-made feeds: the change rule, the latest topic and its balloon, the
-// last feed, topic pages, the list's image rule and the notifications it takes.
+// last feed, topic pages, the list's image rule and the notifications it takes; the schedule of
+// polls; and polls of a real web server (nginx) and of the scripted server's failures.
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -8,9 +14,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "feed_server.h"
 #include "nexum/download.h"
+#include "nexum/nexum.h"
 #include "pelikant/handle_nexum.h"
 #include "pelikant/parse_xml.h"
+#include "pelikant/poll_schedule.h"
 
 using namespace pelikant;
 
@@ -63,6 +72,18 @@ public:
         check_unlocked();
         urls.push_back(s(url));
     }
+    void feed_checked(const RFeedCheck& check) override {
+        check_unlocked();
+        checks.push_back(check);
+        ++checked;
+    }
+    // The check of the n-th answer, once it has come (or after 15 s, an empty one).
+    RFeedCheck wait_check(int n) {
+        for (int waited = 0; checked < n && waited < 15000; waited += 10) {
+            Sleep(10);
+        }
+        return checked >= n ? checks[static_cast<size_t>(n - 1)] : RFeedCheck{RFeedCheck::FEED, -1, L""};
+    }
 
     // Another thread must be able to read the last feed while the view is called (the GUI thread
     // refilling the list). A held lock shows as a wait that times out; that reader is joined
@@ -100,6 +121,8 @@ public:
     std::vector<RBalloonCall> balloons;
     int replaced = 0;
     std::vector<std::string> urls;
+    std::vector<RFeedCheck> checks;
+    std::atomic<int> checked{0};
     CHandleNexum* handler = nullptr;
     int locked_calls = 0;
     std::vector<std::thread> pending;
@@ -330,4 +353,227 @@ TEST(ForumNotifications, OnlyFinishedDownloadsAreRead) {
         EXPECT_EQ(last_ids(handler), c.replaced ? std::vector<int>{1} : std::vector<int>{}) << c.name;
         delete c.note;
     }
+}
+
+TEST(PollSchedule, WaitsAfterFailures) {
+    const std::uint32_t LOW = 0, HIGH = 0xFFFFFFFFu;
+    struct RCase {
+        int failures;
+        std::int64_t retry_after_s;
+        std::uint32_t random;
+        std::int64_t wait_ms;
+    } cases[] = {
+        {0, -1, NO_JITTER, 0},       {0, 600, HIGH, 0}, // a Retry-After of a good answer means nothing
+        {1, -1, NO_JITTER, 120000},  {2, -1, NO_JITTER, 240000},
+        {3, -1, NO_JITTER, 480000},  {4, -1, NO_JITTER, 960000},
+        {40, -1, NO_JITTER, 960000}, {1, -1, LOW, 108000},
+        {1, -1, HIGH, 131999},       {4, -1, LOW, 864000},
+        {4, -1, HIGH, 1055999},      {1, 30, NO_JITTER, 120000},    // shorter than the schedule's own wait
+        {1, 600, LOW, 600000},                                      // longer: honoured, without jitter
+        {3, 0, NO_JITTER, 480000},   {1, 7200, NO_JITTER, 3600000}, // up to an hour
+        {2, 86400, HIGH, 3600000},
+    };
+    for (const RCase& c : cases) {
+        EXPECT_EQ(backoff_ms(c.failures, c.retry_after_s, c.random), c.wait_ms)
+            << c.failures << " " << c.retry_after_s << " " << c.random;
+    }
+}
+
+TEST(PollSchedule, TicksInsideAWaitAreSkippedAndAGoodAnswerEndsTheWaits) {
+    struct RAnswer {
+        bool failed;
+        std::int64_t retry_after_s;
+        int failures;
+        std::int64_t wait_ms;
+    };
+    const std::vector<RAnswer> answers = {
+        {true, -1, 1, 120000}, {true, -1, 2, 240000}, {true, 600, 3, 600000}, {true, -1, 4, 960000},
+        {true, -1, 4, 960000}, {false, -1, 0, 0},     {true, 30, 1, 120000},  {false, 3600, 0, 0},
+    };
+    CPollSchedule schedule;
+    EXPECT_TRUE(schedule.is_due(0)) << "the first poll never waits";
+    std::int64_t now = 1000000;
+    for (const RAnswer& a : answers) {
+        schedule.answered(a.failed, a.retry_after_s, NO_JITTER, now);
+        EXPECT_EQ(schedule.failures(), a.failures) << now;
+        EXPECT_EQ(schedule.due_ms(), now + a.wait_ms) << now;
+        // A tick a little before the wait's end still polls; one a second earlier does not.
+        EXPECT_TRUE(schedule.is_due(now + a.wait_ms - TICK_SLACK_MS)) << now;
+        EXPECT_TRUE(a.wait_ms == 0 || !schedule.is_due(now + a.wait_ms - TICK_SLACK_MS - 1)) << now;
+        now += a.wait_ms + 60000;
+    }
+    CPollSchedule unwaiting(0);
+    unwaiting.answered(true, 3600, NO_JITTER, now);
+    EXPECT_EQ(unwaiting.failures(), 1);
+    EXPECT_TRUE(unwaiting.is_due(now)) << "a schedule at 0 % counts failures but never waits";
+}
+
+TEST(FeedCheck, WhatAnAnswerCameTo) {
+    using nexum::DownloadFailed;
+    using nexum::DownloadFinished;
+    struct RCase {
+        int kind;
+        long status;
+        nexum::TransferEnd end;
+        RFeedCheck::Outcome outcome;
+        bool failure;
+    } cases[] = {
+        {DownloadFinished, 200, nexum::TransferDone, RFeedCheck::FEED, false}, // if the body parses
+        {DownloadFinished, 304, nexum::TransferDone, RFeedCheck::UNCHANGED, false},
+        {DownloadFinished, 404, nexum::TransferDone, RFeedCheck::HTTP_ERROR, false},
+        {DownloadFinished, 429, nexum::TransferDone, RFeedCheck::HTTP_ERROR, true},
+        {DownloadFinished, 503, nexum::TransferDone, RFeedCheck::HTTP_ERROR, true},
+        {DownloadFailed, 500, nexum::TransferNoAnswer, RFeedCheck::HTTP_ERROR, true},
+        {DownloadFailed, 0, nexum::TransferNoAnswer, RFeedCheck::NO_CONNECTION, true},
+        {DownloadFailed, 200, nexum::TransferNoAnswer, RFeedCheck::NO_CONNECTION, true}, // broke off
+        {DownloadFailed, 200, nexum::TransferTooBig, RFeedCheck::NOT_A_FEED, false},
+        {DownloadFailed, 200, nexum::TransferBadBody, RFeedCheck::NOT_A_FEED, false},
+        {DownloadFailed, 302, nexum::TransferBadBody, RFeedCheck::NOT_A_FEED, false},
+    };
+    for (const RCase& c : cases) {
+        nexum::RAnswer answer;
+        answer.status = c.status;
+        answer.end = c.end;
+        const RFeedCheck check = classify(c.kind, answer);
+        EXPECT_EQ(check.outcome, c.outcome) << c.kind << " " << c.status << " " << c.end;
+        EXPECT_EQ(check.http_status, c.status);
+        EXPECT_EQ(is_failure(check), c.failure) << c.kind << " " << c.status << " " << c.end;
+    }
+}
+
+namespace {
+
+std::string env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+std::vector<std::string> lines_of(const std::string& path) {
+    std::ifstream file(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The handler polling through a real engine.
+struct RPoller {
+    explicit RPoller(const std::string& site) : handler(site.c_str(), &view) {
+        engine.set_user_agent(user_agent("1.0.0"));
+        engine.set_notifications(&handler);
+        engine.start();
+    }
+    ~RPoller() { engine.set_notifications(nullptr); }
+    // Polls at now_ms and waits for the answer's check.
+    RFeedCheck poll(std::int64_t now_ms) {
+        if (!handler.poll(engine, now_ms)) {
+            return RFeedCheck{RFeedCheck::FEED, -2, L"skipped"};
+        }
+        return view.wait_check(++polls);
+    }
+    std::int64_t now() const { return static_cast<std::int64_t>(GetTickCount64()); }
+
+    CFakeView view;
+    CHandleNexum handler;
+    nexum::CNexum engine;
+    int polls = 0;
+};
+
+} // namespace
+
+// nginx serves the feed as a static file, with its own ETag, Last-Modified and gzip.
+TEST(ForumPolls, AnUnchangedFeedIsA304WithNoBodyAChangedOneA200AndOneBalloon) {
+    const std::string site = env("PELIKANT_NGINX");
+    ASSERT_FALSE(site.empty()) << "nginx not running; run the tests with tools/test.sh";
+    const std::string file = env("PELIKANT_NGINX_ROOT") + "\\xml\\index.xml";
+    std::vector<RT> topics;
+    for (int i = 0; i < 50; ++i) {
+        topics.push_back({i + 1, 5, 7, false, "2026-12-08 10:00", "Temat forum o dość zwyczajnej długości"});
+    }
+    std::ofstream(file, std::ios::binary) << feed(topics);
+    const size_t log_start = lines_of(env("PELIKANT_NGINX_LOG")).size();
+
+    RPoller poller(site);
+    RFeedCheck check = poller.poll(poller.now());
+    EXPECT_EQ(check.outcome, RFeedCheck::FEED);
+    EXPECT_EQ(check.http_status, 200);
+    const std::string etag = poller.handler.etag();
+    EXPECT_FALSE(etag.empty());
+    check = poller.poll(poller.now());
+    EXPECT_EQ(check.outcome, RFeedCheck::UNCHANGED);
+    EXPECT_EQ(check.http_status, 304);
+    EXPECT_EQ(poller.view.replaced, 1) << "a 304 refills nothing";
+
+    topics[3].posts = 15; // one more character: a new ETag even within the same second
+    std::ofstream(file, std::ios::binary) << feed(topics);
+    check = poller.poll(poller.now());
+    EXPECT_EQ(check.outcome, RFeedCheck::FEED);
+    EXPECT_EQ(poller.view.balloons.size(), 1u);
+    EXPECT_EQ(poller.view.replaced, 2);
+    // A page that is no feed keeps the validators of the last feed that parsed.
+    const std::string changed_etag = poller.handler.etag();
+    std::ofstream(file, std::ios::binary) << "<html><body>Przerwa techniczna</body></html>";
+    EXPECT_EQ(poller.poll(poller.now()).outcome, RFeedCheck::NOT_A_FEED);
+    EXPECT_EQ(poller.handler.etag(), changed_etag);
+
+    // status, body bytes, bytes, request bytes, If-None-Match, If-Modified-Since, Accept-Encoding,
+    // User-Agent, address
+    const std::vector<std::string> log = lines_of(env("PELIKANT_NGINX_LOG"));
+    ASSERT_EQ(log.size(), log_start + 4);
+    std::istringstream first(log[log_start]), second(log[log_start + 1]);
+    int status = 0;
+    size_t body = 0;
+    first >> status >> body;
+    EXPECT_EQ(status, 200);
+    EXPECT_LT(body, feed(topics).size() / 4) << "not compressed: " << log[log_start];
+    EXPECT_NE(log[log_start].find("\"gzip, deflate\" \"Pelikant/1.0.0 (Windows NT "), std::string::npos)
+        << log[log_start];
+    second >> status >> body;
+    EXPECT_EQ(status, 304);
+    EXPECT_EQ(body, 0u);
+    // The ETag as it came (nginx weakens it when it compresses), in nginx's escapes.
+    std::string sent;
+    for (const char c : etag) {
+        sent += c == '"' ? std::string("\\x22") : std::string(1, c);
+    }
+    EXPECT_NE(log[log_start + 1].find("\"" + sent + "\""), std::string::npos) << log[log_start + 1];
+}
+
+// The scripted server fails in turn: a 503, a closed connection, a 429 with a Retry-After, and
+// then a feed.
+TEST(ForumPolls, FailuresBackOffAndTheFirstGoodAnswerEndsTheWaits) {
+    const std::string site = env("PELIKANT_TEST_SERVER");
+    ASSERT_FALSE(site.empty()) << "PELIKANT_TEST_SERVER is not set; run the tests with tools/test.sh";
+    feed_server::get(site, "/t/clear");
+    feed_server::get(site, "/t/feed?as=" + feed_server::escape("/t/sequence?answers=503,close,429:600,200"));
+    struct RStep {
+        RFeedCheck::Outcome outcome;
+        long status;
+        int failures;
+        std::int64_t shortest_ms, longest_ms; // of the wait after it
+    } steps[] = {
+        {RFeedCheck::HTTP_ERROR, 503, 1, 108000, 132000},
+        {RFeedCheck::NO_CONNECTION, 0, 2, 216000, 264000},
+        {RFeedCheck::HTTP_ERROR, 429, 3, 600000, 600000},
+        {RFeedCheck::FEED, 200, 0, 0, 0},
+    };
+    RPoller poller(site);
+    std::int64_t tick = poller.now();
+    for (const RStep& step : steps) {
+        const std::int64_t before = poller.now();
+        const RFeedCheck check = poller.poll(tick);
+        const std::int64_t after = poller.now();
+        EXPECT_EQ(check.outcome, step.outcome) << step.status;
+        EXPECT_EQ(check.http_status, step.status);
+        const CPollSchedule schedule = poller.handler.schedule();
+        EXPECT_EQ(schedule.failures(), step.failures) << step.status;
+        EXPECT_GE(schedule.due_ms(), before + step.shortest_ms) << step.status;
+        EXPECT_LE(schedule.due_ms(), after + step.longest_ms) << step.status;
+        if (step.failures > 0) {
+            EXPECT_EQ(poller.poll(schedule.due_ms() - TICK_SLACK_MS - 1).http_status, -2) << "not skipped";
+        }
+        tick = schedule.due_ms() + 1;
+    }
+    feed_server::get(site, "/t/feed");
 }
