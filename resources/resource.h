@@ -17,8 +17,9 @@
 /* The documentation index, an RT_RCDATA resource holding documentation.xml. */
 #define IDR_DOCUMENTATION 5010
 
-/* Tray menu: a bar whose popup 0 ("&Plik") holds the one command. */
+/* Tray menu: a bar whose popup 0 ("&Plik") holds the commands. */
 #define IDM_TRAY 6000
+#define IDM_SHOW 6001
 #define IDM_EXIT 6002
 
 #endif

@@ -8,6 +8,8 @@
 // after windows.h, which it needs
 #include <commctrl.h>
 
+#include "window_shot.h"
+
 namespace {
 
 // The text of a cell of another process's list view, read through that process's memory.
@@ -44,48 +46,6 @@ template <typename F> bool wait_for(F condition, DWORD ms) {
     return true;
 }
 
-// The window as the screen shows it, frame included.
-bool save_window(HWND window, const char* path) {
-    RECT r;
-    GetWindowRect(window, &r);
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    if (width <= 0 || height <= 0) {
-        return false;
-    }
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    const DWORD stride = ((width * 3 + 3) / 4) * 4;
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
-    file.bfSize = file.bfOffBits + stride * height;
-    bool ok = false;
-    if (FILE* out = std::fopen(path, "wb")) {
-        ok = std::fwrite(&file, sizeof(file), 1, out) == 1 &&
-             std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, out) == 1 &&
-             std::fwrite(bits, stride * height, 1, out) == 1;
-        ok = std::fclose(out) == 0 && ok;
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ok;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -109,7 +69,10 @@ int main(int argc, char** argv) {
             first = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
             second = first != nullptr ? FindWindowExA(window, first, WC_LISTVIEWA, nullptr) : nullptr;
             box = FindWindowExA(window, nullptr, "Edit", nullptr);
-            return second != nullptr && box != nullptr;
+            RECT a = {}, b = {};
+            // Made and laid out: the two lists one above the other.
+            return second != nullptr && box != nullptr && GetWindowRect(first, &a) && GetWindowRect(second, &b) &&
+                   a.top != b.top;
         },
         20000);
     HWND forum = first, results = second;

@@ -23,9 +23,13 @@ if compgen -G "$ROOT/tests/memory/*.cpp" >/dev/null; then
     native_dir=$NATIVE
 fi
 
+PREFIX=${PELIKANT_WINE_PREFIX:-$DEPS/wine-test}
+# The same system with its display at 150 % (144 DPI), for the entry app_144dpi.
+PREFIX_144=$PREFIX-144dpi
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DPELIKANT_DEPS="$DEPS" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
-    -DPELIKANT_NATIVE_TESTS_DIR="$native_dir" ${PELIKANT_E2E_PORT:+-DPELIKANT_E2E_PORT=$PELIKANT_E2E_PORT} >/dev/null
+    -DPELIKANT_NATIVE_TESTS_DIR="$native_dir" -DPELIKANT_WINE_PREFIX_144DPI="$PREFIX_144" \
+    ${PELIKANT_E2E_PORT:+-DPELIKANT_E2E_PORT=$PELIKANT_E2E_PORT} >/dev/null
 cmake --build "$BUILD" -j"$JOBS"
 
 pids=()
@@ -34,6 +38,7 @@ cleanup() {
     local status=$?
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
+    WINEPREFIX=$PREFIX_144 wineserver -k 2>/dev/null || true
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
     rm -rf "$servers"
     exit $status
@@ -42,7 +47,8 @@ trap cleanup EXIT INT TERM
 
 wine_start_display
 pids+=("$XVFB_PID")
-wine_prepare_prefix "${PELIKANT_WINE_PREFIX:-$DEPS/wine-test}"
+wine_prepare_scaled_prefix "$PREFIX_144" 144
+wine_prepare_prefix "$PREFIX"
 # One wineserver for the whole run, so each test program starts in about a second.
 wineserver -p -f &
 pids+=("$!")

@@ -1,8 +1,11 @@
 #include "app/instance.h"
 
 #include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
 
 #include "app/config.h"
+#include "app/pelikant_app.h"
 #include "kernel/handle.h"
 
 namespace app {
@@ -42,6 +45,37 @@ CInstanceGuard guard;
 
 bool another_instance_running() {
     return guard.another();
+}
+
+void show_running_copy() {
+    // The copy may still be creating its window: it is looked for a little while.
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        HWND window = FindWindowW(L"Pelikant", CPelikantApp::TITLE);
+        if (window != nullptr) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            // The user has just started this process, so it may take the foreground; it lends
+            // that to the running copy, which could not take it by itself.
+            AllowSetForegroundWindow(pid);
+            PostMessageW(window, CPelikantApp::WM_SHOW_REQUEST, 0, 0);
+            return;
+        }
+        Sleep(50);
+    }
+}
+
+bool started_for_tray() {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (arguments == nullptr) {
+        return false;
+    }
+    bool tray = false;
+    for (int i = 1; i < count; ++i) {
+        tray = tray || lstrcmpiW(arguments[i], TRAY_ARGUMENT) == 0;
+    }
+    LocalFree(arguments);
+    return tray;
 }
 
 } // namespace app

@@ -17,6 +17,25 @@ const int MENU_TRAY = 6000;
 // The image list's icons: the program icon, then the eight forum topic states.
 const int LIST_ICONS[] = {5000, 5002, 5004, 5003, 5005, 5006, 5008, 5007, 5009};
 
+// The window's design, at 96 DPI: its outer size, the forum list above, the search box below it,
+// the result list down to the status bar, whose first part holds the credit line.
+const int WINDOW_WIDTH = 615;
+const int WINDOW_HEIGHT = 370;
+const int FORUM_HEIGHT = 110;
+const int BOX_TOP = 130;
+const int BOX_HEIGHT = 24;
+const int RESULT_COLUMN_WIDTH = 580;
+const int CREDIT_WIDTH = 150;
+const int STATUS_CREDIT = 0;
+const int STATUS_STATE = 1;
+
+// A click on the tray icon takes the foreground from the window just before the click arrives.
+const DWORD FOREGROUND_GRACE_MS = 500;
+
+#ifndef NIN_BALLOONUSERCLICK
+#define NIN_BALLOONUSERCLICK (WM_USER + 5)
+#endif
+
 pelikant::RSiteUrls site_urls() {
     pelikant::RSiteUrls urls;
     urls.site = PELIKANT_SITE_URL;
@@ -26,22 +45,19 @@ pelikant::RSiteUrls site_urls() {
 
 } // namespace
 
-CPelikantApp::CPelikantApp()
+const wchar_t* const CPelikantApp::HOTKEY_NAME = L"Win+Shift+P";
+const wchar_t* const CPelikantApp::TITLE = L"Pelikant C++ | " PELIKANT_SITE_URL;
+
+CPelikantApp::CPelikantApp(bool start_hidden)
     : CWindow(GetModuleHandleW(nullptr)),
       tray_icon(wapi::windows_version(), &tray_notify, GetModuleHandleW(nullptr)),
-      feed_handler(PELIKANT_SITE_URL, nullptr, PELIKANT_WAIT_PERCENT), documentation(site_urls()) {
-    text = L"Pelikant C++ | " PELIKANT_SITE_URL;
-    set_size(wapi::RSize{615, 370});
+      feed_handler(PELIKANT_SITE_URL, nullptr, PELIKANT_WAIT_PERCENT), documentation(site_urls()),
+      hidden(start_hidden) {
+    text = TITLE;
+    // At 96 DPI; on_create scales it to the window's.
+    set_size(wapi::RSize{WINDOW_WIDTH, WINDOW_HEIGHT});
     // A caption and a close box, no sizing border: the size never changes.
-    set_style(WS_VISIBLE | WS_CAPTION | WS_SYSMENU);
-    if (image_list.create()) {
-        for (int id : LIST_ICONS) {
-            wapi::CIcon icon;
-            if (icon.load_small(module_instance, id)) {
-                image_list.add_icon(icon);
-            }
-        }
-    }
+    set_style((start_hidden ? 0 : WS_VISIBLE) | WS_CAPTION | WS_SYSMENU);
     feed_handler.set_view(this);
     engine.set_user_agent(pelikant::user_agent(PELIKANT_VERSION));
 }
@@ -53,43 +69,31 @@ HICON CPelikantApp::get_icon() {
 
 bool CPelikantApp::on_create(CREATESTRUCTW*) {
     tray_icon.set_window(handle);
-    tray_icon.set_tip(L"" PELIKANT_SITE_URL);
     tray_icon.show_icon(ICON_PROGRAM);
 
     forum_list = new wapi::CListView();
-    if (wapi::CWindowBase::add_control(forum_list, this)) {
-        forum_list->set_image_list(image_list);
-    } else {
+    if (!wapi::CWindowBase::add_control(forum_list, this)) {
         forum_list = nullptr;
     }
-
     status_bar = new wapi::CStatusBar();
-    if (wapi::CWindowBase::add_control(status_bar, this)) {
-        if (wapi::RStatusPart* part = status_bar->add_part()) {
-            part->icon.load_small(module_instance, ICON_PROGRAM);
-            part->text = L"Autor: zespół Pelikanta";
-        }
-        status_bar->apply();
-    } else {
+    if (!wapi::CWindowBase::add_control(status_bar, this)) {
         status_bar = nullptr;
     }
-
     search_box = new wapi::CTextBox();
-    search_box->set_position(wapi::RPoint{0, 130});
-    search_box->set_size(wapi::RSize{300, 24});
     if (!wapi::CWindowBase::add_control(search_box, this)) {
         search_box = nullptr;
     }
-
     result_list = new wapi::CListView();
-    result_list->set_position(wapi::RPoint{0, 180});
     if (!wapi::CWindowBase::add_control(result_list, this)) {
         result_list = nullptr;
     }
 
     if (forum_list != nullptr) {
         pelikant::setup_forum_list(*forum_list, shown_topics);
+        forum_list->key_handler.bind<CPelikantApp, &CPelikantApp::on_list_key>(this);
     }
+    hotkey_ = RegisterHotKey(handle, HOTKEY_ID, HOTKEY_MODIFIERS | MOD_NOREPEAT, HOTKEY_KEY) != 0;
+    make_status_bar();
 
     stop_timer();
     poll_timer.value = SetTimer(handle, POLL_TIMER_ID, POLL_PERIOD_MS, nullptr);
@@ -102,12 +106,18 @@ bool CPelikantApp::on_create(CREATESTRUCTW*) {
     if (result_list != nullptr) {
         const DWORD current = static_cast<DWORD>(GetWindowLongPtrW(result_list->handle, GWL_STYLE));
         result_list->set_style(current | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER);
-        result_list->insert_column(0, L"Wyniki wyszukiwania", 580);
+        result_list->insert_column(0, L"Wyniki wyszukiwania", RESULT_COLUMN_WIDTH);
+        result_list->key_handler.bind<CPelikantApp, &CPelikantApp::on_list_key>(this);
         documentation.load_documentation(module_instance);
         run_search(L"");
     }
 
+    // The window exists now, on its monitor: sizes, fonts and icons for that monitor's DPI.
+    apply_dpi(wapi::window_dpi(handle));
+    SetWindowPos(handle, nullptr, 0, 0, wapi::scale(WINDOW_WIDTH, dpi), wapi::scale(WINDOW_HEIGHT, dpi),
+                 SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     layout();
+    show_state();
 
     if (search_box != nullptr) {
         search_box->key_handler.bind<CPelikantApp, &CPelikantApp::on_search_key>(this);
@@ -116,12 +126,78 @@ bool CPelikantApp::on_create(CREATESTRUCTW*) {
     return false;
 }
 
+// The credit line (or, when the global key is taken, that news) and the feed's state.
+void CPelikantApp::make_status_bar() {
+    if (status_bar == nullptr) {
+        return;
+    }
+    wapi::RStatusPart* credit = status_bar->add_part();
+    wapi::RStatusPart* state = status_bar->add_part();
+    if (credit == nullptr || state == nullptr) {
+        return;
+    }
+    if (hotkey_) {
+        credit->text = L"Autor: zespół Pelikanta";
+        credit->tooltip = std::wstring(HOTKEY_NAME) + L" pokazuje okno i szukanie z każdego miejsca.";
+    } else {
+        credit->text = std::wstring(L"Skrót ") + HOTKEY_NAME + L" zajęty";
+        credit->tooltip = std::wstring(L"Inny program używa już skrótu ") + HOTKEY_NAME +
+                          L"; Pelikant działa bez niego. Okno pokazuje ikona w obszarze powiadomień.";
+    }
+}
+
+void CPelikantApp::apply_dpi(UINT new_dpi) {
+    dpi = new_dpi;
+    std::unique_ptr<wapi::CFont> next_font = std::make_unique<wapi::CFont>();
+    if (next_font->create_message_font(dpi)) {
+        for (wapi::CWindowBase* control : std::initializer_list<wapi::CWindowBase*>{
+                 forum_list, search_box, result_list, status_bar}) {
+            if (control != nullptr) {
+                control->set_font(next_font->get());
+            }
+        }
+        font.swap(next_font); // the old font goes only now, no control holding it any more
+    }
+    const int icon_size = wapi::system_metric(SM_CXSMICON, dpi);
+    std::unique_ptr<wapi::CImageList> next_images = std::make_unique<wapi::CImageList>();
+    if (next_images->create(icon_size)) {
+        for (int id : LIST_ICONS) {
+            wapi::CIcon icon;
+            if (icon.load(module_instance, id, icon_size)) {
+                next_images->add_icon(icon);
+            }
+        }
+        if (forum_list != nullptr) {
+            forum_list->set_image_list(*next_images);
+        }
+        image_list.swap(next_images);
+    }
+    if (forum_list != nullptr) {
+        pelikant::size_forum_columns(*forum_list, dpi);
+    }
+    if (result_list != nullptr) {
+        result_list->set_column_width(0, wapi::scale(RESULT_COLUMN_WIDTH, dpi));
+    }
+    if (status_bar != nullptr && status_bar->part_count() > STATUS_STATE) {
+        wapi::RStatusPart* credit = status_bar->part(STATUS_CREDIT);
+        credit->width = wapi::scale(CREDIT_WIDTH, dpi);
+        credit->icon.load(module_instance, ICON_PROGRAM, icon_size);
+        status_bar->apply();
+    }
+}
+
 void CPelikantApp::layout() {
     if (forum_list == nullptr || search_box == nullptr) {
         return;
     }
-    wapi::dock(forum_list, this, wapi::EDGE_TOP | wapi::EDGE_LEFT | wapi::EDGE_RIGHT);
-    wapi::dock(search_box, this, wapi::EDGE_LEFT | wapi::EDGE_RIGHT);
+    // The bar places itself along the bottom edge first, at the height of its font.
+    if (status_bar != nullptr) {
+        status_bar->resize();
+    }
+    const wapi::RRect client = client_rect();
+    forum_list->set_rect(wapi::RRect{0, 0, client.right, wapi::scale(FORUM_HEIGHT, dpi) - 1});
+    const int box_top = wapi::scale(BOX_TOP, dpi);
+    search_box->set_rect(wapi::RRect{0, box_top, client.right, box_top + wapi::scale(BOX_HEIGHT, dpi) - 1});
     if (result_list != nullptr) {
         wapi::attach(result_list, search_box, wapi::EDGE_TOP);
         if (status_bar != nullptr) {
@@ -133,36 +209,58 @@ void CPelikantApp::layout() {
 
 bool CPelikantApp::on_size(int, int, WPARAM) {
     layout();
-    if (status_bar != nullptr) {
-        status_bar->resize();
-    }
     return false;
 }
 
 bool CPelikantApp::on_close() {
     // The close box only hides the window into the tray.
-    toggle_window();
+    hide_window();
     return true;
 }
 
-void CPelikantApp::toggle_window() {
-    WINDOWINFO info = {};
-    info.cbSize = sizeof(info);
-    if (GetWindowInfo(handle, &info) && (info.dwStyle & WS_MINIMIZE) != 0) {
-        hidden = true;
+bool CPelikantApp::in_front() const {
+    if (!IsWindowVisible(handle) || IsIconic(handle)) {
+        return false;
     }
-    const bool was_hidden = hidden;
-    ShowWindow(handle, was_hidden ? SW_RESTORE : SW_HIDE);
-    hidden = !hidden;
-    if (was_hidden) {
-        BringWindowToTop(handle);
-        SetForegroundWindow(handle);
-        if (search_box != nullptr) {
-            SetFocus(search_box->handle);
-        }
+    return GetForegroundWindow() == handle || GetTickCount() - deactivated_at_ < FOREGROUND_GRACE_MS;
+}
+
+void CPelikantApp::toggle_window() {
+    if (in_front()) {
+        hide_window();
+    } else {
+        show_window();
+    }
+}
+
+void CPelikantApp::show_window() {
+    ShowWindow(handle, IsIconic(handle) ? SW_RESTORE : SW_SHOW);
+    hidden = false;
+    BringWindowToTop(handle);
+    SetForegroundWindow(handle);
+    if (search_box != nullptr) {
+        SetFocus(search_box->handle);
     }
     // Seen: back to the plain icon after a new-posts announcement.
     tray_icon.show_icon(ICON_PROGRAM);
+}
+
+void CPelikantApp::hide_window() {
+    ShowWindow(handle, SW_HIDE);
+    hidden = true;
+    tray_icon.show_icon(ICON_PROGRAM);
+}
+
+// The global key: the search, ready to type into, or away when it is in front already.
+void CPelikantApp::summon() {
+    if (in_front()) {
+        hide_window();
+        return;
+    }
+    show_window();
+    if (search_box != nullptr) {
+        search_box->select_all();
+    }
 }
 
 bool CPelikantApp::on_timer(WPARAM timer_id, LPARAM) {
@@ -176,6 +274,10 @@ bool CPelikantApp::on_timer(WPARAM timer_id, LPARAM) {
 bool CPelikantApp::on_command(HWND control, WPARAM wparam, WORD code) {
     if (LOWORD(wparam) == EXIT_COMMAND) {
         close_window();
+        return true;
+    }
+    if (LOWORD(wparam) == SHOW_COMMAND && control == nullptr) {
+        show_window();
         return true;
     }
     if (code == EN_CHANGE && search_box != nullptr && control == search_box->handle) {
@@ -204,7 +306,14 @@ bool CPelikantApp::on_notify(WPARAM, NMHDR* header) {
 }
 
 bool CPelikantApp::on_search_key(wapi::CWindowBase* control, UINT key, LPARAM, UINT, bool, bool) {
-    if (search_box == nullptr || control != search_box || result_list == nullptr) {
+    if (search_box == nullptr || control != search_box) {
+        return false;
+    }
+    if (key == VK_ESCAPE) {
+        hide_window();
+        return true;
+    }
+    if (result_list == nullptr) {
         return false;
     }
     switch (key) {
@@ -230,10 +339,46 @@ bool CPelikantApp::on_search_key(wapi::CWindowBase* control, UINT key, LPARAM, U
     }
 }
 
+bool CPelikantApp::on_list_key(wapi::CWindowBase*, UINT key, LPARAM, UINT, bool, bool) {
+    if (key != VK_ESCAPE) {
+        return false;
+    }
+    hide_window();
+    return true;
+}
+
 bool CPelikantApp::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_FEED_REPLACED) {
+    switch (message) {
+    case WM_FEED_REPLACED:
         fill_forum_list();
         return true;
+    case WM_FEED_CHECKED:
+        show_state();
+        return true;
+    case WM_SHOW_REQUEST:
+        show_window();
+        return true;
+    case WM_HOTKEY:
+        if (wparam != static_cast<WPARAM>(HOTKEY_ID)) {
+            return false;
+        }
+        summon();
+        return true;
+    case WM_ACTIVATE:
+        return on_activate(wparam);
+    case WM_DPICHANGED: {
+        // The system suggests where the window goes at the new DPI.
+        const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
+        apply_dpi(HIWORD(wparam));
+        if (suggested != nullptr) {
+            SetWindowPos(handle, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        layout();
+        return true;
+    }
+    default:
+        break;
     }
     if (tray_icon.on_message(message)) {
         return false; // the taskbar came back; the icon was added again
@@ -244,16 +389,54 @@ bool CPelikantApp::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     return false;
 }
 
+// Whenever the window comes to the front (Alt+Tab, the taskbar), typing goes to the search.
+bool CPelikantApp::on_activate(WPARAM wparam) {
+    if (LOWORD(wparam) == WA_INACTIVE) {
+        deactivated_at_ = GetTickCount();
+        return false;
+    }
+    if (search_box == nullptr || HIWORD(wparam) != 0) {
+        return false; // minimised: DefWindowProc's focus rules
+    }
+    SetFocus(search_box->handle);
+    return true;
+}
+
 // Every mouse message of the icon is handled here: passed on to DefWindowProc it would mean
 // something else to the window.
 bool CPelikantApp::on_tray(UINT mouse_message) {
-    if (mouse_message == WM_LBUTTONUP) {
-        toggle_window();
-    } else if (mouse_message == WM_RBUTTONDOWN) {
-        wapi::CMenu menu;
-        if (menu.load(module_instance, MENU_TRAY) && menu.sub_menu(0) != nullptr) {
-            wapi::popup_menu(handle, menu.sub_menu(0));
+    switch (mouse_message) {
+    case WM_LBUTTONUP:
+        if (after_double_click_) {
+            after_double_click_ = false;
+        } else {
+            toggle_window();
         }
+        break;
+    case WM_LBUTTONDBLCLK:
+        // Its first click has toggled already; it ends with the window shown.
+        after_double_click_ = true;
+        show_window();
+        break;
+    case WM_RBUTTONDOWN: {
+        wapi::CMenu menu;
+        HMENU popup = menu.load(module_instance, MENU_TRAY) ? menu.sub_menu(0) : nullptr;
+        if (popup != nullptr) {
+            SetMenuDefaultItem(popup, SHOW_COMMAND, FALSE);
+            wapi::popup_menu(handle, popup);
+        }
+        break;
+    }
+    case NIN_BALLOONUSERCLICK: {
+        const std::int32_t topic = balloon_topic_.load();
+        if (topic >= 0) {
+            feed_handler.open_topic(topic);
+        }
+        tray_icon.show_icon(ICON_PROGRAM);
+        break;
+    }
+    default:
+        break;
     }
     return true;
 }
@@ -266,6 +449,10 @@ bool CPelikantApp::on_destroy() {
     search_box = nullptr;
     result_list = nullptr;
     status_bar = nullptr;
+    if (hotkey_) {
+        UnregisterHotKey(handle, HOTKEY_ID);
+        hotkey_ = false;
+    }
     stop_timer();
     engine.set_notifications(nullptr);
     engine.stop();
@@ -281,19 +468,49 @@ void CPelikantApp::fill_forum_list() {
     pelikant::fill_forum_list(*forum_list, rows, shown_topics);
 }
 
-void CPelikantApp::announce(const string::weak_string<wchar_t>& title,
-                            const string::weak_string<wchar_t>& text) {
+// The state line, its tooltip and the tray tip, from the last answer to a poll.
+void CPelikantApp::show_state() {
+    pelikant::RFeedState state = pelikant::waiting_state();
+    {
+        kernel::CLock guard(check_lock_);
+        if (checked_) {
+            state = pelikant::feed_state(check_, checked_at_);
+        }
+    }
+    if (status_bar != nullptr && status_bar->part_count() > STATUS_STATE) {
+        wapi::RStatusPart* part = status_bar->part(STATUS_STATE);
+        part->text = state.line;
+        part->tooltip = state.details;
+        status_bar->apply();
+    }
+    std::wstring tip = L"Pelikant: " + state.tip;
+    if (hotkey_) {
+        tip += std::wstring(L"\n") + HOTKEY_NAME + L": szukaj w dokumentacji";
+    }
+    tray_icon.set_tip(tip);
+}
+
+void CPelikantApp::announce(const pelikant::RBalloon& balloon) {
+    balloon_topic_ = balloon.topic_id;
     tray_icon.show_icon(ICON_NEW_POSTS);
     tray_icon.set_balloon_icon(ICON_NEW_POSTS);
-    tray_icon.show_balloon(std::wstring(title.c_str(), static_cast<size_t>(title.length())),
-                           std::wstring(text.c_str(), static_cast<size_t>(text.length())));
+    tray_icon.show_balloon(std::wstring(balloon.title.c_str(), static_cast<size_t>(balloon.title.length())),
+                           std::wstring(balloon.text.c_str(), static_cast<size_t>(balloon.text.length())));
 }
 
 void CPelikantApp::feed_replaced() {
     post(WM_FEED_REPLACED);
 }
 
-void CPelikantApp::feed_checked(const pelikant::RFeedCheck&) {}
+void CPelikantApp::feed_checked(const pelikant::RFeedCheck& check) {
+    {
+        kernel::CLock guard(check_lock_);
+        check_ = check;
+        GetLocalTime(&checked_at_);
+        checked_ = true;
+    }
+    post(WM_FEED_CHECKED);
+}
 
 void CPelikantApp::open_url(const string::weak_string<char>& url) {
     const std::string address(url.c_str(), static_cast<size_t>(url.length()));

@@ -1,14 +1,20 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include <windows.h>
 
+#include "kernel/sync.h"
 #include "nexum/nexum.h"
 #include "pelikant/documentation.h"
+#include "pelikant/feed_state.h"
 #include "pelikant/forum_list.h"
 #include "pelikant/handle_nexum.h"
 #include "wapi/controls.h"
+#include "wapi/dpi.h"
 #include "wapi/notify_icon.h"
 #include "wapi/window.h"
 
@@ -22,18 +28,30 @@ struct RPollTimer {
 
 // The application: the one top-level window and the owner of everything else. Members are
 // destroyed in reverse order: the search first, then the engine (its threads end there, so the
-// feed thread is gone before the forum state and the tray it uses), the image list, the forum
-// state, the timer and last the tray icon. At WM_DESTROY the engine is already stopped.
+// feed thread is gone before the forum state and the tray it uses), the fonts and images, the
+// forum state, the timer and last the tray icon. At WM_DESTROY the engine is already stopped.
 class CPelikantApp : public wapi::CWindow, private pelikant::IForumView {
 public:
     static const UINT_PTR POLL_TIMER_ID = 1;
     static const UINT POLL_PERIOD_MS = 60000;
+    static const WORD SHOW_COMMAND = 6001;
     static const WORD EXIT_COMMAND = 6002;
-    // Posted by the feed thread: the forum list is refilled on the GUI thread, so the feed
-    // thread never waits for it (the GUI thread waits for the feed thread at exit).
+    static const int HOTKEY_ID = 1;
+    // Posted by the feed thread: the window is changed on the GUI thread, so the feed thread
+    // never waits for it (the GUI thread waits for the feed thread at exit).
     static const UINT WM_FEED_REPLACED = WM_APP + 1;
+    static const UINT WM_FEED_CHECKED = WM_APP + 2;
+    // Posted by a second start of the program: show the window and come to the front.
+    static const UINT WM_SHOW_REQUEST = WM_APP + 3;
+    // The global key that summons the search, and its name as the user sees it.
+    static const UINT HOTKEY_MODIFIERS = MOD_WIN | MOD_SHIFT;
+    static const UINT HOTKEY_KEY = 'P';
+    static const wchar_t* const HOTKEY_NAME;
+    // The window's caption; a second start finds the running copy for the same site by it.
+    static const wchar_t* const TITLE;
 
-    CPelikantApp();
+    // hidden: start in the tray, the window not shown (the autostart at log-in).
+    explicit CPelikantApp(bool start_hidden = false);
     ~CPelikantApp() override = default;
 
     bool on_create(CREATESTRUCTW* create) override;
@@ -47,16 +65,24 @@ public:
     HICON get_icon() override;
 
     void layout();
+    // The tray's left click: hides the window when it is in front, otherwise shows it there.
     void toggle_window();
+    void show_window();
+    void hide_window();
     bool on_search_key(wapi::CWindowBase* control, UINT key, LPARAM key_data, UINT repeat, bool extended,
                        bool transition);
+    bool on_list_key(wapi::CWindowBase* control, UINT key, LPARAM key_data, UINT repeat, bool extended,
+                     bool transition);
     // GUI thread: the forum list from the last feed that parsed.
     void fill_forum_list();
 
     wapi::CNotifyIcon tray_icon;
     RPollTimer poll_timer;
     pelikant::CHandleNexum feed_handler;
-    wapi::CImageList image_list;
+    // The controls' font and the forum list's icons, for the window's DPI. Replaced, not changed,
+    // when the DPI changes: the controls hold the old ones until they have the new.
+    std::unique_ptr<wapi::CFont> font;
+    std::unique_ptr<wapi::CImageList> image_list;
     // Not owned: the window's children own the controls and delete them at WM_DESTROY, where
     // these are cleared.
     wapi::CListView* forum_list = nullptr;
@@ -66,22 +92,42 @@ public:
     nexum::CNexum engine;
     pelikant::CDocumentation documentation;
     bool hidden = false;
+    UINT dpi = wapi::DESIGN_DPI;
     // What the forum list shows; GUI thread only.
     std::vector<pelikant::RForumRow> shown_topics;
 
 private:
-    // Feed thread: only tray calls and posted messages, never a wait on the GUI thread.
-    void announce(const string::weak_string<wchar_t>& title,
-                  const string::weak_string<wchar_t>& text) override;
+    // Feed thread: only tray calls, posted messages and this object's own lock, never a wait on
+    // the GUI thread.
+    void announce(const pelikant::RBalloon& balloon) override;
     void feed_replaced() override;
     void feed_checked(const pelikant::RFeedCheck& check) override;
     // GUI thread.
     void open_url(const string::weak_string<char>& url) override;
 
+    void apply_dpi(UINT new_dpi);
+    void make_status_bar();
+    void show_state();
     void run_search(const string::weak_string<wchar_t>& text);
     bool on_tray(UINT mouse_message);
+    bool on_activate(WPARAM wparam);
+    void summon();
+    bool in_front() const;
     void request_feed();
     void stop_timer();
+
+    bool hotkey_ = false;
+    // When the window last lost the foreground: a click on the tray icon takes it away just
+    // before the click arrives.
+    DWORD deactivated_at_ = 0;
+    // The release that ends a double click on the tray icon is no click of its own.
+    bool after_double_click_ = false;
+    std::atomic<std::int32_t> balloon_topic_{-1};
+    // The last answer to a poll and when it came, handed from the feed thread.
+    kernel::CCriticalSection check_lock_;
+    bool checked_ = false;
+    pelikant::RFeedCheck check_;
+    SYSTEMTIME checked_at_ = {};
 };
 
 } // namespace app

@@ -3,10 +3,19 @@
 #include <algorithm>
 
 #include "pelikant/handle_nexum.h"
+#include "wapi/dpi.h"
 
 namespace pelikant {
 
 namespace {
+
+struct RColumn {
+    const wchar_t* text;
+    int width; // at 96 DPI
+};
+const RColumn COLUMNS[] = {{L"Temat na forum", 400}, {L"Postów", 50}, {L"Ostatnia aktualizacja", 130}};
+// Room a header leaves around its text, at 96 DPI.
+const int HEADER_PADDING = 16;
 
 std::wstring standard(const wide_string& text) {
     return text.is_empty() ? std::wstring() : std::wstring(text.c_str(), static_cast<size_t>(text.length()));
@@ -19,9 +28,8 @@ void insert_rows(wapi::CListView& list, const std::vector<RForumRow>& rows) {
         if (item < 0) {
             continue;
         }
-        if (row.image >= 0) {
-            list.set_item_image(item, row.image);
-        }
+        // No topic's icon for a row that is no topic.
+        list.set_item_image(item, row.image >= 0 ? row.image : I_IMAGENONE);
         list.set_item_text(item, 1, row.posts.c_str());
         list.set_item_text(item, 2, row.update.c_str());
     }
@@ -58,11 +66,18 @@ std::vector<RForumRow> forum_rows(const RForumFeed& feed) {
 }
 
 void setup_forum_list(wapi::CListView& list, std::vector<RForumRow>& shown) {
-    list.insert_column(0, L"Temat na forum", 400);
-    list.insert_column(1, L"Postów", 50);
-    list.insert_column(2, L"Ostatnia aktualizacja", 130);
-    shown = {{-1, 1, L"t1", L"t2", L""}, {-1, 4, L"t3", L"t4", L""}, {-1, -1, L"t5", L"t6", L""}};
+    for (int i = 0; i < 3; ++i) {
+        list.insert_column(i, COLUMNS[i].text, COLUMNS[i].width);
+    }
+    shown = {{-1, -1, L"Pobieranie listy tematów…", L"", L""}};
     insert_rows(list, shown);
+}
+
+void size_forum_columns(wapi::CListView& list, UINT dpi) {
+    for (int i = 0; i < 3; ++i) {
+        const int text = list.string_width(COLUMNS[i].text) + wapi::scale(HEADER_PADDING, dpi);
+        list.set_column_width(i, std::max(wapi::scale(COLUMNS[i].width, dpi), text));
+    }
 }
 
 void fill_forum_list(wapi::CListView& list, const std::vector<RForumRow>& rows,

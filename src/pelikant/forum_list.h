@@ -23,9 +23,11 @@ struct RForumRow {
 
 // One row per topic in feed order.
 std::vector<RForumRow> forum_rows(const RForumFeed& feed);
-// Columns and the placeholder rows shown until the first feed has parsed; shown becomes what
-// the list shows.
+// Columns and the one row that says the topics are coming, shown until the first feed has
+// parsed; shown becomes what the list shows.
 void setup_forum_list(wapi::CListView& list, std::vector<RForumRow>& shown);
+// Column widths for dpi, each wide enough for its header text in the list's font.
+void size_forum_columns(wapi::CListView& list, UINT dpi);
 // Refills list with rows unless it shows them already (shown). The first visible topic and the
 // selected ones stay where they are when they are still there; redrawing is off meanwhile.
 void fill_forum_list(wapi::CListView& list, const std::vector<RForumRow>& rows,

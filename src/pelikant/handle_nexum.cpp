@@ -72,6 +72,7 @@ void make_balloon(const string::weak_string<char>& site_url, const RTopic& topic
     out.title.append(L" (Postów: ");
     out.title.append(std::to_wstring(topic.PostCount));
     out.title.append(L")");
+    out.topic_id = topic.Id;
     if (blank(topic.Title)) {
         out.text = NEW_MESSAGES;
     } else {
@@ -222,7 +223,7 @@ bool CHandleNexum::process_feed(const char* text) {
     if (changed && view != nullptr) {
         RBalloon balloon;
         make_balloon(site_url_, feed.Topics[latest_topic(feed.Topics)], balloon);
-        view->announce(balloon.title, balloon.text);
+        view->announce(balloon);
     }
     {
         kernel::CLock lock(lock_);

@@ -36,15 +36,20 @@ struct RFeedCheck {
     std::wstring detail;  // for a tooltip: libcurl's error text, the status line, ...
 };
 
+struct RBalloon {
+    wide_string title;
+    wide_string text;
+    std::int32_t topic_id = -1; // the topic it names
+};
+
 // What the forum monitor needs of the application. announce, feed_replaced and feed_checked
 // come on the engine's notification thread, which the GUI thread waits for at exit: they must
 // never wait for the GUI thread (post to it, never send). open_url comes on the GUI thread.
 class IForumView {
 public:
     // New posts: tray icon 5001, 5001 as the balloon icon, then the balloon (the tray cuts the
-    // texts to its fields).
-    virtual void announce(const string::weak_string<wchar_t>& title,
-                          const string::weak_string<wchar_t>& text) = 0;
+    // texts to its fields); a click on the balloon opens its topic.
+    virtual void announce(const RBalloon& balloon) = 0;
     // The last feed has been replaced: refill the forum list from it (CHandleNexum::visit_last).
     virtual void feed_replaced() = 0;
     // Opens a URL (UTF-8) in the default browser.
@@ -54,11 +59,6 @@ public:
 
 protected:
     ~IForumView() = default;
-};
-
-struct RBalloon {
-    wide_string title;
-    wide_string text;
 };
 
 // The balloon naming topic: "<site URL> (Postów: N)" and the topic's title, or a general line

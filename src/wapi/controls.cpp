@@ -67,9 +67,9 @@ void CImageList::destroy() {
     handle_ = nullptr;
 }
 
-bool CImageList::create() {
+bool CImageList::create(int size) {
     destroy();
-    handle_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 16);
+    handle_ = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 8, 16);
     owned_ = true;
     return handle_ != nullptr;
 }
@@ -105,6 +105,14 @@ bool CListView::insert_column(int index, const wchar_t* column_text, int width) 
     column.iSubItem = index;
     return SendMessageW(handle, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
                         reinterpret_cast<LPARAM>(&column)) != -1;
+}
+
+void CListView::set_column_width(int index, int width) {
+    SendMessageW(handle, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index), MAKELPARAM(width, 0));
+}
+
+int CListView::string_width(const wchar_t* text) const {
+    return static_cast<int>(SendMessageW(handle, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text)));
 }
 
 int CListView::item_count() const {
@@ -240,12 +248,17 @@ CTextBox::CTextBox() {
 
 CTextBox::~CTextBox() = default;
 
+bool CTextBox::on_char(WPARAM unit) { return unit == VK_RETURN || unit == VK_ESCAPE; }
+
+void CTextBox::select_all() { SendMessageW(handle, EM_SETSEL, 0, -1); }
+
 // ---------------------------------------------------------------------------------------------
 // CStatusBar
 
 CStatusBar::CStatusBar() {
     class_name = STATUSCLASSNAMEW;
-    style = WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | SBARS_TOOLTIPS;
+    // No size grip: it would offer a size change to a window whose size is fixed.
+    style = WS_CHILD | WS_VISIBLE | SBARS_TOOLTIPS;
 }
 
 CStatusBar::~CStatusBar() = default;

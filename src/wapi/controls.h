@@ -53,7 +53,8 @@ public:
     CImageList(const CImageList&) = delete;
     CImageList& operator=(const CImageList&) = delete;
 
-    bool create();
+    // Icons size pixels square (the system's small-icon size at the window's DPI).
+    bool create(int size = 16);
     // Appends a copy of the icon and releases the holder; the new index or -1.
     int add_icon(CIcon& icon);
     HIMAGELIST handle() const { return handle_; }
@@ -75,6 +76,9 @@ public:
     // The list does not destroy the image list (LVS_SHAREIMAGELISTS).
     void set_image_list(const CImageList& images);
     bool insert_column(int index, const wchar_t* text, int width);
+    void set_column_width(int index, int width);
+    // Pixels text takes in the list's font.
+    int string_width(const wchar_t* text) const;
     int item_count() const;
     bool delete_all();
     // Appends an item with its text and data and no image; the new index or -1.
@@ -105,6 +109,10 @@ class CTextBox : public CWindowBase {
 public:
     CTextBox();
     ~CTextBox() override;
+
+    // Enter and Escape arrive as characters too; a single-line box can only beep at them.
+    bool on_char(WPARAM unit) override;
+    void select_all();
 };
 
 struct RStatusPart {
@@ -126,6 +134,10 @@ public:
     // Sends the parts to the control; the last part reaches the right border.
     void apply();
     int part_count() const { return static_cast<int>(parts_.size()); }
+    // Null for a part the bar does not have.
+    RStatusPart* part(int index) {
+        return index >= 0 && index < part_count() ? parts_[static_cast<size_t>(index)].get() : nullptr;
+    }
     // The control places itself along its parent's bottom edge.
     void resize();
 

@@ -58,6 +58,8 @@ bool CWindowDelegate::delegate_message(CWindowBase* control, UINT message, WPARA
         return control->on_key_down(key, lparam, key_repeat_bits(lparam), key_extended(lparam),
                                     key_transition(lparam));
     }
+    case WM_CHAR:
+        return control->on_char(wparam);
     default:
         return false;
     }
@@ -177,6 +179,9 @@ bool CWindowBase::on_message(UINT, WPARAM, LPARAM) {
 bool CWindowBase::on_key_down(UINT, LPARAM, UINT, bool, bool) {
     return false;
 }
+bool CWindowBase::on_char(WPARAM) {
+    return false;
+}
 int CWindowBase::add_string(const wchar_t*) {
     return 0;
 }
@@ -231,6 +236,12 @@ void CWindowBase::set_text(const std::wstring& new_text) {
 // A null handle would post to the calling thread, where no loop of ours collects it.
 bool CWindowBase::post(UINT message) const {
     return handle != nullptr && PostMessageW(handle, message, 0, 0) != 0;
+}
+
+void CWindowBase::set_font(HFONT font) {
+    if (handle != nullptr) {
+        SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
 }
 
 void CWindowBase::set_rect(const RRect& r) {

@@ -78,6 +78,8 @@ public:
     virtual bool on_notify(WPARAM wparam, NMHDR* header);
     virtual bool on_message(UINT message, WPARAM wparam, LPARAM lparam);
     virtual bool on_key_down(UINT key, LPARAM key_data, UINT repeat_bits, bool extended, bool transition);
+    // A character (WM_CHAR) for a control; true swallows it.
+    virtual bool on_char(WPARAM unit);
     virtual void set_style(DWORD style);
     virtual void set_ex_style(DWORD ex_style);
     virtual int add_string(const wchar_t* text);
@@ -86,6 +88,8 @@ public:
     const std::wstring& get_text();
     void set_text(const std::wstring& text);
     bool post(UINT message) const;
+    // WM_SETFONT; the font stays the caller's.
+    void set_font(HFONT font);
 
     void set_rect(const RRect& r);
     void set_position(const RPoint& p);

@@ -21,6 +21,7 @@
 #include "pelikant/documentation.h"
 #include "process_figures.h"
 #include "wapi/notify_icon.h"
+#include "window_shot.h"
 
 namespace {
 
@@ -115,6 +116,11 @@ public:
         ReadProcessMemory(process_, buffer_ + 1024, text, 500 * sizeof(wchar_t), nullptr);
         return text;
     }
+    // Pixels text takes in the list's font.
+    int string_width(const std::wstring& text) const {
+        WriteProcessMemory(process_, buffer_ + 1024, text.c_str(), (text.size() + 1) * sizeof(wchar_t), nullptr);
+        return static_cast<int>(SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(buffer_ + 1024)));
+    }
     std::vector<std::wstring> texts() const {
         std::vector<std::wstring> out;
         for (int i = 0; i < count(); ++i) {
@@ -139,7 +145,8 @@ private:
 // The end-to-end build of the program, with its window and controls.
 class CProgram : public CProcess {
 public:
-    CProgram() : CProcess(beside_test("pelikant_e2e.exe")), start_tick_(GetTickCount()) {}
+    explicit CProgram(const std::string& arguments = "")
+        : CProcess(beside_test("pelikant_e2e.exe"), arguments), start_tick_(GetTickCount()) {}
 
     // The main window and its controls, once they all exist.
     bool find_window() {
@@ -160,6 +167,15 @@ public:
             PostMessageW(box, WM_CHAR, unit, 1);
         }
     }
+    // Waits until the program has handled every message posted to it so far: a character posted
+    // after them reaches the box only then. (A sent message would overtake them.)
+    bool flush() const {
+        const std::wstring before = box_text();
+        PostMessageW(box, WM_CHAR, L'§', 1);
+        const bool done = eventually([&] { return box_text().find(L'§') != std::wstring::npos; }, 5000);
+        SetWindowTextW(box, before.c_str());
+        return done;
+    }
     std::wstring box_text() const {
         wchar_t text[256] = {};
         SendMessageW(box, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
@@ -172,23 +188,42 @@ public:
         return info.hwndFocus;
     }
     DWORD since_start() const { return GetTickCount() - start_tick_; }
+    // A part of the status bar, or its tooltip, read through the program's own memory.
+    std::wstring status(int part, bool tooltip = false) const {
+        const size_t units = 512;
+        void* remote = VirtualAllocEx(process(), nullptr, units * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE);
+        if (tooltip) {
+            SendMessageW(bar, SB_GETTIPTEXTW, MAKEWPARAM(part, units), reinterpret_cast<LPARAM>(remote));
+        } else {
+            SendMessageW(bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(remote));
+        }
+        std::wstring text(units, L'\0');
+        ReadProcessMemory(process(), remote, &text[0], units * sizeof(wchar_t), nullptr);
+        VirtualFreeEx(process(), remote, 0, MEM_RELEASE);
+        return text.substr(0, text.find(L'\0'));
+    }
 
     HWND window = nullptr;
     HWND forum = nullptr;
     HWND results = nullptr;
     HWND box = nullptr;
+    HWND bar = nullptr;
 
 private:
     bool find_controls() {
         HWND first = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
         HWND second = first != nullptr ? FindWindowExA(window, first, WC_LISTVIEWA, nullptr) : nullptr;
         box = FindWindowExA(window, nullptr, "Edit", nullptr);
-        if (first == nullptr || second == nullptr || box == nullptr) {
+        bar = FindWindowExA(window, nullptr, STATUSCLASSNAMEA, nullptr);
+        if (first == nullptr || second == nullptr || box == nullptr || bar == nullptr) {
             return false;
         }
         RECT a, b;
         GetWindowRect(first, &a);
         GetWindowRect(second, &b);
+        if (a.top == b.top) {
+            return false; // made, not yet laid out
+        }
         forum = a.top < b.top ? first : second;
         results = a.top < b.top ? second : first;
         return true;
@@ -224,6 +259,18 @@ std::string tray_icon() {
         }
     }
     return icon;
+}
+
+// The tip of the tray's last record that had one; a line break shows as "\n".
+std::string tray_tip() {
+    std::string tip;
+    for (const std::string& line : log_lines("tray ")) {
+        const size_t at = line.find(" tip=");
+        if (at != std::string::npos) {
+            tip = line.substr(at + 5, line.find(" balloon=") - at - 5);
+        }
+    }
+    return tip;
 }
 
 std::vector<std::string> balloons() {
@@ -286,16 +333,26 @@ TEST(Program, WhatAPersonSeesAndDoes) {
     std::printf("789 result rows shown %lu ms after the process started\n",
                 static_cast<unsigned long>(program.since_start()));
     EXPECT_EQ(results.next(LVNI_SELECTED), 0);
-    EXPECT_EQ(program.focus(), program.box);
+    // Whenever the window comes to the front, typing goes to the search box. (Wine's own tray
+    // window may take the front from it at first.)
+    SetForegroundWindow(program.window);
+    EXPECT_TRUE(eventually([&] { return program.focus() == program.box; }));
 
-    ASSERT_EQ(forum.count(), 3);
-    EXPECT_EQ(forum.text(0, 0) + forum.text(0, 1) + forum.text(1, 0) + forum.text(1, 1) + forum.text(2, 0) +
-                  forum.text(2, 1),
-              L"t1t2t3t4t5t6");
-    EXPECT_EQ(forum.image(0), 1);
-    EXPECT_EQ(forum.image(1), 4);
-    EXPECT_EQ(forum.text(0, 2), L"");
+    // Until the first feed has come, one row says so, with no topic's icon, and so does the state.
+    ASSERT_EQ(forum.count(), 1);
+    EXPECT_EQ(forum.text(0, 0), L"Pobieranie listy tematów…");
+    EXPECT_EQ(forum.image(0), I_IMAGENONE);
+    EXPECT_EQ(program.status(1), L"Pobieranie listy tematów…");
     EXPECT_EQ(forum.header(1), L"Postów");
+    // The box draws in the lists' font, the system's (not the old bold System font): a text
+    // reaches as far in both.
+    const std::wstring sample = L"Wyszukiwanie w dokumentacji";
+    SetWindowTextW(program.box, sample.c_str());
+    const LRESULT first = SendMessageW(program.box, EM_POSFROMCHAR, 0, 0);
+    const LRESULT last = SendMessageW(program.box, EM_POSFROMCHAR, sample.size() - 1, 0);
+    EXPECT_NEAR(LOWORD(last) - LOWORD(first), results.string_width(sample.substr(0, sample.size() - 1)), 2);
+    SetWindowTextW(program.box, L"");
+    ASSERT_TRUE(eventually([&] { return results.count() == 789; }));
 
     // The first feed fills the list and announces nothing.
     serve_feed(feed_xml(FIRST));
@@ -320,6 +377,8 @@ TEST(Program, WhatAPersonSeesAndDoes) {
     }
     EXPECT_TRUE(balloons().empty());
     EXPECT_EQ(tray_icon(), "5000");
+    EXPECT_TRUE(eventually([&] { return program.status(1).rfind(L"Sprawdzono ", 0) == 0; })) << program.status(1);
+    EXPECT_EQ(tray_tip().rfind(u8"Pelikant: sprawdzono ", 0), 0u) << tray_tip();
 
     // More posts in the first topic, a later update in the second: one balloon, naming the
     // topic updated last, and the new-posts icon.
@@ -410,8 +469,21 @@ TEST(Program, WhatAPersonSeesAndDoes) {
                  MAKELPARAM(WM_LBUTTONUP, 0));
     PostMessageW(program.window, wapi::CNotifyIcon::CALLBACK_MESSAGE, wapi::CNotifyIcon::ICON_ID + 1,
                  WM_LBUTTONUP);
-    SendMessageW(program.window, WM_NULL, 0, 0);
+    ASSERT_TRUE(program.flush());
     EXPECT_NE(IsWindowVisible(program.window), FALSE);
+
+    // Escape hides the window; a double click on the icon shows it, and only shows it.
+    key(program.box, VK_ESCAPE);
+    EXPECT_TRUE(eventually([&] { return !IsWindowVisible(program.window); }));
+    for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) {
+        program.tray(mouse);
+    }
+    ASSERT_TRUE(program.flush());
+    EXPECT_NE(IsWindowVisible(program.window), FALSE);
+    // A click on the balloon opens the topic it named, the one updated last.
+    program.tray(NIN_BALLOONUSERCLICK);
+    ASSERT_TRUE(eventually([&] { return log_lines("open ").size() == 3; }));
+    EXPECT_EQ(log_lines("open ")[2], "open " PELIKANT_SITE_URL "/forum/temat/?id=102");
 
     // "Zakończ" while a download hangs on a server that never answers.
     const int requests = script_feed("?as=" + escape("/t/hang"));
@@ -492,6 +564,93 @@ TEST(Program, ForumListKeepsItsPlaceAndOpensTheTopicClicked) {
     ASSERT_TRUE(eventually([&] { return log_lines("open ").size() == 1; }));
     EXPECT_EQ(log_lines("open ")[0], "open " PELIKANT_SITE_URL "/forum/temat/?id=1020");
     EXPECT_TRUE(eventually([&] { return forum.text(0, 0) == L"Temat 59"; }, 60000));
+    EXPECT_EQ(program.quit(), 0);
+    script_feed("");
+}
+
+TEST(Program, LivesInTheTrayAndSaysHowEachPollWent) {
+    std::remove(log_path().c_str());
+    SetEnvironmentVariableA("PELIKANT_E2E_LOG", log_path().c_str());
+    serve_feed(feed_xml(FIRST));
+    // The autostart at log-in: the icon in the tray, no window on the screen.
+    CProgram program("/tray");
+    ASSERT_TRUE(program.find_window());
+    EXPECT_FALSE(IsWindowVisible(program.window));
+    EXPECT_TRUE(eventually([&] { return tray_icon() == "5000"; }));
+    // Started again by hand: the running copy comes to the front, the second start ends at once.
+    CProgram second;
+    EXPECT_EQ(second.wait(10000), 0);
+    EXPECT_TRUE(eventually([&] { return GetForegroundWindow() == program.window; }));
+    EXPECT_NE(IsWindowVisible(program.window), FALSE);
+    EXPECT_TRUE(eventually([&] { return program.focus() == program.box; }));
+
+    // The state line, its tooltip and the tray tip after each kind of answer.
+    const struct {
+        std::string script;
+        const wchar_t* line;
+        const char* tip;
+        bool details;
+    } answers[] = {
+        {"?as=" + escape("/t/redirect?to=" + escape("http://127.0.0.1:1/xml/")), L"Brak połączenia z serwerem (",
+         u8"Pelikant: brak połączenia z serwerem (", true},
+        {"?as=" + escape("/t/body?status=503&text=awaria"), L"Serwer odpowiedział błędem 503 (",
+         u8"Pelikant: błąd serwera 503 (", true},
+        {"?as=" + escape("/t/body?text=<html><body>Witaj</body></html>&type=text/html"),
+         L"Odpowiedź nie jest listą tematów (", u8"Pelikant: odpowiedź nie jest listą tematów (", true},
+        {"", L"Sprawdzono ", u8"Pelikant: sprawdzono ", false},
+    };
+    for (const auto& answer : answers) {
+        if (answer.script.empty()) {
+            serve_feed(feed_xml(FIRST));
+        } else {
+            script_feed(answer.script);
+        }
+        program.poll();
+        EXPECT_TRUE(eventually([&] { return program.status(1).rfind(answer.line, 0) == 0; })) << program.status(1);
+        EXPECT_EQ(tray_tip().rfind(answer.tip, 0), 0u) << tray_tip();
+        EXPECT_EQ(program.status(1, true).find(L"Szczegóły: ") != std::wstring::npos, answer.details)
+            << program.status(1, true);
+    }
+    EXPECT_EQ(program.quit(), 0);
+    script_feed("");
+}
+
+// Run by its own test entry in a prefix whose display is at 150 % (144 DPI).
+TEST(Program, GrowsWithTheDisplayScaling) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    if (dpi != 144) {
+        GTEST_SKIP() << "the display is at " << dpi << " DPI; the entry app_144dpi runs this at 144";
+    }
+    serve_feed(feed_xml(FIRST));
+    CProgram program;
+    ASSERT_TRUE(program.find_window());
+    CRemoteList forum(program.forum, program.process());
+    ASSERT_TRUE(eventually([&] { return forum.text(0, 0) == L"Wskaźniki a referencje"; }));
+    auto size = [](HWND window) {
+        RECT r;
+        GetWindowRect(window, &r);
+        return std::make_pair(r.right - r.left, r.bottom - r.top);
+    };
+    // The 96-DPI design, 615 by 370 with a list 110 high and a box 24 high, half as large again.
+    EXPECT_EQ(size(program.window), std::make_pair(923L, 555L));
+    EXPECT_EQ(size(program.forum).second, 165);
+    EXPECT_EQ(size(program.box).second, 36);
+    RECT client, results;
+    GetClientRect(program.window, &client);
+    GetWindowRect(program.results, &results);
+    EXPECT_EQ(results.right - results.left, client.right) << "the result list spans the window";
+    // Every header's text fits its column, with the header's margins (6 px a side at 96 DPI).
+    for (int column = 0; column < 3; ++column) {
+        const int width = static_cast<int>(SendMessageW(program.forum, LVM_GETCOLUMNWIDTH, column, 0));
+        EXPECT_GE(width, forum.string_width(forum.header(column)) + 18) << column;
+    }
+    SetForegroundWindow(program.window);
+    Sleep(500);
+    const std::string shot = beside_test("screenshot-144dpi.bmp");
+    EXPECT_TRUE(save_window(program.window, shot.c_str()));
+    std::printf("the window at 144 DPI: %s\n", shot.c_str());
     EXPECT_EQ(program.quit(), 0);
     script_feed("");
 }

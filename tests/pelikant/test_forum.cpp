@@ -57,12 +57,13 @@ class CFakeView : public IForumView {
 public:
     struct RBalloonCall {
         std::wstring title, text;
+        int topic;
     };
 
-    void announce(const string::weak_string<wchar_t>& title,
-                  const string::weak_string<wchar_t>& text) override {
+    void announce(const RBalloon& balloon) override {
         check_unlocked();
-        balloons.push_back({s(title), s(text)});
+        balloons.push_back({s(string::weak_string<wchar_t>(balloon.title)),
+                            s(string::weak_string<wchar_t>(balloon.text)), balloon.topic_id});
     }
     void feed_replaced() override {
         check_unlocked();
@@ -257,6 +258,7 @@ TEST(ForumBalloon, NamesTheLatestTopic) {
                              .c_str());
     ASSERT_EQ(view.balloons.size(), 1u);
     EXPECT_EQ(view.balloons[0].text, L"drugi");
+    EXPECT_EQ(view.balloons[0].topic, 2) << "a click on the balloon opens the topic it names";
     EXPECT_EQ(view.balloons[0].title, L"http://127.0.0.1:8765 (Postów: 4)");
 }
 

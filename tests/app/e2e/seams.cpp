@@ -86,6 +86,13 @@ BOOL WINAPI tray_notify(DWORD message, PNOTIFYICONDATAW data) {
     std::string line = "tray " + std::to_string(message);
     if (data != nullptr) {
         line += " icon=" + ((data->uFlags & NIF_ICON) != 0 ? icon_name(data->hIcon) : std::string("none"));
+        if ((data->uFlags & NIF_TIP) != 0) {
+            std::string tip = utf8(data->szTip);
+            for (size_t at = 0; (at = tip.find('\n', at)) != std::string::npos;) {
+                tip.replace(at, 1, "\\n"); // one record, one line
+            }
+            line += " tip=" + tip;
+        }
         if ((data->uFlags & NIF_INFO) != 0) {
             line += " balloon=" + utf8(data->szInfoTitle) + "|" + utf8(data->szInfo);
         }

@@ -1,0 +1,75 @@
+#include "wapi/dpi.h"
+
+namespace wapi {
+
+namespace {
+
+// Newer than the oldest Windows the program runs on (7): looked up, used where they exist.
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
+using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+
+template <class F> F user32_function(const char* name) {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    return user32 != nullptr ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
+}
+
+UINT system_dpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen != nullptr) {
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? static_cast<UINT>(dpi) : DESIGN_DPI;
+}
+
+} // namespace
+
+UINT window_dpi(HWND window) {
+    static const GetDpiForWindowFn for_window = user32_function<GetDpiForWindowFn>("GetDpiForWindow");
+    const UINT dpi = for_window != nullptr && window != nullptr ? for_window(window) : 0;
+    return dpi != 0 ? dpi : system_dpi();
+}
+
+int scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), static_cast<int>(DESIGN_DPI)); }
+
+int system_metric(int index, UINT dpi) {
+    static const GetSystemMetricsForDpiFn for_dpi = user32_function<GetSystemMetricsForDpiFn>("GetSystemMetricsForDpi");
+    if (for_dpi != nullptr) {
+        return for_dpi(index, dpi);
+    }
+    // The system's own metric is for its own DPI.
+    return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(system_dpi()));
+}
+
+bool CFont::create_message_font(UINT dpi) {
+    static const SystemParametersInfoForDpiFn for_dpi =
+        user32_function<SystemParametersInfoForDpiFn>("SystemParametersInfoForDpi");
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    bool got = for_dpi != nullptr && for_dpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi);
+    if (!got && SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+        // For the system's DPI: scaled to the window's.
+        metrics.lfMessageFont.lfHeight =
+            MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(system_dpi()));
+        got = true;
+    }
+    if (!got) {
+        return false;
+    }
+    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    if (font == nullptr) {
+        return false;
+    }
+    reset(font);
+    return true;
+}
+
+void CFont::reset(HFONT font) {
+    if (font_ != nullptr && font_ != font) {
+        DeleteObject(font_);
+    }
+    font_ = font;
+}
+
+} // namespace wapi
