@@ -45,4 +45,3 @@ inline bool save_window(HWND window, const char* path) {
     ReleaseDC(nullptr, screen);
     return ok;
 }
-

@@ -4,6 +4,7 @@
 # none, on a private Xvfb display. On a private display it also saves two screenshots (PNG):
 # after the first feed has arrived and after a sample search, and prints where they are.
 # Runs until Pelikant ends, Ctrl+C or a TERM signal; ends everything it started either way.
+# PELIKANT_DPI=144 runs it on a display scaled to 150 % (a Wine prefix of its own).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,7 +12,9 @@ DEPS=$(bash "$ROOT/tools/setup.sh" | tail -n 1)
 . "$ROOT/tools/wine-env.sh"
 
 BUILD=$ROOT/build/win
+DPI=${PELIKANT_DPI:-96}
 SHOTS=$BUILD/screenshots
+[ "$DPI" = 96 ] || SHOTS=$SHOTS/${DPI}dpi
 QUERY=printf
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DPELIKANT_DEPS="$DEPS" >/dev/null
@@ -51,7 +54,12 @@ if ! display_usable; then
     private=1
     echo "run: no display found; Pelikant runs on the private display $DISPLAY" >&2
 fi
-wine_prepare_prefix "$DEPS/wine-run"
+if [ "$DPI" = 96 ]; then
+    wine_prepare_prefix "$DEPS/wine-run"
+else
+    wine_prepare_scaled_prefix "$DEPS/wine-run-${DPI}dpi" "$DPI"
+    export WINEPREFIX=$DEPS/wine-run-${DPI}dpi
+fi
 if [ "$private" -eq 0 ]; then
     # A real desktop has a window manager: let it frame the window.
     wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true

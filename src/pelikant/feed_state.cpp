@@ -34,7 +34,8 @@ RFeedState feed_state(const RFeedCheck& check, const SYSTEMTIME& at) {
     const std::wstring exact = clock_time(at, true);
     switch (check.outcome) {
     case RFeedCheck::FEED:
-        return RFeedState{L"Sprawdzono " + hm, L"Lista tematów pobrana o " + exact + L".", L"sprawdzono " + hm};
+        return RFeedState{L"Sprawdzono " + hm, L"Lista tematów pobrana o " + exact + L".",
+                          L"sprawdzono " + hm};
     case RFeedCheck::UNCHANGED:
         return RFeedState{L"Sprawdzono " + hm + L" (bez zmian)",
                           L"O " + exact + L" serwer potwierdził, że lista tematów się nie zmieniła.",
@@ -45,16 +46,18 @@ RFeedState feed_state(const RFeedCheck& check, const SYSTEMTIME& at) {
                           L"brak połączenia z serwerem" + when};
     case RFeedCheck::HTTP_ERROR: {
         const std::wstring status = std::to_wstring(check.http_status);
-        return RFeedState{L"Serwer odpowiedział błędem " + status + when,
-                          with_detail(L"O " + exact + L" serwer forum odpowiedział błędem " + status + L".", check),
-                          L"błąd serwera " + status + when};
+        return RFeedState{
+            L"Serwer odpowiedział błędem " + status + when,
+            with_detail(L"O " + exact + L" serwer forum odpowiedział błędem " + status + L".", check),
+            L"błąd serwera " + status + when};
     }
     case RFeedCheck::NOT_A_FEED:
     default:
-        return RFeedState{L"Odpowiedź nie jest listą tematów" + when,
-                          with_detail(L"O " + exact + L" serwer forum odpowiedział czymś, co nie jest listą tematów.",
-                                      check),
-                          L"odpowiedź nie jest listą tematów" + when};
+        return RFeedState{
+            L"Odpowiedź nie jest listą tematów" + when,
+            with_detail(L"O " + exact + L" serwer forum odpowiedział czymś, co nie jest listą tematów.",
+                        check),
+            L"odpowiedź nie jest listą tematów" + when};
     }
 }
 

@@ -11,7 +11,8 @@ using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT
 
 template <class F> F user32_function(const char* name) {
     HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    return user32 != nullptr ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
+    return user32 != nullptr ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
+                             : nullptr;
 }
 
 UINT system_dpi() {
@@ -31,10 +32,13 @@ UINT window_dpi(HWND window) {
     return dpi != 0 ? dpi : system_dpi();
 }
 
-int scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), static_cast<int>(DESIGN_DPI)); }
+int scale(int value, UINT dpi) {
+    return MulDiv(value, static_cast<int>(dpi), static_cast<int>(DESIGN_DPI));
+}
 
 int system_metric(int index, UINT dpi) {
-    static const GetSystemMetricsForDpiFn for_dpi = user32_function<GetSystemMetricsForDpiFn>("GetSystemMetricsForDpi");
+    static const GetSystemMetricsForDpiFn for_dpi =
+        user32_function<GetSystemMetricsForDpiFn>("GetSystemMetricsForDpi");
     if (for_dpi != nullptr) {
         return for_dpi(index, dpi);
     }

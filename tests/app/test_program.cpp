@@ -118,8 +118,10 @@ public:
     }
     // Pixels text takes in the list's font.
     int string_width(const std::wstring& text) const {
-        WriteProcessMemory(process_, buffer_ + 1024, text.c_str(), (text.size() + 1) * sizeof(wchar_t), nullptr);
-        return static_cast<int>(SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(buffer_ + 1024)));
+        WriteProcessMemory(process_, buffer_ + 1024, text.c_str(), (text.size() + 1) * sizeof(wchar_t),
+                           nullptr);
+        return static_cast<int>(
+            SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(buffer_ + 1024)));
     }
     std::vector<std::wstring> texts() const {
         std::vector<std::wstring> out;
@@ -191,7 +193,8 @@ public:
     // A part of the status bar, or its tooltip, read through the program's own memory.
     std::wstring status(int part, bool tooltip = false) const {
         const size_t units = 512;
-        void* remote = VirtualAllocEx(process(), nullptr, units * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE);
+        void* remote =
+            VirtualAllocEx(process(), nullptr, units * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE);
         if (tooltip) {
             SendMessageW(bar, SB_GETTIPTEXTW, MAKEWPARAM(part, units), reinterpret_cast<LPARAM>(remote));
         } else {
@@ -282,6 +285,21 @@ std::vector<std::string> balloons() {
         }
     }
     return out;
+}
+
+// Keys pressed together as the keyboard gives them, then released.
+void press(const std::vector<WORD>& keys) {
+    std::vector<INPUT> inputs;
+    for (int up = 0; up < 2; ++up) {
+        for (size_t i = 0; i < keys.size(); ++i) {
+            INPUT input = {};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = keys[up ? keys.size() - 1 - i : i];
+            input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+            inputs.push_back(input);
+        }
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 void key(HWND box, UINT vk) {
@@ -377,7 +395,8 @@ TEST(Program, WhatAPersonSeesAndDoes) {
     }
     EXPECT_TRUE(balloons().empty());
     EXPECT_EQ(tray_icon(), "5000");
-    EXPECT_TRUE(eventually([&] { return program.status(1).rfind(L"Sprawdzono ", 0) == 0; })) << program.status(1);
+    EXPECT_TRUE(eventually([&] { return program.status(1).rfind(L"Sprawdzono ", 0) == 0; }))
+        << program.status(1);
     EXPECT_EQ(tray_tip().rfind(u8"Pelikant: sprawdzono ", 0), 0u) << tray_tip();
 
     // More posts in the first topic, a later update in the second: one balloon, naming the
@@ -584,6 +603,18 @@ TEST(Program, LivesInTheTrayAndSaysHowEachPollWent) {
     EXPECT_NE(IsWindowVisible(program.window), FALSE);
     EXPECT_TRUE(eventually([&] { return program.focus() == program.box; }));
 
+    // The global key hides the window in front and summons the search, its text selected.
+    EXPECT_EQ(program.status(0), L"Autor: zespół Pelikanta") << "the key "
+                                                             << "Win+Shift+P is taken";
+    SetWindowTextW(program.box, L"printf");
+    for (bool shown : {false, true}) {
+        press({VK_LWIN, VK_SHIFT, 'P'});
+        EXPECT_TRUE(eventually([&] { return (IsWindowVisible(program.window) != FALSE) == shown; })) << shown;
+    }
+    EXPECT_TRUE(eventually([&] { return SendMessageW(program.box, EM_GETSEL, 0, 0) == MAKELRESULT(0, 6); }))
+        << "the text typed before, selected";
+    EXPECT_EQ(program.focus(), program.box);
+
     // The state line, its tooltip and the tray tip after each kind of answer.
     const struct {
         std::string script;
@@ -591,8 +622,8 @@ TEST(Program, LivesInTheTrayAndSaysHowEachPollWent) {
         const char* tip;
         bool details;
     } answers[] = {
-        {"?as=" + escape("/t/redirect?to=" + escape("http://127.0.0.1:1/xml/")), L"Brak połączenia z serwerem (",
-         u8"Pelikant: brak połączenia z serwerem (", true},
+        {"?as=" + escape("/t/redirect?to=" + escape("http://127.0.0.1:1/xml/")),
+         L"Brak połączenia z serwerem (", u8"Pelikant: brak połączenia z serwerem (", true},
         {"?as=" + escape("/t/body?status=503&text=awaria"), L"Serwer odpowiedział błędem 503 (",
          u8"Pelikant: błąd serwera 503 (", true},
         {"?as=" + escape("/t/body?text=<html><body>Witaj</body></html>&type=text/html"),
@@ -606,7 +637,8 @@ TEST(Program, LivesInTheTrayAndSaysHowEachPollWent) {
             script_feed(answer.script);
         }
         program.poll();
-        EXPECT_TRUE(eventually([&] { return program.status(1).rfind(answer.line, 0) == 0; })) << program.status(1);
+        EXPECT_TRUE(eventually([&] { return program.status(1).rfind(answer.line, 0) == 0; }))
+            << program.status(1);
         EXPECT_EQ(tray_tip().rfind(answer.tip, 0), 0u) << tray_tip();
         EXPECT_EQ(program.status(1, true).find(L"Szczegóły: ") != std::wstring::npos, answer.details)
             << program.status(1, true);

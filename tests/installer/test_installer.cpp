@@ -34,7 +34,7 @@ bool eventually_true(bool (*condition)(const std::string&), const std::string& a
     return true;
 }
 
-// The file a shortcut starts.
+// The file a shortcut starts, and its arguments after a space.
 std::string shortcut_target(const std::string& link) {
     std::string target;
     IShellLinkA* shell_link = nullptr;
@@ -49,6 +49,10 @@ std::string shortcut_target(const std::string& link) {
         if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ)) &&
             SUCCEEDED(shell_link->GetPath(path, MAX_PATH, nullptr, 0))) {
             target = path;
+            char arguments[MAX_PATH] = "";
+            if (SUCCEEDED(shell_link->GetArguments(arguments, MAX_PATH)) && arguments[0] != '\0') {
+                target += std::string(" ") + arguments;
+            }
         }
         file->Release();
     }
@@ -135,7 +139,8 @@ TEST(Installer, InstallsStartsEndsAndUninstallsWithoutATrace) {
     ASSERT_TRUE(exists(exe));
     EXPECT_EQ(file_version(exe), PELIKANT_VERSION);
     EXPECT_EQ(shortcut_target(folder(CSIDL_COMMON_PROGRAMS) + "\\Pelikant.lnk"), exe) << "Start menu";
-    EXPECT_EQ(shortcut_target(folder(CSIDL_COMMON_STARTUP) + "\\Pelikant.lnk"), exe) << "autostart";
+    EXPECT_EQ(shortcut_target(folder(CSIDL_COMMON_STARTUP) + "\\Pelikant.lnk"), exe + " /tray")
+        << "the autostart starts in the tray";
     EXPECT_EQ(uninstall_value("DisplayName"), "Pelikant");
     EXPECT_EQ(uninstall_value("UninstallString"), "\"" + uninstaller + "\"");
 

@@ -17,6 +17,7 @@
 #include "feed_server.h"
 #include "nexum/download.h"
 #include "nexum/nexum.h"
+#include "pelikant/feed_state.h"
 #include "pelikant/handle_nexum.h"
 #include "pelikant/parse_xml.h"
 #include "pelikant/poll_schedule.h"
@@ -286,6 +287,44 @@ TEST(ForumBalloon, TextsAreUtf16WithAFallbackForABlankTitle) {
         EXPECT_EQ(s(string::weak_string<wchar_t>(balloon.title)), c.balloon_title) << c.name;
         EXPECT_EQ(s(string::weak_string<wchar_t>(balloon.text)), c.balloon_text) << c.name;
     }
+}
+
+TEST(ForumState, WhatTheWindowAndTheTraySay) {
+    SYSTEMTIME at = {};
+    at.wHour = 17;
+    at.wMinute = 3;
+    at.wSecond = 9;
+    struct RCase {
+        RFeedCheck::Outcome outcome;
+        long status;
+        const wchar_t* detail;
+        const wchar_t *line, *tip;
+    } cases[] = {
+        {RFeedCheck::FEED, 200, L"HTTP/1.1 200 OK", L"Sprawdzono 17:03", L"sprawdzono 17:03"},
+        {RFeedCheck::UNCHANGED, 304, L"", L"Sprawdzono 17:03 (bez zmian)", L"sprawdzono 17:03 (bez zmian)"},
+        {RFeedCheck::NO_CONNECTION, 0, L"Couldn't connect to server", L"Brak połączenia z serwerem (17:03)",
+         L"brak połączenia z serwerem (17:03)"},
+        {RFeedCheck::HTTP_ERROR, 503, L"HTTP/1.1 503 Service Unavailable",
+         L"Serwer odpowiedział błędem 503 (17:03)", L"błąd serwera 503 (17:03)"},
+        {RFeedCheck::NOT_A_FEED, 200, L"", L"Odpowiedź nie jest listą tematów (17:03)",
+         L"odpowiedź nie jest listą tematów (17:03)"},
+    };
+    for (const RCase& c : cases) {
+        RFeedCheck check;
+        check.outcome = c.outcome;
+        check.http_status = c.status;
+        check.detail = c.detail;
+        const RFeedState state = feed_state(check, at);
+        EXPECT_EQ(state.line, c.line);
+        EXPECT_EQ(state.tip, c.tip);
+        // The details name the exact time and, for a failure, what the server or libcurl said.
+        EXPECT_NE(state.details.find(L"17:03:09"), std::wstring::npos) << state.details;
+        const bool failure = c.outcome != RFeedCheck::FEED && c.outcome != RFeedCheck::UNCHANGED;
+        EXPECT_EQ(state.details.find(L"Szczegóły: " + std::wstring(c.detail)) != std::wstring::npos,
+                  failure && *c.detail != L'\0')
+            << state.details;
+    }
+    EXPECT_EQ(waiting_state().line, L"Pobieranie listy tematów…");
 }
 
 TEST(ForumList, ImageIndexRule) {

@@ -176,6 +176,40 @@ TEST_F(Controls, StatusBarLastPartSpansTheWidthAndShowsItsTooltip) {
     EXPECT_EQ(bar->part_count(), 255);
 }
 
+namespace {
+
+// Stands between a subclassed edit box and the edit control's own procedure.
+WNDPROC g_edit_proc = nullptr;
+std::vector<WPARAM> g_edit_chars;
+
+LRESULT CALLBACK edit_spy(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_CHAR) {
+        g_edit_chars.push_back(wparam);
+    }
+    return CallWindowProcW(g_edit_proc, hwnd, message, wparam, lparam);
+}
+
+} // namespace
+
+TEST_F(Controls, TextBoxTakesNoEnterOrEscapeCharacter) {
+    CTextBox* box = add(new CTextBox, RRect{0, 0, 199, 23});
+    ASSERT_NE(box, nullptr);
+    // The keys themselves still reach the box's key handler; as characters the edit control
+    // could only beep at them.
+    window_->run([&] {
+        g_edit_proc = box->previous_proc;
+        box->previous_proc = &edit_spy;
+        for (WPARAM unit : {WPARAM('a'), WPARAM(VK_RETURN), WPARAM(VK_ESCAPE), WPARAM(L'ż')}) {
+            SendMessageW(box->handle, WM_CHAR, unit, 1);
+        }
+        box->previous_proc = g_edit_proc;
+    });
+    EXPECT_EQ(g_edit_chars, (std::vector<WPARAM>{'a', L'ż'}));
+    std::wstring text;
+    window_->run([&] { text = box->get_text(); });
+    EXPECT_EQ(text, L"aż");
+}
+
 TEST_F(Controls, SecondCreateDestroysTheFirstImageList) {
     CImageList images;
     ASSERT_TRUE(images.create());
