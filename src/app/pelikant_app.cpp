@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/answered.h"
 #include "app/config.h"
 #include "app/tray.h"
 #include "pelikant/forum_list.h"
@@ -60,6 +61,7 @@ CPelikantApp::CPelikantApp(bool start_hidden)
     set_style((start_hidden ? 0 : WS_VISIBLE) | WS_CAPTION | WS_SYSMENU);
     feed_handler.set_view(this);
     engine.set_user_agent(pelikant::user_agent(PELIKANT_VERSION));
+    engine.set_transfer_limit(PELIKANT_TRANSFER_LIMIT_MS);
 }
 
 HICON CPelikantApp::get_icon() {
@@ -150,8 +152,8 @@ void CPelikantApp::apply_dpi(UINT new_dpi) {
     dpi = new_dpi;
     std::unique_ptr<wapi::CFont> next_font = std::make_unique<wapi::CFont>();
     if (next_font->create_message_font(dpi)) {
-        for (wapi::CWindowBase* control : std::initializer_list<wapi::CWindowBase*>{
-                 forum_list, search_box, result_list, status_bar}) {
+        for (wapi::CWindowBase* control :
+             std::initializer_list<wapi::CWindowBase*>{forum_list, search_box, result_list, status_bar}) {
             if (control != nullptr) {
                 control->set_font(next_font->get());
             }
@@ -510,6 +512,7 @@ void CPelikantApp::feed_checked(const pelikant::RFeedCheck& check) {
         checked_ = true;
     }
     post(WM_FEED_CHECKED);
+    poll_answered(check);
 }
 
 void CPelikantApp::open_url(const string::weak_string<char>& url) {

@@ -1,6 +1,7 @@
 // Linked into the end-to-end build of the program in place of the real tray and browser calls:
-// each tray record and each opened address is also written, one line each in UTF-8, to the file
-// that PELIKANT_E2E_LOG names, for the test to read. The tray records still reach the shell.
+// each tray record, each opened address and each answer to a poll is also written, one line each
+// in UTF-8, to the file that PELIKANT_E2E_LOG names, for the test to read. The tray records still
+// reach the shell.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include <windows.h>
 
+#include "app/answered.h"
 #include "app/tray.h"
 #include "kernel/sync.h"
 #include "pelikant/shell.h"
@@ -99,6 +101,11 @@ BOOL WINAPI tray_notify(DWORD message, PNOTIFYICONDATAW data) {
     }
     log_line(line);
     return Shell_NotifyIconW(message, data);
+}
+
+void poll_answered(const pelikant::RFeedCheck& check) {
+    static const char* const OUTCOMES[] = {"feed", "unchanged", "no_connection", "http_error", "not_a_feed"};
+    log_line(std::string("answer ") + OUTCOMES[check.outcome] + " " + std::to_string(check.http_status));
 }
 
 } // namespace app
