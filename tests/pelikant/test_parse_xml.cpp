@@ -238,6 +238,12 @@ TEST(ParseXml, HugeDocumentsDoNotExhaustMemory) {
     ASSERT_TRUE(parser.parse(many.c_str()));
     EXPECT_EQ(parser.feed().Topics.size(), MAX_TOPICS);
     EXPECT_EQ(parser.feed().Topics[0].Id, -1);
+    std::string entries = "<P><Dokumentacja><Container>";
+    for (size_t i = 0; i <= MAX_DOCS; ++i) {
+        entries += "<SingleDoc/>";
+    }
+    ASSERT_TRUE(parser.parse((entries + "</Container></Dokumentacja></P>").c_str()));
+    EXPECT_EQ(parser.docs().size(), MAX_DOCS);
 
     // Hundreds of megabytes of one text arrive whole.
     const size_t length = 200u * 1024 * 1024;
