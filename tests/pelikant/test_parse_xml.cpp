@@ -146,11 +146,14 @@ TEST(ParseXml, TextsArriveAsTheRightUtf16) {
     EXPECT_EQ(bare.ShortDescriptionId, -1) << "a missing element gives -1";
 }
 
-TEST(ParseXml, EncodingFromByteOrderMark) {
+TEST(ParseXml, EncodingFromByteOrderMarkOrDeclaration) {
     const std::string text = "\xef\xbb\xbf<Pelikant><Information>\xc4\x85</Information></Pelikant>";
     CParseXml parser;
     ASSERT_TRUE(parser.parse(text.c_str()));
     EXPECT_EQ(w(parser.feed().InformationText), L"ą");
+    ASSERT_TRUE(parser.parse("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+                             "<Pelikant><Information>\xb3\xf3\xbf</Information></Pelikant>"));
+    EXPECT_EQ(w(parser.feed().InformationText), L"\u00b3\u00f3\u00bf");
 }
 
 TEST(ParseXml, FailuresLeaveRecordsAsTheyWere) {
