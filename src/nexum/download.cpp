@@ -126,8 +126,6 @@ TransferEnd transfer_end(CURLcode code, bool over_limit, long status) {
     case CURLE_UNSUPPORTED_PROTOCOL:
         // After an answer: a redirect away from the web.
         return status != 0 ? TransferBadBody : TransferNoAnswer;
-    case CURLE_ABORTED_BY_CALLBACK:
-        return TransferStopped;
     default:
         return TransferNoAnswer;
     }
@@ -153,10 +151,132 @@ size_t write_callback(char* block, size_t size, size_t count, void* user) {
     return kernel::guarded([&] { return write_block(block, size, count, user); }, REFUSE);
 }
 
-// Called about once a second even while nothing arrives, so a stop is noticed quickly.
-int progress_callback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    const std::atomic<bool>* abort = static_cast<const std::atomic<bool>*>(user);
-    return abort != nullptr && abort->load() ? 1 : 0;
+// The longest a transfer waits without looking at its stop flag, should a wake-up be lost.
+const int POLL_MS = 1000;
+// The multi interface itself failed (no memory, no wake-up event): no answer.
+const CURLcode MULTI_FAILED = CURLE_FAILED_INIT;
+
+class CMultiHandle {
+public:
+    CMultiHandle() : multi_(curl_multi_init()) {}
+    ~CMultiHandle() {
+        if (multi_ != nullptr) {
+            curl_multi_cleanup(multi_);
+        }
+    }
+    CMultiHandle(const CMultiHandle&) = delete;
+    CMultiHandle& operator=(const CMultiHandle&) = delete;
+
+    CURLM* get() const { return multi_; }
+
+private:
+    CURLM* multi_;
+};
+
+// The easy handle runs inside the multi handle for this object's life.
+class CAddedHandle {
+public:
+    CAddedHandle(CURLM* multi, CURL* curl)
+        : multi_(multi), curl_(curl), added_(curl_multi_add_handle(multi, curl) == CURLM_OK) {}
+    ~CAddedHandle() {
+        if (added_) {
+            curl_multi_remove_handle(multi_, curl_);
+        }
+    }
+    CAddedHandle(const CAddedHandle&) = delete;
+    CAddedHandle& operator=(const CAddedHandle&) = delete;
+
+    bool added() const { return added_; }
+
+private:
+    CURLM* multi_; // not owned
+    CURL* curl_;   // not owned
+    bool added_;
+};
+
+} // namespace
+
+// A multi handle that stop() may wake, for this object's life.
+class CStopRegistration {
+public:
+    CStopRegistration(CTransferStop* stop, CURLM* multi)
+        : stop_(stop), multi_(multi), entered_(stop == nullptr || stop->enter(multi)) {}
+    ~CStopRegistration() {
+        if (stop_ != nullptr && entered_) {
+            stop_->leave(multi_);
+        }
+    }
+    CStopRegistration(const CStopRegistration&) = delete;
+    CStopRegistration& operator=(const CStopRegistration&) = delete;
+
+    bool stopped() const { return !entered_ || (stop_ != nullptr && stop_->stopped()); }
+
+private:
+    CTransferStop* stop_; // not owned
+    CURLM* multi_;        // not owned
+    bool entered_;
+};
+
+void CTransferStop::stop() {
+    kernel::CLock guard(lock_);
+    stopped_ = true;
+    for (CURLM* multi : waiting_) {
+        curl_multi_wakeup(multi);
+    }
+}
+
+bool CTransferStop::enter(CURLM* multi) {
+    kernel::CLock guard(lock_);
+    if (stopped_) {
+        return false;
+    }
+    waiting_.push_back(multi);
+    return true;
+}
+
+void CTransferStop::leave(CURLM* multi) {
+    kernel::CLock guard(lock_);
+    waiting_.erase(std::find(waiting_.begin(), waiting_.end(), multi));
+}
+
+namespace {
+
+// curl_easy_perform, but on a private multi handle, so that a stop wakes its wait at once
+// instead of at libcurl's next progress call up to a second later.
+CURLcode perform(CURL* curl, CTransferStop* stop, bool& stopped) {
+    stopped = false;
+    const CMultiHandle multi;
+    if (multi.get() == nullptr) {
+        return MULTI_FAILED;
+    }
+    const CAddedHandle added(multi.get(), curl);
+    if (!added.added()) {
+        return MULTI_FAILED;
+    }
+    const CStopRegistration registration(stop, multi.get());
+    for (;;) {
+        if (registration.stopped()) {
+            stopped = true;
+            return CURLE_ABORTED_BY_CALLBACK;
+        }
+        int running = 0;
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+            return MULTI_FAILED;
+        }
+        if (running == 0) {
+            break;
+        }
+        if (curl_multi_poll(multi.get(), nullptr, 0, POLL_MS, nullptr) != CURLM_OK) {
+            return MULTI_FAILED;
+        }
+    }
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi.get(), &left)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == curl) {
+            return message->data.result;
+        }
+    }
+    return MULTI_FAILED;
 }
 
 } // namespace
@@ -243,7 +363,7 @@ std::int64_t retry_after_seconds(const std::string& value, const std::string& da
     return until > from ? static_cast<std::int64_t>(until - from) : 0;
 }
 
-bool transfer(RConnection& connection, ICurlFile* sink, const std::atomic<bool>* abort, RAnswer* answer) {
+bool transfer(RConnection& connection, ICurlFile* sink, CTransferStop* stop, RAnswer* answer) {
     if (sink == nullptr || !sink->open()) {
         return false;
     }
@@ -271,9 +391,6 @@ bool transfer(RConnection& connection, ICurlFile* sink, const std::atomic<bool>*
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, STALL_SECONDS);
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(MAX_BODY_BYTES));
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &progress_callback);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(abort));
     curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, ACCEPTED_CODINGS);
     // Where the revocation server cannot be reached, as on many company networks, the check
     // is skipped rather than failed; a certificate known to be revoked still fails.
@@ -302,7 +419,8 @@ bool transfer(RConnection& connection, ICurlFile* sink, const std::atomic<bool>*
         break; // libcurl reads the proxy environment variables
     }
 
-    const CURLcode code = curl_easy_perform(curl);
+    bool stopped = false;
+    const CURLcode code = perform(curl, stop, stopped);
     RAnswer& said = *headers.answer;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &said.status);
     char* content_type = nullptr;
@@ -312,13 +430,14 @@ bool transfer(RConnection& connection, ICurlFile* sink, const std::atomic<bool>*
     }
     said.retry_after = retry_after_seconds(headers.retry_after, headers.date, std::time(nullptr));
     const CCurlFileMemory* memory = dynamic_cast<const CCurlFileMemory*>(sink);
-    said.end = transfer_end(code, memory != nullptr && memory->over_limit(), said.status);
+    said.end = stopped ? TransferStopped
+                       : transfer_end(code, memory != nullptr && memory->over_limit(), said.status);
     // The handle outlives this frame; nothing of it may point here any more.
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, nullptr);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
     if (code != CURLE_OK) {
-        said.error = error[0] != '\0' ? error : curl_easy_strerror(code);
+        said.error = stopped ? "stopped" : error[0] != '\0' ? error : curl_easy_strerror(code);
         sink->abort();
         return false;
     }

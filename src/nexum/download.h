@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include <curl/curl.h>
 
@@ -132,10 +133,35 @@ struct RConnection {
     RProxy proxy;
 };
 
-// Runs one transfer on the connection into sink. abort, when set, ends it within about a
-// second. answer, when given, gets what the server said. True when the transfer succeeded,
-// whatever the HTTP status.
-bool transfer(RConnection& connection, ICurlFile* sink, const std::atomic<bool>* abort,
-              RAnswer* answer = nullptr);
+// Ends running transfers at once, wherever they wait: each transfer waits on a multi handle of
+// its own that it registers here, and stop() wakes every registered one.
+class CTransferStop {
+public:
+    CTransferStop() = default;
+    CTransferStop(const CTransferStop&) = delete;
+    CTransferStop& operator=(const CTransferStop&) = delete;
+
+    // Ends the transfers under way and refuses new ones until reset.
+    void stop();
+    void reset() { stopped_ = false; }
+    bool stopped() const { return stopped_; }
+    // For waits that look at a flag, such as the proxy search.
+    const std::atomic<bool>* flag() const { return &stopped_; }
+
+private:
+    friend class CStopRegistration;
+    // False when already stopped: the transfer is not to begin.
+    bool enter(CURLM* multi);
+    void leave(CURLM* multi);
+
+    kernel::CCriticalSection lock_;
+    std::vector<CURLM*> waiting_; // not owned; guarded by lock_
+    std::atomic<bool> stopped_{false};
+};
+
+// Runs one transfer on the connection into sink. stop, when given, ends it at once. answer,
+// when given, gets what the server said. True when the transfer succeeded, whatever the HTTP
+// status.
+bool transfer(RConnection& connection, ICurlFile* sink, CTransferStop* stop, RAnswer* answer = nullptr);
 
 } // namespace nexum

@@ -64,7 +64,7 @@ bool CNexum::start() {
     if (!tasks_.is_valid() || !notes_.is_valid()) {
         return false; // the queues have no events to wait on
     }
-    aborting_ = false;
+    transfers_.reset();
     kernel::CLock guard(lock_);
     tasks_.open();
     notes_.open();
@@ -81,7 +81,7 @@ bool CNexum::start() {
 }
 
 void CNexum::stop() {
-    aborting_ = true;
+    transfers_.stop();
     post_task(new CTaskDisconnect());
     tasks_.close();
     task_run_ = false;
@@ -299,13 +299,13 @@ void CNexum::download(CTaskGetMemoryFile* task) {
     } else {
         post(new CNotificationDownload(0));
         // May take seconds: a configuration script to fetch, or a network to search for one.
-        const RProxy proxy = proxies_.find(address, &aborting_);
+        const RProxy proxy = proxies_.find(address, transfers_.flag());
         {
             kernel::CLock guard(local.lock);
             local.proxy = proxy;
         }
         CNotificationDownload* result = new CNotificationDownload(2);
-        const bool ok = transfer(local, &result->file, &aborting_, &result->answer);
+        const bool ok = transfer(local, &result->file, &transfers_, &result->answer);
         result->kind = ok ? DownloadFinished : DownloadFailed;
         result->url = local.url;
         post(result);

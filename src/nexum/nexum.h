@@ -30,7 +30,8 @@ public:
 
     // Restarts the engine: threads running, a connect queued. Refused from inside the receiver.
     bool start();
-    // Returns within about a second whatever the servers do: running transfers are aborted.
+    // Returns promptly whatever the servers do: running transfers are woken and aborted at once, a
+    // proxy search under way within a tenth of a second.
     // From inside the receiver it stops everything but cannot wait for its own thread, which
     // ends as soon as the receiver returns.
     void stop();
@@ -82,8 +83,8 @@ private:
     std::atomic<bool> task_run_{true};
     kernel::CThreadHandle notification_thread_;
     std::atomic<bool> notification_run_{true};
-    // Set by stop: running transfers end at their next progress call.
-    std::atomic<bool> aborting_{false};
+    // Stopped by stop: running transfers end at once.
+    CTransferStop transfers_;
     RConnection connection_;
 };
 

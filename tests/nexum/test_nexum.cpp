@@ -125,17 +125,13 @@ protected:
 
 } // namespace
 
-TEST_F(EngineTest, StartReportsConnectingThenConnectedAndNothingElse) {
-    start();
-    Sleep(300);
-    EXPECT_TRUE(recorder.kinds().empty()) << "the start's own stop must not report its disconnect";
-}
-
+// start() itself checks that the start reports connecting, then connected.
 TEST_F(EngineTest, DownloadQueuedBeforeStartIsDroppedUnhandled) {
     engine.get_memory_file(string::weak_string<char>(server() + "/t/body?text=early"));
     start();
     Sleep(500);
-    EXPECT_TRUE(recorder.kinds().empty());
+    EXPECT_TRUE(recorder.kinds().empty())
+        << "neither the queued download nor the disconnect of the start's own stop may be reported";
 }
 
 TEST_F(EngineTest, DownloadsReportStartThenOutcome) {
@@ -269,20 +265,30 @@ TEST_F(EngineTest, StopAbortsATransferThatNeverAnswers) {
     engine.stop();
     const DWORD took = GetTickCount() - before;
     std::printf("stop during a hung transfer took %lu ms\n", static_cast<unsigned long>(took));
-    EXPECT_LT(took, 2000u) << "stop waited " << took << " ms for a dead server";
+    // The stop wakes the transfer at once: a few milliseconds, against up to a second when it
+    // waited for libcurl's next progress call. The bound leaves a busy machine room.
+    EXPECT_LT(took, 500u) << "stop waited " << took << " ms for a dead server";
 }
 
+// Downloads that succeed and downloads that fail (a redirect circle, a redirect to another
+// scheme) in turn.
 TEST_F(EngineTest, ManyDownloadsLeaveThreadsAndHandlesFlat) {
     start();
     download("/t/body?text=rozgrzewka", 2); // libcurl's own one-time set-up
     Sleep(300);
     const int threads_before = thread_count();
     const DWORD handles_before = handle_count();
-    for (int i = 0; i < 500; ++i) {
+    const char* const failing[] = {"/t/circle", "/t/redirect?n=1&to=ftp%3A%2F%2Fx%2F"};
+    for (int i = 0; i < 600; ++i) {
         recorder.clear();
-        std::vector<RSeen> seen = download("/t/body?text=" + std::to_string(i), 2);
+        const bool fails = i % 6 == 5;
+        std::vector<RSeen> seen =
+            download(fails ? failing[i / 6 % 2] : "/t/body?text=" + std::to_string(i), 2);
         ASSERT_EQ(seen.size(), 2u) << i;
-        ASSERT_EQ(seen[1].body, std::to_string(i));
+        ASSERT_EQ(seen[1].kind, fails ? DownloadFailed : DownloadFinished) << i;
+        if (!fails) {
+            ASSERT_EQ(seen[1].body, std::to_string(i));
+        }
     }
     int threads_after = 0;
     DWORD handles_after = 0;
@@ -314,22 +320,6 @@ TEST_F(EngineTest, DripRedirectCircleAndForeignSchemeEndAsFailures) {
         EXPECT_LT(took, c.within_ms) << c.path;
         std::printf("%s failed after %lu ms\n", c.path, static_cast<unsigned long>(took));
     }
-
-    Sleep(300);
-    const int threads_before = thread_count();
-    const DWORD handles_before = handle_count();
-    for (int i = 0; i < 100; ++i) {
-        recorder.clear();
-        std::vector<RSeen> seen =
-            download(i % 2 == 0 ? "/t/circle" : "/t/redirect?n=1&to=ftp%3A%2F%2Fx%2F", 2);
-        ASSERT_EQ(seen.size(), 2u) << i;
-        ASSERT_EQ(seen[1].kind, DownloadFailed) << i;
-    }
-    int threads_after = 0;
-    DWORD handles_after = 0;
-    EXPECT_TRUE(counts_settle(threads_before, handles_before, 2, &threads_after, &handles_after))
-        << "threads " << threads_before << " -> " << threads_after << ", handles " << handles_before << " -> "
-        << handles_after;
 }
 
 namespace {

@@ -1,6 +1,5 @@
 // The XML reader on hand-made feeds, hostile documents and the index embedded in pelikant.exe.
 #include <climits>
-#include <cwctype>
 #include <set>
 #include <string>
 
@@ -147,11 +146,14 @@ TEST(ParseXml, TextsArriveAsTheRightUtf16) {
     EXPECT_EQ(bare.ShortDescriptionId, -1) << "a missing element gives -1";
 }
 
-TEST(ParseXml, EncodingFromByteOrderMark) {
+TEST(ParseXml, EncodingFromByteOrderMarkOrDeclaration) {
     const std::string text = "\xef\xbb\xbf<Pelikant><Information>\xc4\x85</Information></Pelikant>";
     CParseXml parser;
     ASSERT_TRUE(parser.parse(text.c_str()));
     EXPECT_EQ(w(parser.feed().InformationText), L"ą");
+    ASSERT_TRUE(parser.parse("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+                             "<Pelikant><Information>\xb3\xf3\xbf</Information></Pelikant>"));
+    EXPECT_EQ(w(parser.feed().InformationText), L"\u00b3\u00f3\u00bf");
 }
 
 TEST(ParseXml, FailuresLeaveRecordsAsTheyWere) {
@@ -239,6 +241,12 @@ TEST(ParseXml, HugeDocumentsDoNotExhaustMemory) {
     ASSERT_TRUE(parser.parse(many.c_str()));
     EXPECT_EQ(parser.feed().Topics.size(), MAX_TOPICS);
     EXPECT_EQ(parser.feed().Topics[0].Id, -1);
+    std::string entries = "<P><Dokumentacja><Container>";
+    for (size_t i = 0; i <= MAX_DOCS; ++i) {
+        entries += "<SingleDoc/>";
+    }
+    ASSERT_TRUE(parser.parse((entries + "</Container></Dokumentacja></P>").c_str()));
+    EXPECT_EQ(parser.docs().size(), MAX_DOCS);
 
     // Hundreds of megabytes of one text arrive whole.
     const size_t length = 200u * 1024 * 1024;
@@ -251,52 +259,8 @@ TEST(ParseXml, HugeDocumentsDoNotExhaustMemory) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The index embedded in the program.
-
-namespace {
-
-// Words as the search cuts them: runs of one class among digits, letters and symbols.
-std::set<std::wstring> words_of(const std::wstring& text) {
-    std::set<std::wstring> words;
-    std::wstring word;
-    int kind = -1;
-    auto class_of = [](wchar_t c) {
-        if (c >= L'0' && c <= L'9') {
-            return 0;
-        }
-        if (IsCharAlphaW(c)) {
-            return 1;
-        }
-        if (std::iswspace(c)) {
-            return 2;
-        }
-        return 3;
-    };
-    for (wchar_t c : text + L" ") {
-        const int k = class_of(c);
-        if (k != kind && !word.empty()) {
-            if (kind != 2) {
-                CharLowerBuffW(&word[0], static_cast<DWORD>(word.size()));
-                words.insert(word);
-            }
-            word.clear();
-        }
-        kind = k;
-        word += c;
-    }
-    return words;
-}
-
-bool has_word_containing(const std::set<std::wstring>& words, const wchar_t* part) {
-    for (const std::wstring& word : words) {
-        if (word.find(part) != std::wstring::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
-} // namespace
+// The index embedded in the program. Its count of entries and what its words find are checked
+// where the search cuts them (test_search.cpp).
 
 TEST(DocumentationIndex, EmbeddedIndexHasTheShippedProperties) {
     const test::CShippedModule shipped;
@@ -305,7 +269,7 @@ TEST(DocumentationIndex, EmbeddedIndexHasTheShippedProperties) {
     CParseXml parser;
     ASSERT_TRUE(parser.parse(text.data()));
     const std::vector<RSingleDoc>& docs = parser.docs();
-    ASSERT_EQ(docs.size(), 788u);
+    ASSERT_GE(docs.size(), 3u);
     EXPECT_TRUE(parser.feed().Topics.empty());
     EXPECT_TRUE(parser.feed().InformationText.is_empty());
 
@@ -313,7 +277,7 @@ TEST(DocumentationIndex, EmbeddedIndexHasTheShippedProperties) {
     EXPECT_EQ(docs.back().Id, 1069);
     std::set<int> groups, full_ids, description_ids;
     int previous = 0, longest_title = 0, longest_full = 0, longest_description = 0, empty_descriptions = 0;
-    int printf_entries = 0, symbol_entries = 0, inline_entries = 0;
+    bool operator_and = false;
     for (const RSingleDoc& doc : docs) {
         EXPECT_GT(doc.Id, previous) << "ids ascend";
         previous = doc.Id;
@@ -334,31 +298,13 @@ TEST(DocumentationIndex, EmbeddedIndexHasTheShippedProperties) {
             EXPECT_EQ(w(again), w(*text)) << doc.Id;
             EXPECT_EQ(w(*text).find(L'\xfffd'), std::wstring::npos) << doc.Id;
         }
-
-        std::set<std::wstring> words = words_of(w(doc.FullTitle));
-        std::set<std::wstring> description = words_of(w(doc.ShortDescription));
-        words.insert(description.begin(), description.end());
-        printf_entries += has_word_containing(words, L"printf") ? 1 : 0;
-        EXPECT_FALSE(has_word_containing(words, L"zzz")) << doc.Id;
-        std::set<std::wstring> all = words;
-        std::set<std::wstring> title = words_of(w(doc.Title));
-        all.insert(title.begin(), title.end());
-        inline_entries += has_word_containing(all, L"inline") ? 1 : 0;
-        if (has_word_containing(words, L"::")) {
-            ++symbol_entries;
-            const std::wstring d = w(doc.ShortDescription);
-            EXPECT_TRUE(d.find(L"sf::String") != std::wstring::npos || d.find(L"std::deque") != std::wstring::npos)
-                << doc.Id;
-            EXPECT_FALSE(has_word_containing(words, L"std") && has_word_containing(words, L"vector")) << doc.Id;
-        }
+        operator_and = operator_and || w(doc.FullTitle) == L"operator&=";
     }
+    EXPECT_TRUE(operator_and) << "the entity must be decoded once, not shown as &amp;";
     EXPECT_EQ(longest_title, 33);
     EXPECT_EQ(longest_full, 61);
     EXPECT_EQ(longest_description, 299);
     EXPECT_EQ(empty_descriptions, 1);
-    EXPECT_EQ(printf_entries, 5);
-    EXPECT_EQ(symbol_entries, 3);
-    EXPECT_EQ(inline_entries, 1);
 
     const struct {
         int index, id, group;
@@ -385,19 +331,4 @@ TEST(DocumentationIndex, EmbeddedIndexHasTheShippedProperties) {
         EXPECT_EQ(doc.ShortDescriptionId, f.description_id);
         EXPECT_EQ(w(doc.ShortDescription), f.description);
     }
-
-    bool inline_entry = false, operator_and = false, printf_entry = false, sprintf_entry = false;
-    for (const RSingleDoc& doc : docs) {
-        if (doc.Id == 9) {
-            inline_entry = w(doc.FullTitle) == L"inline - C | słowo kluczowe" &&
-                           w(doc.ShortDescription) == L"Wstawianie kodu funkcji w miejscu wywołania.";
-        }
-        operator_and = operator_and || w(doc.FullTitle) == L"operator&=";
-        printf_entry = printf_entry || w(doc.FullTitle) == L"printf - C | funkcja";
-        sprintf_entry = sprintf_entry || w(doc.FullTitle) == L"sprintf - C | funkcja";
-    }
-    EXPECT_TRUE(inline_entry);
-    EXPECT_TRUE(operator_and) << "the entity must be decoded once, not shown as &amp;";
-    EXPECT_TRUE(printf_entry);
-    EXPECT_TRUE(sprintf_entry);
 }

@@ -161,37 +161,16 @@ protected:
 
 } // namespace
 
-TEST_F(WindowTest, MenuCommandReachesOnCommandWithNullControl) {
-    // A handler that throws loses its message, not the process.
-    EXPECT_EQ(SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(CTestWindow::OUT_OF_MEMORY, 0), 0), 0);
-    EXPECT_FALSE(log.saw("on_command"));
-    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(6002, 0), 0);
-    EXPECT_TRUE(log.saw("on_command"));
-    EXPECT_EQ(log.command_control, nullptr);
-    EXPECT_EQ(LOWORD(log.command_wparam), 6002);
-}
-
-TEST_F(WindowTest, CommandHandlerDecidesWhetherOnCommandRuns) {
+// A command goes to the handler of the control that sent it; the window's on_command gets it
+// when the handler refuses it or there is none: from a menu, or from a window that is not one of
+// our controls (and may carry anything in its user data).
+TEST_F(WindowTest, CommandsReachTheControlsHandlerOrOnCommand) {
     CRecordingControl* taker = add("taker", RRect{0, 0, 49, 19});
     CRecordingControl* refuser = add("refuser", RRect{0, 30, 49, 49});
     ASSERT_NE(taker, nullptr);
     ASSERT_NE(refuser, nullptr);
     taker->command_handler.bind<CRecordingControl, &CRecordingControl::command_true>(taker);
     refuser->command_handler.bind<CRecordingControl, &CRecordingControl::command_false>(refuser);
-
-    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(1, EN_CHANGE), reinterpret_cast<LPARAM>(taker->handle));
-    EXPECT_TRUE(log.saw("command_handler true " + std::to_string(EN_CHANGE) + " self"));
-    EXPECT_FALSE(log.saw("on_command"));
-
-    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(2, EN_CHANGE), reinterpret_cast<LPARAM>(refuser->handle));
-    EXPECT_TRUE(log.saw("command_handler false"));
-    EXPECT_TRUE(log.saw("on_command"));
-    EXPECT_EQ(log.command_control, refuser->handle);
-    EXPECT_EQ(log.command_code, EN_CHANGE);
-}
-
-TEST_F(WindowTest, CommandFromUnregisteredWindowGoesToOnCommand) {
-    // A window that is not one of our controls may carry anything in its user data.
     HWND stranger = nullptr;
     window->run([&] {
         stranger = CreateWindowExW(0, RECORDING_CLASS, L"", WS_CHILD, 0, 0, 10, 10, hwnd, nullptr,
@@ -199,9 +178,30 @@ TEST_F(WindowTest, CommandFromUnregisteredWindowGoesToOnCommand) {
         SetWindowLongPtrW(stranger, GWLP_USERDATA, 0x12345678);
     });
     ASSERT_NE(stranger, nullptr);
-    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(3, 0), reinterpret_cast<LPARAM>(stranger));
-    EXPECT_TRUE(log.saw("on_command"));
-    EXPECT_EQ(log.command_control, stranger);
+    const std::string change = std::to_string(EN_CHANGE);
+    const struct {
+        const char* name;
+        HWND from;
+        WPARAM wparam;
+        std::vector<std::string> events;
+    } cases[] = {
+        // A handler that throws loses its message, not the process.
+        {"menu, out of memory", nullptr, MAKEWPARAM(CTestWindow::OUT_OF_MEMORY, 0), {}},
+        {"menu", nullptr, MAKEWPARAM(6002, 0), {"on_command"}},
+        {"taker", taker->handle, MAKEWPARAM(1, EN_CHANGE), {"command_handler true " + change + " self"}},
+        {"refuser", refuser->handle, MAKEWPARAM(2, EN_CHANGE), {"command_handler false", "on_command"}},
+        {"stranger", stranger, MAKEWPARAM(3, 0), {"on_command"}},
+    };
+    for (const auto& c : cases) {
+        log.events.clear();
+        EXPECT_EQ(SendMessageW(hwnd, WM_COMMAND, c.wparam, reinterpret_cast<LPARAM>(c.from)), 0) << c.name;
+        EXPECT_EQ(log.events, c.events) << c.name;
+        if (log.saw("on_command")) {
+            EXPECT_EQ(log.command_control, c.from) << c.name;
+            EXPECT_EQ(log.command_wparam, c.wparam) << c.name;
+            EXPECT_EQ(log.command_code, HIWORD(c.wparam)) << c.name;
+        }
+    }
 }
 
 TEST_F(WindowTest, KeyHandlerSwallowsOrPassesKeys) {
