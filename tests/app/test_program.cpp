@@ -654,6 +654,15 @@ TEST(Program, LivesInTheTrayAndSaysHowEachPollWent) {
             << program.status(1, true);
     }
     EXPECT_EQ(program.quit(), 0);
+
+    // Where another program holds the key, the status bar says so and the rest goes on.
+    ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_WIN | MOD_SHIFT, 'P'));
+    CProgram without_key;
+    ASSERT_TRUE(without_key.find_window());
+    EXPECT_EQ(without_key.status(0), L"Skrót Win+Shift+P zajęty");
+    EXPECT_TRUE(eventually([&] { return without_key.status(1).rfind(L"Sprawdzono ", 0) == 0; }));
+    EXPECT_EQ(without_key.quit(), 0);
+    UnregisterHotKey(nullptr, 1);
     script_feed("");
 }
 
