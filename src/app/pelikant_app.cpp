@@ -52,8 +52,7 @@ const wchar_t* const CPelikantApp::TITLE = L"Pelikant C++ | " PELIKANT_SITE_URL;
 CPelikantApp::CPelikantApp(bool start_hidden)
     : CWindow(GetModuleHandleW(nullptr)),
       tray_icon(wapi::windows_version(), &tray_notify, GetModuleHandleW(nullptr)),
-      feed_handler(PELIKANT_SITE_URL, nullptr, PELIKANT_WAIT_PERCENT), documentation(site_urls()),
-      hidden(start_hidden) {
+      feed_handler(PELIKANT_SITE_URL, nullptr, PELIKANT_WAIT_PERCENT), documentation(site_urls()) {
     text = TITLE;
     // At 96 DPI; on_create scales it to the window's.
     set_size(wapi::RSize{WINDOW_WIDTH, WINDOW_HEIGHT});
@@ -237,7 +236,6 @@ void CPelikantApp::toggle_window() {
 
 void CPelikantApp::show_window() {
     ShowWindow(handle, IsIconic(handle) ? SW_RESTORE : SW_SHOW);
-    hidden = false;
     BringWindowToTop(handle);
     SetForegroundWindow(handle);
     if (search_box != nullptr) {
@@ -249,7 +247,6 @@ void CPelikantApp::show_window() {
 
 void CPelikantApp::hide_window() {
     ShowWindow(handle, SW_HIDE);
-    hidden = true;
     tray_icon.show_icon(ICON_PROGRAM);
 }
 
@@ -496,8 +493,7 @@ void CPelikantApp::announce(const pelikant::RBalloon& balloon) {
     balloon_topic_ = balloon.topic_id;
     tray_icon.show_icon(ICON_NEW_POSTS);
     tray_icon.set_balloon_icon(ICON_NEW_POSTS);
-    tray_icon.show_balloon(std::wstring(balloon.title.c_str(), static_cast<size_t>(balloon.title.length())),
-                           std::wstring(balloon.text.c_str(), static_cast<size_t>(balloon.text.length())));
+    tray_icon.show_balloon(string::to_standard(balloon.title), string::to_standard(balloon.text));
 }
 
 void CPelikantApp::feed_replaced() {

@@ -50,7 +50,8 @@ public:
     // The window's caption; a second start finds the running copy for the same site by it.
     static const wchar_t* const TITLE;
 
-    // hidden: start in the tray, the window not shown (the autostart at log-in).
+    // start_hidden: start in the tray, the window not shown (the autostart at log-in). Whether the
+    // window is shown is the window's own state (IsWindowVisible), never kept beside it.
     explicit CPelikantApp(bool start_hidden = false);
     ~CPelikantApp() override = default;
 
@@ -91,7 +92,6 @@ public:
     wapi::CStatusBar* status_bar = nullptr;
     nexum::CNexum engine;
     pelikant::CDocumentation documentation;
-    bool hidden = false;
     UINT dpi = wapi::DESIGN_DPI;
     // What the forum list shows; GUI thread only.
     std::vector<pelikant::RForumRow> shown_topics;

@@ -16,17 +16,13 @@ namespace {
 const int DOCUMENTATION_RESOURCE = 5010;
 const wchar_t WEB_SEARCH_CAPTION[] = L"Szukaj za pomocą wyszukiwarki Google";
 
-std::wstring standard(const wide_string& text) {
-    return text.is_empty() ? std::wstring() : std::wstring(text.c_str(), static_cast<size_t>(text.length()));
-}
-
 void append(narrow_string& out, const char* text) {
     out.append(string::weak_string<char>(text));
 }
 
 // The query without the blanks typed around it.
 std::wstring trimmed(const wide_string& query) {
-    const std::wstring text = standard(query);
+    const std::wstring text = string::to_standard(query);
     size_t begin = 0;
     size_t end = text.size();
     while (begin < end && char_class(text[begin]) == ECharClass::space) {
@@ -159,7 +155,7 @@ void CDocumentation::load_documentation(HMODULE module) {
         row->id = doc.Id;
         row->full_title_id = doc.FullTitleId;
         row->short_description_id = doc.ShortDescriptionId;
-        row->title = standard(doc.Title);
+        row->title = string::to_standard(doc.Title);
         const long r = rows_.register_row(std::move(row));
         index_.add(doc.FullTitleId, doc.FullTitle, r);
         index_.add(doc.ShortDescriptionId, doc.ShortDescription, r);
@@ -266,7 +262,7 @@ void CDocumentation::display_rows(const CSearchResultDB& result, std::vector<RDi
         web_row != nullptr && web_row->kind() == 1 ? dynamic_cast<CGoogleVR*>(web_row.get()) : nullptr;
     if (web != nullptr) {
         web->set_query(string::weak_string<wchar_t>(result.query()));
-        entries.push_back(RDisplayRow{standard(web->caption()), web_row_id_});
+        entries.push_back(RDisplayRow{string::to_standard(web->caption()), web_row_id_});
     }
 }
 

@@ -17,10 +17,6 @@ const RColumn COLUMNS[] = {{L"Temat na forum", 400}, {L"Postów", 50}, {L"Ostatn
 // Room a header leaves around its text, at 96 DPI.
 const int HEADER_PADDING = 16;
 
-std::wstring standard(const wide_string& text) {
-    return text.is_empty() ? std::wstring() : std::wstring(text.c_str(), static_cast<size_t>(text.length()));
-}
-
 void insert_rows(wapi::CListView& list, const std::vector<RForumRow>& rows) {
     for (const RForumRow& row : rows) {
         // A row that fails to go in is left out; the others keep their own ids.
@@ -57,9 +53,9 @@ std::vector<RForumRow> forum_rows(const RForumFeed& feed) {
         RForumRow row;
         row.id = topic.Id;
         row.image = topic_image(topic);
-        row.title = standard(topic.Title);
+        row.title = string::to_standard(topic.Title);
         row.posts = std::to_wstring(topic.PostCount);
-        row.update = standard(topic.UpdateDT);
+        row.update = string::to_standard(topic.UpdateDT);
         rows.push_back(std::move(row));
     }
     return rows;

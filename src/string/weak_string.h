@@ -70,4 +70,9 @@ private:
     mutable std::int32_t length_ = 0;
 };
 
+// A copy of text as a standard string, for code that keeps its texts in those.
+inline std::wstring to_standard(const weak_string<wchar_t>& text) {
+    return text.is_empty() ? std::wstring() : std::wstring(text.c_str(), static_cast<size_t>(text.length()));
+}
+
 } // namespace string
