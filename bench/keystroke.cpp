@@ -143,7 +143,8 @@ int main() {
         return 1;
     }
 
-    const std::wstring queries[] = {L"", L"printf", L"łańcuch znaków", L"std::vector", L"a", L"c++"};
+    const std::wstring queries[] = {L"",  L"printf", L"łańcuch znaków", L"std::vector",
+                                    L"a", L"c++",    L"wskaznik"};
     const int rounds = 21;
     std::printf(
         "milliseconds per keystroke, median over %d rounds; floor: the same rows inserted into the same\n"

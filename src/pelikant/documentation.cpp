@@ -20,8 +20,8 @@ void append(narrow_string& out, const char* text) {
     out.append(string::weak_string<char>(text));
 }
 
-// The query without the blanks typed around it.
-std::wstring trimmed(const wide_string& query) {
+// The query without the blanks typed around it, case-folded as the search folds it.
+std::wstring trimmed_folded(const wide_string& query) {
     const std::wstring text = string::to_standard(query);
     size_t begin = 0;
     size_t end = text.size();
@@ -31,29 +31,24 @@ std::wstring trimmed(const wide_string& query) {
     while (end > begin && char_class(text[end - 1]) == ECharClass::space) {
         --end;
     }
-    return text.substr(begin, end - begin);
-}
-
-bool same_text(const wchar_t* a, size_t length, const std::wstring& b) {
-    return CompareStringW(LOCALE_USER_DEFAULT, LINGUISTIC_IGNORECASE, a, static_cast<int>(length), b.c_str(),
-                          static_cast<int>(b.size())) == CSTR_EQUAL;
+    std::wstring folded;
+    folded_copy(text.c_str() + begin, static_cast<std::int32_t>(end - begin), folded);
+    return folded;
 }
 
 // Groups of the shown entries, in list order: Enter opens the first row, so the entry whose
-// title was typed comes first. Without case, as the sort compares.
+// title was typed comes first. Letters compare as the search compares them, so "slowa kluczowe"
+// puts "Słowa kluczowe" first.
 const int TITLE_IS_QUERY = 0;
 const int TITLE_STARTS_WITH_QUERY = 1;
 const int OTHER_TITLE = 2;
 
-// One comparison for most rows: the title's first characters, as many as the query has.
-int title_rank(const std::wstring& title, const std::wstring& query) {
-    if (query.empty() || !same_text(title.c_str(), std::min(title.size(), query.size()), query)) {
+int title_rank(const std::wstring& folded_title, const std::wstring& folded_query) {
+    if (folded_query.empty() || !starts_with_loosely(folded_title.c_str(), folded_title.size(),
+                                                     folded_query.c_str(), folded_query.size())) {
         return OTHER_TITLE;
     }
-    if (title.size() <= query.size() || same_text(title.c_str(), title.size(), query)) {
-        return TITLE_IS_QUERY;
-    }
-    return TITLE_STARTS_WITH_QUERY;
+    return folded_title.size() == folded_query.size() ? TITLE_IS_QUERY : TITLE_STARTS_WITH_QUERY;
 }
 
 } // namespace
@@ -156,6 +151,7 @@ void CDocumentation::load_documentation(HMODULE module) {
         row->full_title_id = doc.FullTitleId;
         row->short_description_id = doc.ShortDescriptionId;
         row->title = string::to_standard(doc.Title);
+        folded_copy(row->title.c_str(), static_cast<std::int32_t>(row->title.size()), row->folded_title);
         const long r = rows_.register_row(std::move(row));
         index_.add(doc.FullTitleId, doc.FullTitle, r);
         index_.add(doc.ShortDescriptionId, doc.ShortDescription, r);
@@ -206,7 +202,7 @@ void CDocumentation::display_rows(const CSearchResultDB& result, std::vector<RDi
     std::vector<const std::string*> keys;
     std::vector<int> ranks;
     bool keyed = true;
-    const std::wstring query = trimmed(result.query());
+    const std::wstring query = trimmed_folded(result.query());
     entries.reserve(static_cast<size_t>(ids.count()) + 1);
     keys.reserve(static_cast<size_t>(ids.count()));
     ranks.reserve(static_cast<size_t>(ids.count()));
@@ -229,7 +225,7 @@ void CDocumentation::display_rows(const CSearchResultDB& result, std::vector<RDi
         const std::string* key = nullptr;
         keyed = keyed && sort_key_of(id, entry.text, key);
         keys.push_back(key);
-        ranks.push_back(title_rank(doc->title, query));
+        ranks.push_back(title_rank(doc->folded_title, query));
         entries.push_back(std::move(entry));
     }
 

@@ -44,6 +44,7 @@ public:
     std::int32_t short_description_id = -1;
     // The entry's short name (its Title): a query equal to it, or starting it, ranks the row first.
     std::wstring title;
+    std::wstring folded_title; // case-folded, as the ranking compares it
 
 private:
     const CSearchDB& index_; // not owned

@@ -36,9 +36,13 @@ long CWordDB::intern(const string::weak_string<wchar_t>& word) {
     }
     const long id = static_cast<long>(spans_.size());
     RSpan span;
-    span.units = unit_bits(folded.data(), folded.size());
     span.start = static_cast<std::int32_t>(chars_.size());
     chars_.insert(chars_.end(), folded.begin(), folded.end());
+    for (wchar_t c : folded) {
+        unmarked_.push_back(unmarked(c));
+    }
+    span.units = unit_bits(folded.data(), folded.size());
+    span.unmarked_units = unit_bits(unmarked_.data() + span.start, folded.size());
     span.end = static_cast<std::int32_t>(chars_.size());
     spans_.push_back(span);
     ids_.emplace(std::move(folded), id);
@@ -72,22 +76,49 @@ void CWordDB::find_containing(const string::weak_string<wchar_t>& fragment, std:
     if (!folded_copy(fragment.c_str(), fragment.length(), folded)) {
         return;
     }
-    const std::int32_t n = static_cast<std::int32_t>(folded.size());
-    const std::uint64_t units = unit_bits(folded.data(), folded.size());
+    // Words are found by the fragment's unmarked form; the letters typed with a mark must then
+    // also be there as typed.
+    std::wstring plain(folded);
+    std::uint64_t marked_units = 0;
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        plain[i] = unmarked(folded[i]);
+        if (plain[i] != folded[i]) {
+            marked_units |= unit_bit(folded[i]);
+        }
+    }
+    const std::int32_t n = static_cast<std::int32_t>(plain.size());
+    const std::uint64_t units = unit_bits(plain.data(), plain.size());
     const bool bits_decide =
-        n == 0 ||
-        (n == 1 && ((folded[0] >= L'a' && folded[0] <= L'z') || (folded[0] >= L'0' && folded[0] <= L'9')));
+        n == 0 || (n == 1 && marked_units == 0 &&
+                   ((plain[0] >= L'a' && plain[0] <= L'z') || (plain[0] >= L'0' && plain[0] <= L'9')));
+    const auto marks_as_typed = [&](const wchar_t* typed) {
+        for (std::int32_t i = 0; i < n; ++i) {
+            if (plain[i] != folded[i] && typed[i] != folded[i]) {
+                return false;
+            }
+        }
+        return true;
+    };
     kernel::CLock lock(lock_);
-    const wchar_t* base = chars_.data();
+    const wchar_t* exact = chars_.data();
+    const wchar_t* base = unmarked_.data();
     const long words = static_cast<long>(spans_.size());
     for (long id = 0; id < words; ++id) {
         const RSpan& span = spans_[id];
-        if ((span.units & units) != units) {
+        if ((span.unmarked_units & units) != units || (span.units & marked_units) != marked_units) {
             continue;
         }
-        if (bits_decide || std::search(base + span.start, base + span.end, folded.begin(), folded.end()) !=
-                               base + span.end) {
+        if (bits_decide) {
             ids.push_back(id);
+            continue;
+        }
+        const wchar_t* end = base + span.end;
+        for (const wchar_t* at = std::search(base + span.start, end, plain.begin(), plain.end()); at != end;
+             at = std::search(at + 1, end, plain.begin(), plain.end())) {
+            if (marked_units == 0 || marks_as_typed(exact + (at - base))) {
+                ids.push_back(id);
+                break;
+            }
         }
     }
 }

@@ -452,6 +452,15 @@ TEST(Program, WhatAPersonSeesAndDoes) {
     EXPECT_EQ(results.count(), 1) << "no entry names a chain";
     SetWindowTextW(program.box, L"wyjątk");
     EXPECT_TRUE(eventually([&] { return results.count() == 11; }, 3000)) << "ten entries and the web row";
+    // Typed without the marks, as most people type: the entries of "wskaźnik" all the same.
+    SetWindowTextW(program.box, L"");
+    program.type(L"wskaznik");
+    EXPECT_TRUE(eventually(
+        [&] {
+            return results.text(results.count() - 1, 0) == L"Szukaj za pomocą wyszukiwarki Google » wskaznik";
+        },
+        3000));
+    EXPECT_EQ(results.count(), 31) << "the 30 entries of \"wskaźnik\" and the web row";
 
     // Back to the empty search; the keys move the selection while the caret stays put.
     SetWindowTextW(program.box, L"");

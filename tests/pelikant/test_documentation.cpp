@@ -171,6 +171,9 @@ TEST_F(ResultList, QueriesGiveTheirRowsAndCaption) {
         {L"static", {L"static - C | słowo kluczowe", L"static - C++ | słowo kluczowe"}, nullptr, true},
         {L" \tstatic  ", {L"static - C | słowo kluczowe"}, nullptr, true},
         {L"print", {L"printf - C | funkcja", L"fprintf - C | funkcja"}, nullptr, true},
+        // Typed without the marks, the title still comes first.
+        {L"slowa kluczowe", {L"Słowa kluczowe - C", L"Słowa kluczowe - C++"}, nullptr, true},
+        {L"SLOWA", {L"Słowa kluczowe - C", L"Słowa kluczowe - C++"}, nullptr, true},
     };
     for (const auto& c : cases) {
         const std::vector<RItem> items = show(c.query);

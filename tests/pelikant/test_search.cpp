@@ -64,6 +64,37 @@ Words query_words(const CSearchResultDB& result) {
     return words;
 }
 
+// The letter rule over the marks of the shipped index, written out by hand: a letter typed
+// without its mark also finds the marked one, a letter typed with it only itself.
+const std::wstring MARKED = L"ąćęłńóśźż";
+const std::wstring UNMARKED = L"acelnoszz";
+
+wchar_t without_mark(wchar_t c) {
+    const std::size_t at = MARKED.find(c);
+    return at == std::wstring::npos ? c : UNMARKED[at];
+}
+
+std::wstring without_marks(std::wstring text) {
+    for (wchar_t& c : text) {
+        c = without_mark(c);
+    }
+    return text;
+}
+
+bool contains_loosely(const std::wstring& word, const std::wstring& part) {
+    for (std::size_t at = 0; at + part.size() <= word.size(); ++at) {
+        std::size_t i = 0;
+        while (i < part.size() && (part[i] == word[at + i] || (MARKED.find(part[i]) == std::wstring::npos &&
+                                                               without_mark(word[at + i]) == part[i]))) {
+            ++i;
+        }
+        if (i == part.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // A row that counts its destructions.
 class CTestRow : public IVirtualRowDB {
 public:
@@ -136,24 +167,32 @@ TEST(WordDB, InternFindAndContaining) {
     EXPECT_EQ(words.intern(L"kot"), 3);
     EXPECT_EQ(words.intern(L"Planarny"), 4);
     EXPECT_EQ(words.intern(L"łańcuch"), 5);
-    EXPECT_EQ(words.count(), 6);
+    EXPECT_EQ(words.intern(L"Źródło"), 6);
+    EXPECT_EQ(words.intern(L"lancuch"), 7);
+    EXPECT_EQ(words.intern(L"café"), 8);
+    EXPECT_EQ(words.count(), 9);
     EXPECT_EQ(words.word(4), L"planarny");
     EXPECT_EQ(words.word(-1), L"");
-    EXPECT_EQ(words.word(6), L"");
+    EXPECT_EQ(words.word(9), L"");
 
     EXPECT_EQ(words.find(L"Zmiana"), 1);
     EXPECT_EQ(words.find(L"zmian"), -1); // exact words only
     EXPECT_EQ(words.find(L"ŁAŃCUCH"), 5);
     EXPECT_EQ(words.find(L""), -1);
 
+    // A fragment is found anywhere in a word, not only at its start. From "zrodlo" on: a letter
+    // typed without its mark finds the marked one, typed with it only itself.
     struct RCase {
         const wchar_t* fragment;
         std::vector<long> ids;
     } cases[] = {
-        {L"ana", {0, 1, 2, 4}}, // anywhere in the word, not only at its start
-        {L"ANA", {0, 1, 2, 4}}, {L"a", {0, 1, 2, 4, 5}}, {L"kot", {3}},
-        {L"koty", {}},          {L"ńcu", {5}},           {L"ŃC", {5}},
-        {L"zzz", {}},           {L"planarny!", {}},
+        {L"ana", {0, 1, 2, 4}}, {L"ANA", {0, 1, 2, 4}}, {L"a", {0, 1, 2, 4, 5, 7, 8}},
+        {L"kot", {3}},          {L"koty", {}},          {L"ńcu", {5}},
+        {L"ŃC", {5}},           {L"zzz", {}},           {L"planarny!", {}},
+        {L"zrodlo", {6}},       {L"źrodlo", {6}},       {L"ZRODLO", {6}},
+        {L"zrodło", {6}},       {L"żrodlo", {}},        {L"lancuch", {5, 7}},
+        {L"łańcuch", {5}},      {L"lańc", {5}},         {L"e", {8}},
+        {L"cafe", {8}},         {L"CAFÉ", {8}},         {L"cafè", {}},
     };
     for (const RCase& c : cases) {
         const std::string shown = testing::PrintToString(std::wstring(c.fragment));
@@ -485,12 +524,12 @@ TEST_F(ShippedSearch, MatchAgreesWithBruteForce) {
     }
     auto count_containing = [](const std::set<std::wstring>& words, const std::wstring& part) {
         return static_cast<long>(std::count_if(words.begin(), words.end(), [&](const std::wstring& word) {
-            return word.find(part) != std::wstring::npos;
+            return contains_loosely(word, part);
         }));
     };
 
-    const std::wstring extras[] = {L"ą", L"Ł",   L"ż", L"::", L"++", L"#",
-                                   L"»", L"zzz", L"(", L"_",  L"0",  L"ÓW"};
+    const std::wstring extras[] = {L"ą",   L"Ł", L"ż", L"::", L"++", L"#",      L"»",
+                                   L"zzz", L"(", L"_", L"0",  L"ÓW", L"zrodlo", L"l"};
     std::mt19937 random(20240601);
     for (int round = 0; round < 3000; ++round) {
         std::wstring query;
@@ -503,7 +542,8 @@ TEST_F(ShippedSearch, MatchAgreesWithBruteForce) {
                 const std::wstring text = w(random() % 2 ? doc.FullTitle : doc.ShortDescription);
                 if (!text.empty()) {
                     const std::size_t from = random() % text.size();
-                    query += text.substr(from, 1 + random() % 10);
+                    const std::wstring part = text.substr(from, 1 + random() % 10);
+                    query += random() % 3 == 0 ? without_marks(part) : part; // typed as most people do
                 }
             }
             query += std::wstring(random() % 3, L' ');
@@ -550,6 +590,33 @@ TEST_F(ShippedSearch, MatchAgreesWithBruteForce) {
         }
         ASSERT_EQ(w(result.query()), query);
     }
+}
+
+// Every index word with a Polish letter, typed without its marks, finds at least the entries it
+// finds typed with them.
+TEST_F(ShippedSearch, WordsTypedWithoutMarksLoseNoEntry) {
+    std::set<std::wstring> marked;
+    for (const RSingleDoc& doc : docs()) {
+        for (const wide_string* text : {&doc.FullTitle, &doc.ShortDescription}) {
+            for (const std::wstring& word : tokenize(*text)) {
+                if (without_marks(word) != word) {
+                    marked.insert(word);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(marked.size(), 668u);
+    std::vector<std::wstring> losing;
+    for (const std::wstring& word : marked) {
+        const std::vector<long> typed = rows_for(word.c_str());
+        const std::vector<long> plain = rows_for(without_marks(word).c_str());
+        if (typed.empty() || !std::includes(plain.begin(), plain.end(), typed.begin(), typed.end())) {
+            losing.push_back(word);
+        }
+    }
+    EXPECT_EQ(losing, std::vector<std::wstring>{});
+    EXPECT_EQ(rows_for(L"wskaznik"), rows_for(L"wskaźnik"));
+    EXPECT_EQ(rows_for(L"wskaznik").size(), 30u);
 }
 
 // Searches from several threads while another thread keeps replacing one extra text: the locks
