@@ -51,16 +51,16 @@ const wchar_t* const CPelikantApp::TITLE = L"Pelikant C++ | " PELIKANT_SITE_URL;
 
 CPelikantApp::CPelikantApp(bool start_hidden)
     : CWindow(GetModuleHandleW(nullptr)),
-      tray_icon(wapi::windows_version(), &tray_notify, GetModuleHandleW(nullptr)),
-      feed_handler(PELIKANT_SITE_URL, nullptr, PELIKANT_WAIT_PERCENT), documentation(site_urls()) {
+      tray_icon_(kernel::nt_version(), &tray_notify, GetModuleHandleW(nullptr)),
+      feed_handler_(PELIKANT_SITE_URL, nullptr, PELIKANT_WAIT_PERCENT), documentation_(site_urls()) {
     text = TITLE;
     // At 96 DPI; on_create scales it to the window's.
     set_size(wapi::RSize{WINDOW_WIDTH, WINDOW_HEIGHT});
     // A caption and a close box, no sizing border: the size never changes.
     set_style((start_hidden ? 0 : WS_VISIBLE) | WS_CAPTION | WS_SYSMENU);
-    feed_handler.set_view(this);
-    engine.set_user_agent(pelikant::user_agent(PELIKANT_VERSION));
-    engine.set_transfer_limit(PELIKANT_TRANSFER_LIMIT_MS);
+    feed_handler_.set_view(this);
+    engine_.set_user_agent(pelikant::user_agent(PELIKANT_VERSION));
+    engine_.set_transfer_limit(PELIKANT_TRANSFER_LIMIT_MS);
 }
 
 HICON CPelikantApp::get_icon() {
@@ -69,71 +69,71 @@ HICON CPelikantApp::get_icon() {
 }
 
 bool CPelikantApp::on_create(CREATESTRUCTW*) {
-    tray_icon.set_window(handle);
-    tray_icon.show_icon(ICON_PROGRAM);
+    tray_icon_.set_window(handle);
+    tray_icon_.show_icon(ICON_PROGRAM);
 
-    forum_list = new wapi::CListView();
-    if (!wapi::CWindowBase::add_control(forum_list, this)) {
-        forum_list = nullptr;
+    forum_list_ = new wapi::CListView();
+    if (!wapi::CWindowBase::add_control(forum_list_, this)) {
+        forum_list_ = nullptr;
     }
-    status_bar = new wapi::CStatusBar();
-    if (!wapi::CWindowBase::add_control(status_bar, this)) {
-        status_bar = nullptr;
+    status_bar_ = new wapi::CStatusBar();
+    if (!wapi::CWindowBase::add_control(status_bar_, this)) {
+        status_bar_ = nullptr;
     }
-    search_box = new wapi::CTextBox();
-    if (!wapi::CWindowBase::add_control(search_box, this)) {
-        search_box = nullptr;
+    search_box_ = new wapi::CTextBox();
+    if (!wapi::CWindowBase::add_control(search_box_, this)) {
+        search_box_ = nullptr;
     }
-    result_list = new wapi::CListView();
-    if (!wapi::CWindowBase::add_control(result_list, this)) {
-        result_list = nullptr;
+    result_list_ = new wapi::CListView();
+    if (!wapi::CWindowBase::add_control(result_list_, this)) {
+        result_list_ = nullptr;
     }
 
-    if (forum_list != nullptr) {
-        pelikant::setup_forum_list(*forum_list, shown_topics);
-        forum_list->key_handler.bind<CPelikantApp, &CPelikantApp::on_list_key>(this);
+    if (forum_list_ != nullptr) {
+        pelikant::setup_forum_list(*forum_list_, shown_topics_);
+        forum_list_->key_handler.bind<CPelikantApp, &CPelikantApp::on_list_key>(this);
     }
     hotkey_ = RegisterHotKey(handle, HOTKEY_ID, HOTKEY_MODIFIERS | MOD_NOREPEAT, HOTKEY_KEY) != 0;
     make_status_bar();
 
     stop_timer();
-    poll_timer.value = SetTimer(handle, POLL_TIMER_ID, POLL_PERIOD_MS, nullptr);
-    poll_timer.running = poll_timer.value != 0 ? 1 : 0;
+    poll_timer_.value = SetTimer(handle, POLL_TIMER_ID, POLL_PERIOD_MS, nullptr);
+    poll_timer_.running = poll_timer_.value != 0 ? 1 : 0;
 
-    engine.set_notifications(&feed_handler);
-    engine.start();
+    engine_.set_notifications(&feed_handler_);
+    engine_.start();
     request_feed();
 
-    if (result_list != nullptr) {
-        const DWORD current = static_cast<DWORD>(GetWindowLongPtrW(result_list->handle, GWL_STYLE));
-        result_list->set_style(current | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER);
-        result_list->insert_column(0, L"Wyniki wyszukiwania", RESULT_COLUMN_WIDTH);
-        result_list->key_handler.bind<CPelikantApp, &CPelikantApp::on_list_key>(this);
-        documentation.load_documentation(module_instance);
+    if (result_list_ != nullptr) {
+        const DWORD current = static_cast<DWORD>(GetWindowLongPtrW(result_list_->handle, GWL_STYLE));
+        result_list_->set_style(current | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER);
+        result_list_->insert_column(0, L"Wyniki wyszukiwania", RESULT_COLUMN_WIDTH);
+        result_list_->key_handler.bind<CPelikantApp, &CPelikantApp::on_list_key>(this);
+        documentation_.load_documentation(module_instance);
         run_search(L"");
     }
 
     // The window exists now, on its monitor: sizes, fonts and icons for that monitor's DPI.
     apply_dpi(wapi::window_dpi(handle));
-    SetWindowPos(handle, nullptr, 0, 0, wapi::scale(WINDOW_WIDTH, dpi), wapi::scale(WINDOW_HEIGHT, dpi),
+    SetWindowPos(handle, nullptr, 0, 0, wapi::scale(WINDOW_WIDTH, dpi_), wapi::scale(WINDOW_HEIGHT, dpi_),
                  SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     layout();
     show_state();
 
-    if (search_box != nullptr) {
-        search_box->key_handler.bind<CPelikantApp, &CPelikantApp::on_search_key>(this);
-        SetFocus(search_box->handle);
+    if (search_box_ != nullptr) {
+        search_box_->key_handler.bind<CPelikantApp, &CPelikantApp::on_search_key>(this);
+        SetFocus(search_box_->handle);
     }
     return false;
 }
 
 // The credit line (or, when the global key is taken, that news) and the feed's state.
 void CPelikantApp::make_status_bar() {
-    if (status_bar == nullptr) {
+    if (status_bar_ == nullptr) {
         return;
     }
-    wapi::RStatusPart* credit = status_bar->add_part();
-    wapi::RStatusPart* state = status_bar->add_part();
+    wapi::RStatusPart* credit = status_bar_->add_part();
+    wapi::RStatusPart* state = status_bar_->add_part();
     if (credit == nullptr || state == nullptr) {
         return;
     }
@@ -148,18 +148,18 @@ void CPelikantApp::make_status_bar() {
 }
 
 void CPelikantApp::apply_dpi(UINT new_dpi) {
-    dpi = new_dpi;
+    dpi_ = new_dpi;
     std::unique_ptr<wapi::CFont> next_font = std::make_unique<wapi::CFont>();
-    if (next_font->create_message_font(dpi)) {
+    if (next_font->create_message_font(dpi_)) {
         for (wapi::CWindowBase* control :
-             std::initializer_list<wapi::CWindowBase*>{forum_list, search_box, result_list, status_bar}) {
+             std::initializer_list<wapi::CWindowBase*>{forum_list_, search_box_, result_list_, status_bar_}) {
             if (control != nullptr) {
                 control->set_font(next_font->get());
             }
         }
-        font.swap(next_font); // the old font goes only now, no control holding it any more
+        font_.swap(next_font); // the old font goes only now, no control holding it any more
     }
-    const int icon_size = wapi::system_metric(SM_CXSMICON, dpi);
+    const int icon_size = wapi::system_metric(SM_CXSMICON, dpi_);
     std::unique_ptr<wapi::CImageList> next_images = std::make_unique<wapi::CImageList>();
     if (next_images->create(icon_size)) {
         for (int id : LIST_ICONS) {
@@ -168,43 +168,43 @@ void CPelikantApp::apply_dpi(UINT new_dpi) {
                 next_images->add_icon(icon);
             }
         }
-        if (forum_list != nullptr) {
-            forum_list->set_image_list(*next_images);
+        if (forum_list_ != nullptr) {
+            forum_list_->set_image_list(*next_images);
         }
-        image_list.swap(next_images);
+        image_list_.swap(next_images);
     }
-    if (forum_list != nullptr) {
-        pelikant::size_forum_columns(*forum_list, dpi);
+    if (forum_list_ != nullptr) {
+        pelikant::size_forum_columns(*forum_list_, dpi_);
     }
-    if (result_list != nullptr) {
-        result_list->set_column_width(0, wapi::scale(RESULT_COLUMN_WIDTH, dpi));
+    if (result_list_ != nullptr) {
+        result_list_->set_column_width(0, wapi::scale(RESULT_COLUMN_WIDTH, dpi_));
     }
-    if (status_bar != nullptr && status_bar->part_count() > STATUS_STATE) {
-        wapi::RStatusPart* credit = status_bar->part(STATUS_CREDIT);
-        credit->width = wapi::scale(CREDIT_WIDTH, dpi);
+    if (status_bar_ != nullptr && status_bar_->part_count() > STATUS_STATE) {
+        wapi::RStatusPart* credit = status_bar_->part(STATUS_CREDIT);
+        credit->width = wapi::scale(CREDIT_WIDTH, dpi_);
         credit->icon.load(module_instance, ICON_PROGRAM, icon_size);
-        status_bar->apply();
+        status_bar_->apply();
     }
 }
 
 void CPelikantApp::layout() {
-    if (forum_list == nullptr || search_box == nullptr) {
+    if (forum_list_ == nullptr || search_box_ == nullptr) {
         return;
     }
     // The bar places itself along the bottom edge first, at the height of its font.
-    if (status_bar != nullptr) {
-        status_bar->resize();
+    if (status_bar_ != nullptr) {
+        status_bar_->resize();
     }
     const wapi::RRect client = client_rect();
-    forum_list->set_rect(wapi::RRect{0, 0, client.right, wapi::scale(FORUM_HEIGHT, dpi) - 1});
-    const int box_top = wapi::scale(BOX_TOP, dpi);
-    search_box->set_rect(wapi::RRect{0, box_top, client.right, box_top + wapi::scale(BOX_HEIGHT, dpi) - 1});
-    if (result_list != nullptr) {
-        wapi::attach(result_list, search_box, wapi::EDGE_TOP);
-        if (status_bar != nullptr) {
-            wapi::attach(result_list, status_bar, wapi::EDGE_BOTTOM);
+    forum_list_->set_rect(wapi::RRect{0, 0, client.right, wapi::scale(FORUM_HEIGHT, dpi_) - 1});
+    const int box_top = wapi::scale(BOX_TOP, dpi_);
+    search_box_->set_rect(wapi::RRect{0, box_top, client.right, box_top + wapi::scale(BOX_HEIGHT, dpi_) - 1});
+    if (result_list_ != nullptr) {
+        wapi::attach(result_list_, search_box_, wapi::EDGE_TOP);
+        if (status_bar_ != nullptr) {
+            wapi::attach(result_list_, status_bar_, wapi::EDGE_BOTTOM);
         }
-        wapi::dock(result_list, this, wapi::EDGE_LEFT | wapi::EDGE_RIGHT);
+        wapi::dock(result_list_, this, wapi::EDGE_LEFT | wapi::EDGE_RIGHT);
     }
 }
 
@@ -238,16 +238,16 @@ void CPelikantApp::show_window() {
     ShowWindow(handle, IsIconic(handle) ? SW_RESTORE : SW_SHOW);
     BringWindowToTop(handle);
     SetForegroundWindow(handle);
-    if (search_box != nullptr) {
-        SetFocus(search_box->handle);
+    if (search_box_ != nullptr) {
+        SetFocus(search_box_->handle);
     }
     // Seen: back to the plain icon after a new-posts announcement.
-    tray_icon.show_icon(ICON_PROGRAM);
+    tray_icon_.show_icon(ICON_PROGRAM);
 }
 
 void CPelikantApp::hide_window() {
     ShowWindow(handle, SW_HIDE);
-    tray_icon.show_icon(ICON_PROGRAM);
+    tray_icon_.show_icon(ICON_PROGRAM);
 }
 
 // The global key: the search, ready to type into, or away when it is in front already.
@@ -257,13 +257,13 @@ void CPelikantApp::summon() {
         return;
     }
     show_window();
-    if (search_box != nullptr) {
-        search_box->select_all();
+    if (search_box_ != nullptr) {
+        search_box_->select_all();
     }
 }
 
 bool CPelikantApp::on_timer(WPARAM timer_id, LPARAM) {
-    if (poll_timer.running == 0 || timer_id != static_cast<WPARAM>(poll_timer.running)) {
+    if (poll_timer_.running == 0 || timer_id != POLL_TIMER_ID) {
         return false;
     }
     request_feed();
@@ -279,8 +279,8 @@ bool CPelikantApp::on_command(HWND control, WPARAM wparam, WORD code) {
         show_window();
         return true;
     }
-    if (code == EN_CHANGE && search_box != nullptr && control == search_box->handle) {
-        run_search(search_box->get_text());
+    if (code == EN_CHANGE && search_box_ != nullptr && control == search_box_->handle) {
+        run_search(search_box_->get_text());
     }
     return false;
 }
@@ -289,49 +289,52 @@ bool CPelikantApp::on_notify(WPARAM, NMHDR* header) {
     if (header == nullptr || header->code != static_cast<UINT>(NM_DBLCLK)) {
         return false;
     }
+    // Only the lists send an NMITEMACTIVATE; the status bar's double click is an NMMOUSE.
+    const bool from_forum = forum_list_ != nullptr && header->hwndFrom == forum_list_->handle;
+    const bool from_results = result_list_ != nullptr && header->hwndFrom == result_list_->handle;
+    if (!from_forum && !from_results) {
+        return false;
+    }
     const int item = reinterpret_cast<NMITEMACTIVATE*>(header)->iItem;
-    if (forum_list != nullptr && header->hwndFrom == forum_list->handle) {
+    if (from_forum) {
         LPARAM id = -1;
-        if (forum_list->item_data(item, id) && id >= 0) {
-            feed_handler.open_topic(static_cast<std::int32_t>(id));
+        if (forum_list_->item_data(item, id) && id >= 0) {
+            feed_handler_.open_topic(static_cast<std::int32_t>(id));
         }
         return true;
     }
-    if (result_list != nullptr && header->hwndFrom == result_list->handle) {
-        LPARAM row = 0;
-        return result_list->item_data(item, row) && documentation.activate_row(static_cast<long>(row));
-    }
-    return false;
+    LPARAM row = 0;
+    return result_list_->item_data(item, row) && documentation_.activate_row(static_cast<long>(row));
 }
 
 bool CPelikantApp::on_search_key(wapi::CWindowBase* control, UINT key, LPARAM, UINT, bool, bool) {
-    if (search_box == nullptr || control != search_box) {
+    if (search_box_ == nullptr || control != search_box_) {
         return false;
     }
     if (key == VK_ESCAPE) {
         hide_window();
         return true;
     }
-    if (result_list == nullptr) {
+    if (result_list_ == nullptr) {
         return false;
     }
     switch (key) {
     case VK_RETURN: {
         LPARAM row = 0;
-        return result_list->item_data(result_list->focused_item(), row) &&
-               documentation.activate_row(static_cast<long>(row));
+        return result_list_->item_data(result_list_->focused_item(), row) &&
+               documentation_.activate_row(static_cast<long>(row));
     }
     case VK_PRIOR:
-        result_list->move_selection(-8);
+        result_list_->move_selection(-8);
         return true;
     case VK_NEXT:
-        result_list->move_selection(8);
+        result_list_->move_selection(8);
         return true;
     case VK_UP:
-        result_list->move_selection(-1);
+        result_list_->move_selection(-1);
         return true;
     case VK_DOWN:
-        result_list->move_selection(1);
+        result_list_->move_selection(1);
         return true;
     default:
         return false;
@@ -379,7 +382,7 @@ bool CPelikantApp::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     default:
         break;
     }
-    if (tray_icon.on_message(message)) {
+    if (tray_icon_.on_message(message)) {
         return false; // the taskbar came back; the icon was added again
     }
     if (message == wapi::CNotifyIcon::CALLBACK_MESSAGE && wparam == wapi::CNotifyIcon::ICON_ID) {
@@ -394,10 +397,10 @@ bool CPelikantApp::on_activate(WPARAM wparam) {
         deactivated_at_ = GetTickCount();
         return false;
     }
-    if (search_box == nullptr || HIWORD(wparam) != 0) {
+    if (search_box_ == nullptr || HIWORD(wparam) != 0) {
         return false; // minimised: DefWindowProc's focus rules
     }
-    SetFocus(search_box->handle);
+    SetFocus(search_box_->handle);
     return true;
 }
 
@@ -429,9 +432,9 @@ bool CPelikantApp::on_tray(UINT mouse_message) {
     case NIN_BALLOONUSERCLICK: {
         const std::int32_t topic = balloon_topic_.load();
         if (topic >= 0) {
-            feed_handler.open_topic(topic);
+            feed_handler_.open_topic(topic);
         }
-        tray_icon.show_icon(ICON_PROGRAM);
+        tray_icon_.show_icon(ICON_PROGRAM);
         break;
     }
     default:
@@ -441,30 +444,33 @@ bool CPelikantApp::on_tray(UINT mouse_message) {
 }
 
 bool CPelikantApp::on_destroy() {
-    // The controls were deleted just before this; nothing may reach them any more. The feed
+    // The controls are deleted right after this; nothing may reach them any more. The feed
     // thread is detached and the engine stopped here, while the window still exists, so that
-    // nothing the feed thread does can wait on a window that is going away.
-    forum_list = nullptr;
-    search_box = nullptr;
-    result_list = nullptr;
-    status_bar = nullptr;
+    // nothing the feed thread does can wait on a window that is going away. The icon goes with
+    // the window: a shell that outlives it would show an icon nobody answers.
+    forum_list_ = nullptr;
+    search_box_ = nullptr;
+    result_list_ = nullptr;
+    status_bar_ = nullptr;
     if (hotkey_) {
         UnregisterHotKey(handle, HOTKEY_ID);
         hotkey_ = false;
     }
     stop_timer();
-    engine.set_notifications(nullptr);
-    engine.stop();
+    engine_.set_notifications(nullptr);
+    engine_.stop();
+    tray_icon_.remove();
     return false;
 }
 
 void CPelikantApp::fill_forum_list() {
-    if (forum_list == nullptr) {
+    if (forum_list_ == nullptr) {
         return;
     }
     std::vector<pelikant::RForumRow> rows;
-    feed_handler.visit_last([&rows](const pelikant::RForumFeed& feed) { rows = pelikant::forum_rows(feed); });
-    pelikant::fill_forum_list(*forum_list, rows, shown_topics);
+    feed_handler_.visit_last(
+        [&rows](const pelikant::RForumFeed& feed) { rows = pelikant::forum_rows(feed); });
+    pelikant::fill_forum_list(*forum_list_, rows, shown_topics_);
 }
 
 // The state line, its tooltip and the tray tip, from the last answer to a poll.
@@ -476,24 +482,24 @@ void CPelikantApp::show_state() {
             state = pelikant::feed_state(check_, checked_at_);
         }
     }
-    if (status_bar != nullptr && status_bar->part_count() > STATUS_STATE) {
-        wapi::RStatusPart* part = status_bar->part(STATUS_STATE);
+    if (status_bar_ != nullptr && status_bar_->part_count() > STATUS_STATE) {
+        wapi::RStatusPart* part = status_bar_->part(STATUS_STATE);
         part->text = state.line;
         part->tooltip = state.details;
-        status_bar->apply();
+        status_bar_->apply();
     }
     std::wstring tip = L"Pelikant: " + state.tip;
     if (hotkey_) {
         tip += std::wstring(L"\n") + HOTKEY_NAME + L": szukaj w dokumentacji";
     }
-    tray_icon.set_tip(tip);
+    tray_icon_.set_tip(tip);
 }
 
 void CPelikantApp::announce(const pelikant::RBalloon& balloon) {
     balloon_topic_ = balloon.topic_id;
-    tray_icon.show_icon(ICON_NEW_POSTS);
-    tray_icon.set_balloon_icon(ICON_NEW_POSTS);
-    tray_icon.show_balloon(string::to_standard(balloon.title), string::to_standard(balloon.text));
+    tray_icon_.show_icon(ICON_NEW_POSTS);
+    tray_icon_.set_balloon_icon(ICON_NEW_POSTS);
+    tray_icon_.show_balloon(string::to_standard(balloon.title), string::to_standard(balloon.text));
 }
 
 void CPelikantApp::feed_replaced() {
@@ -517,25 +523,25 @@ void CPelikantApp::open_url(const string::weak_string<char>& url) {
 }
 
 void CPelikantApp::run_search(const string::weak_string<wchar_t>& query) {
-    if (result_list == nullptr) {
+    if (result_list_ == nullptr) {
         return;
     }
     pelikant::CSearchResultDB result;
-    documentation.index().match(query, result);
-    documentation.show_results(result, *result_list);
+    documentation_.index().match(query, result);
+    documentation_.show_results(result, *result_list_);
 }
 
 void CPelikantApp::request_feed() {
     // A tick inside a wait after failed polls asks for nothing.
-    feed_handler.poll(engine, static_cast<std::int64_t>(GetTickCount64()));
+    feed_handler_.poll(engine_, static_cast<std::int64_t>(GetTickCount64()));
 }
 
 void CPelikantApp::stop_timer() {
-    if (poll_timer.running != 0 && handle != nullptr) {
+    if (poll_timer_.running != 0 && handle != nullptr) {
         KillTimer(handle, POLL_TIMER_ID);
     }
-    poll_timer.value = 0;
-    poll_timer.running = 0;
+    poll_timer_.value = 0;
+    poll_timer_.running = 0;
 }
 
 } // namespace app

@@ -27,11 +27,22 @@ struct RPollTimer {
 };
 
 // The application: the one top-level window and the owner of everything else. Members are
-// destroyed in reverse order: the search first, then the engine (its threads end there, so the
-// feed thread is gone before the forum state and the tray it uses), the fonts and images, the
-// forum state, the timer and last the tray icon. At WM_DESTROY the engine is already stopped.
+// destroyed in reverse order, the engine first: its threads end there, so the feed thread is gone
+// before anything it uses (the feed handler, the tray icon, the last answer and its lock). The
+// engine is stopped at WM_DESTROY already; its destructor only makes sure.
 class CPelikantApp : public wapi::CWindow, private pelikant::IForumView {
 public:
+    // Posted by a second start of the program: show the window and come to the front.
+    static const UINT WM_SHOW_REQUEST = WM_APP + 3;
+    // The window's caption; a second start finds the running copy for the same site by it.
+    static const wchar_t* const TITLE;
+
+    // start_hidden: start in the tray, the window not shown (the autostart at log-in). Whether the
+    // window is shown is the window's own state (IsWindowVisible), never kept beside it.
+    explicit CPelikantApp(bool start_hidden = false);
+    ~CPelikantApp() override = default;
+
+private:
     static const UINT_PTR POLL_TIMER_ID = 1;
     static const UINT POLL_PERIOD_MS = 60000;
     static const WORD SHOW_COMMAND = 6001;
@@ -41,19 +52,10 @@ public:
     // never waits for it (the GUI thread waits for the feed thread at exit).
     static const UINT WM_FEED_REPLACED = WM_APP + 1;
     static const UINT WM_FEED_CHECKED = WM_APP + 2;
-    // Posted by a second start of the program: show the window and come to the front.
-    static const UINT WM_SHOW_REQUEST = WM_APP + 3;
     // The global key that summons the search, and its name as the user sees it.
     static const UINT HOTKEY_MODIFIERS = MOD_WIN | MOD_SHIFT;
     static const UINT HOTKEY_KEY = 'P';
     static const wchar_t* const HOTKEY_NAME;
-    // The window's caption; a second start finds the running copy for the same site by it.
-    static const wchar_t* const TITLE;
-
-    // start_hidden: start in the tray, the window not shown (the autostart at log-in). Whether the
-    // window is shown is the window's own state (IsWindowVisible), never kept beside it.
-    explicit CPelikantApp(bool start_hidden = false);
-    ~CPelikantApp() override = default;
 
     bool on_create(CREATESTRUCTW* create) override;
     bool on_size(int width, int height, WPARAM size_type) override;
@@ -77,26 +79,6 @@ public:
     // GUI thread: the forum list from the last feed that parsed.
     void fill_forum_list();
 
-    wapi::CNotifyIcon tray_icon;
-    RPollTimer poll_timer;
-    pelikant::CHandleNexum feed_handler;
-    // The controls' font and the forum list's icons, for the window's DPI. Replaced, not changed,
-    // when the DPI changes: the controls hold the old ones until they have the new.
-    std::unique_ptr<wapi::CFont> font;
-    std::unique_ptr<wapi::CImageList> image_list;
-    // Not owned: the window's children own the controls and delete them at WM_DESTROY, where
-    // these are cleared.
-    wapi::CListView* forum_list = nullptr;
-    wapi::CTextBox* search_box = nullptr;
-    wapi::CListView* result_list = nullptr;
-    wapi::CStatusBar* status_bar = nullptr;
-    nexum::CNexum engine;
-    pelikant::CDocumentation documentation;
-    UINT dpi = wapi::DESIGN_DPI;
-    // What the forum list shows; GUI thread only.
-    std::vector<pelikant::RForumRow> shown_topics;
-
-private:
     // Feed thread: only tray calls, posted messages and this object's own lock, never a wait on
     // the GUI thread.
     void announce(const pelikant::RBalloon& balloon) override;
@@ -116,18 +98,41 @@ private:
     void request_feed();
     void stop_timer();
 
-    bool hotkey_ = false;
-    // When the window last lost the foreground: a click on the tray icon takes it away just
-    // before the click arrives.
-    DWORD deactivated_at_ = 0;
-    // The release that ends a double click on the tray icon is no click of its own.
-    bool after_double_click_ = false;
+    // Used by the feed thread too.
+    wapi::CNotifyIcon tray_icon_;
+    pelikant::CHandleNexum feed_handler_;
     std::atomic<std::int32_t> balloon_topic_{-1};
     // The last answer to a poll and when it came, handed from the feed thread.
     kernel::CCriticalSection check_lock_;
     bool checked_ = false;
     pelikant::RFeedCheck check_;
     SYSTEMTIME checked_at_ = {};
+
+    // GUI thread only.
+    RPollTimer poll_timer_;
+    // The controls' font and the forum list's icons, for the window's DPI. Replaced, not changed,
+    // when the DPI changes: the controls hold the old ones until they have the new.
+    std::unique_ptr<wapi::CFont> font_;
+    std::unique_ptr<wapi::CImageList> image_list_;
+    // Not owned: the window's children own the controls and delete them at WM_DESTROY, right
+    // after on_destroy has cleared these.
+    wapi::CListView* forum_list_ = nullptr;
+    wapi::CTextBox* search_box_ = nullptr;
+    wapi::CListView* result_list_ = nullptr;
+    wapi::CStatusBar* status_bar_ = nullptr;
+    pelikant::CDocumentation documentation_;
+    UINT dpi_ = wapi::DESIGN_DPI;
+    // What the forum list shows.
+    std::vector<pelikant::RForumRow> shown_topics_;
+    bool hotkey_ = false;
+    // When the window last lost the foreground: a click on the tray icon takes it away just
+    // before the click arrives.
+    DWORD deactivated_at_ = 0;
+    // The release that ends a double click on the tray icon is no click of its own.
+    bool after_double_click_ = false;
+
+    // Last, so that it goes first.
+    nexum::CNexum engine_;
 };
 
 } // namespace app

@@ -108,6 +108,7 @@ public:
     CCurlFileMemory file;
     string::basic_string<char, 256> url;
     RAnswer answer;
+    std::uint64_t tag = 0; // that of the download's task
 };
 
 // A libcurl easy handle with the lock that guards it and the URL it works on.

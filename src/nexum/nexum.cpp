@@ -76,13 +76,13 @@ bool CNexum::start() {
     if (!notification_thread_.start(&CNexum::notification_thread_proc, this)) {
         return false;
     }
-    post_task(new CTaskConnect());
+    post_task(std::make_unique<CTaskConnect>());
     return true;
 }
 
 void CNexum::stop() {
     transfers_.stop();
-    post_task(new CTaskDisconnect());
+    post_task(std::make_unique<CTaskDisconnect>());
     tasks_.close();
     task_run_ = false;
     task_thread_.join();
@@ -104,32 +104,34 @@ void CNexum::stop() {
 }
 
 void CNexum::connect() {
-    post_task(new CTaskConnect());
+    post_task(std::make_unique<CTaskConnect>());
 }
 void CNexum::disconnect() {
-    post_task(new CTaskDisconnect());
+    post_task(std::make_unique<CTaskDisconnect>());
 }
 
 void CNexum::get_memory_file(const string::weak_string<char>& url) {
-    post_task(new CTaskGetMemoryFile(url));
+    post_task(std::make_unique<CTaskGetMemoryFile>(url));
 }
 
-void CNexum::get_memory_file(const CTaskGetMemoryFile& task) { post_task(new CTaskGetMemoryFile(task)); }
+void CNexum::get_memory_file(const CTaskGetMemoryFile& task) {
+    post_task(std::make_unique<CTaskGetMemoryFile>(task));
+}
 
 void CNexum::set_user_agent(const std::string& text) {
     kernel::CLock guard(user_agent_lock_);
     user_agent_ = text;
 }
 
-void CNexum::post_task(ITask* task) {
-    if (!tasks_.push(task)) {
-        delete task;
+void CNexum::post_task(std::unique_ptr<ITask> task) {
+    if (tasks_.push(task.get())) {
+        task.release(); // the queue's now
     }
 }
 
-void CNexum::post(INotification* notification) {
-    if (!notes_.push(notification)) {
-        delete notification;
+void CNexum::post(std::unique_ptr<INotification> notification) {
+    if (notes_.push(notification.get())) {
+        notification.release();
     }
 }
 
@@ -144,11 +146,11 @@ DWORD WINAPI CNexum::notification_thread_proc(void* engine) {
 }
 
 void CNexum::run_tasks() {
-    ITask* task = nullptr;
-    while (task_run_ && tasks_.pop(task)) {
+    ITask* popped = nullptr;
+    while (task_run_ && tasks_.pop(popped)) {
+        const std::unique_ptr<ITask> task(popped);
         // A task that throws (out of memory) is dropped; the thread goes on with the next.
-        kernel::guarded([this, task] { handle_task(task); });
-        delete task;
+        kernel::guarded([this, &task] { handle_task(task.get()); });
         if (!task_run_) {
             break;
         }
@@ -187,7 +189,7 @@ void CNexum::run_notifications() {
 void CNexum::handle_task(ITask* task) {
     switch (task->type()) {
     case TaskConnect: {
-        post(new CNotificationBase(Connecting));
+        post(std::make_unique<CNotificationBase>(Connecting));
         {
             kernel::CLock guard(connection_.lock);
             connection_.release();
@@ -198,7 +200,7 @@ void CNexum::handle_task(ITask* task) {
             connection_.handle = curl_easy_init();
             connected = connection_.handle != nullptr;
         }
-        post(new CNotificationBase(connected ? Connected : ConnectFailed));
+        post(std::make_unique<CNotificationBase>(connected ? Connected : ConnectFailed));
         break;
     }
     case TaskDisconnect: {
@@ -208,15 +210,15 @@ void CNexum::handle_task(ITask* task) {
             had_handle = connection_.handle != nullptr;
         }
         if (!had_handle) {
-            post(new CNotificationBase(NotConnected));
+            post(std::make_unique<CNotificationBase>(NotConnected));
             break;
         }
-        post(new CNotificationBase(Disconnecting));
+        post(std::make_unique<CNotificationBase>(Disconnecting));
         {
             kernel::CLock guard(connection_.lock);
             connection_.release();
         }
-        post(new CNotificationBase(Disconnected));
+        post(std::make_unique<CNotificationBase>(Disconnected));
         break;
     }
     case TaskGetMemoryFile:
@@ -231,20 +233,24 @@ void CNexum::handle_task(ITask* task) {
 }
 
 void CNexum::start_download(const CTaskGetMemoryFile& task) {
-    CTaskGetMemoryFile* copy = new CTaskGetMemoryFile(task);
+    // Shared with the thread, so that the copy goes whichever side fails; the list's node is made
+    // before the thread, so that a thread once started is always in the list to be joined.
+    const std::shared_ptr<CTaskGetMemoryFile> copy = std::make_shared<CTaskGetMemoryFile>(task);
+    downloads_.emplace_back();
     try {
-        downloads_.push_back(new boost::thread(boost::bind(&CNexum::run_download, this, copy)));
+        downloads_.back().reset(new boost::thread(boost::bind(&CNexum::run_download, this, copy)));
     } catch (const boost::thread_resource_error&) {
-        delete copy;
-        post(new CNotificationDownload(1));
+        downloads_.pop_back();
+        auto failed = std::make_unique<CNotificationDownload>(1);
+        failed->tag = task.tag;
+        post(std::move(failed));
     }
 }
 
 void CNexum::reap_download(boost::thread::id id) {
     for (auto it = downloads_.begin(); it != downloads_.end(); ++it) {
-        if ((*it)->get_id() == id) {
+        if (*it != nullptr && (*it)->get_id() == id) {
             (*it)->join();
-            delete *it;
             downloads_.erase(it);
             return;
         }
@@ -252,23 +258,25 @@ void CNexum::reap_download(boost::thread::id id) {
 }
 
 void CNexum::join_downloads() {
-    for (boost::thread* thread : downloads_) {
-        thread->join();
-        delete thread;
+    for (const std::unique_ptr<boost::thread>& thread : downloads_) {
+        if (thread != nullptr) {
+            thread->join();
+        }
     }
     downloads_.clear();
 }
 
 // The entry of a download thread. Nothing may leave it (the process would end): a download that
 // throws is dropped, and its thread still asks to be joined.
-void CNexum::run_download(CTaskGetMemoryFile* task) {
-    if (!kernel::guarded([this, task] { download(task); })) {
-        kernel::guarded([this] { post_task(new CTaskReapDownload(boost::this_thread::get_id())); });
+void CNexum::run_download(const std::shared_ptr<CTaskGetMemoryFile>& task) {
+    if (!kernel::guarded([this, &task] { download(*task); })) {
+        kernel::guarded(
+            [this] { post_task(std::make_unique<CTaskReapDownload>(boost::this_thread::get_id())); });
     }
 }
 
-// Runs on a download thread of its own, which owns task.
-void CNexum::download(CTaskGetMemoryFile* task) {
+// Runs on a download thread of its own.
+void CNexum::download(const CTaskGetMemoryFile& task) {
     RConnection local;
     {
         kernel::CLock guard(connection_.lock);
@@ -278,43 +286,47 @@ void CNexum::download(CTaskGetMemoryFile* task) {
     }
     {
         kernel::CLock guard(local.lock);
-        local.url = task->url;
+        local.url = task.url;
         local.limit_ms = transfer_limit_ms_;
-        local.request = task->request;
+        local.request = task.request;
     }
     {
         kernel::CLock guard(user_agent_lock_);
         local.request.user_agent = user_agent_;
     }
-    const std::string address(task->url.c_str(), static_cast<size_t>(task->url.length()));
-    delete task;
+    const std::string address(task.url.c_str(), static_cast<size_t>(task.url.length()));
 
     CURL* handle = nullptr;
     {
         kernel::CLock guard(local.lock);
         handle = local.handle;
     }
+    const auto note = [&task](int outcome) {
+        auto made = std::make_unique<CNotificationDownload>(outcome);
+        made->tag = task.tag;
+        return made;
+    };
     if (handle == nullptr) {
-        post(new CNotificationDownload(1));
+        post(note(1));
     } else {
-        post(new CNotificationDownload(0));
+        post(note(0));
         // May take seconds: a configuration script to fetch, or a network to search for one.
         const RProxy proxy = proxies_.find(address, transfers_.flag());
         {
             kernel::CLock guard(local.lock);
             local.proxy = proxy;
         }
-        CNotificationDownload* result = new CNotificationDownload(2);
+        std::unique_ptr<CNotificationDownload> result = note(2);
         const bool ok = transfer(local, &result->file, &transfers_, &result->answer);
         result->kind = ok ? DownloadFinished : DownloadFailed;
         result->url = local.url;
-        post(result);
+        post(std::move(result));
     }
     {
         kernel::CLock guard(local.lock);
         local.release();
     }
-    post_task(new CTaskReapDownload(boost::this_thread::get_id()));
+    post_task(std::make_unique<CTaskReapDownload>(boost::this_thread::get_id()));
 }
 
 string::basic_string<char, 256> CNexum::escape(const string::weak_string<char>& text) {

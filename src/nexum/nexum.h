@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <list>
+#include <memory>
 #include <string>
 
 #include <boost/thread/thread.hpp>
@@ -56,11 +57,12 @@ private:
     void run_tasks();
     void run_notifications();
     void handle_task(ITask* task);
-    void post(INotification* notification);
-    void post_task(ITask* task);
+    // Both take what they are given: it is deleted when the queue refuses it or fails to take it.
+    void post(std::unique_ptr<INotification> notification);
+    void post_task(std::unique_ptr<ITask> task);
     void start_download(const CTaskGetMemoryFile& task);
-    void run_download(CTaskGetMemoryFile* task);
-    void download(CTaskGetMemoryFile* task);
+    void run_download(const std::shared_ptr<CTaskGetMemoryFile>& task);
+    void download(const CTaskGetMemoryFile& task);
     void reap_download(boost::thread::id id);
     void join_downloads();
 
@@ -78,7 +80,7 @@ private:
     CProxyFinder proxies_;
     // Touched only by the task thread: each finished download asks it to join and free its
     // thread, so threads and handles do not pile up over a long run.
-    std::list<boost::thread*> downloads_;
+    std::list<std::unique_ptr<boost::thread>> downloads_;
     kernel::CThreadHandle task_thread_;
     std::atomic<bool> task_run_{true};
     kernel::CThreadHandle notification_thread_;

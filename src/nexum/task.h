@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "string/basic_string.h"
@@ -47,11 +48,15 @@ struct RRequest {
 class CTaskGetMemoryFile : public ITask {
 public:
     explicit CTaskGetMemoryFile(const string::weak_string<char>& address) : url(address) {}
-    CTaskGetMemoryFile(const CTaskGetMemoryFile& other) : ITask(), url(other.url), request(other.request) {}
+    CTaskGetMemoryFile(const CTaskGetMemoryFile& other)
+        : ITask(), url(other.url), request(other.request), tag(other.tag) {}
     int type() const override { return TaskGetMemoryFile; }
 
     string::basic_string<char, 256> url;
     RRequest request;
+    // The caller's number for this download, handed back with its notifications, so that an
+    // answer can be told from the answer to another request.
+    std::uint64_t tag = 0;
 };
 
 class INotification {

@@ -68,7 +68,7 @@ bool later(const wide_string& a, const wide_string& b) {
 } // namespace
 
 void make_balloon(const string::weak_string<char>& site_url, const RTopic& topic, RBalloon& out) {
-    string::from_utf8(site_url, out.title); // empty when it is no UTF-8
+    string::from_utf8(site_url, out.title); // bytes that are no UTF-8 read as U+FFFD
     out.title.append(L" (Postów: ");
     out.title.append(std::to_wstring(topic.PostCount));
     out.title.append(L")");
@@ -146,9 +146,17 @@ bool CHandleNexum::poll(nexum::CNexum& engine, std::int64_t now_ms) {
     nexum::CTaskGetMemoryFile task(url);
     {
         kernel::CLock lock(lock_);
+        engine_ = &engine;
         if (!schedule_.is_due(now_ms)) {
             return false;
         }
+        if (asked_ > answered_ && now_ms - asked_at_ms_ < ANSWER_OVERDUE_MS) {
+            deferred_ = true;
+            return false;
+        }
+        deferred_ = false;
+        task.tag = ++asked_;
+        asked_at_ms_ = now_ms;
         task.request.if_none_match = etag_;
         task.request.if_modified_since = last_modified_;
     }
@@ -168,6 +176,13 @@ bool CHandleNexum::on_notification(nexum::INotification* notification) {
     // A transfer cut short by a stop is no answer of the site's.
     if (download == nullptr || download->answer.end == nexum::TransferStopped) {
         return false;
+    }
+    if (download->tag != 0) {
+        kernel::CLock lock(lock_);
+        if (download->tag <= answered_) {
+            return false; // late: the answer to a newer poll has been taken
+        }
+        answered_ = download->tag;
     }
     const nexum::RAnswer& answer = download->answer;
     RFeedCheck check = classify(kind, answer);
@@ -195,6 +210,17 @@ bool CHandleNexum::on_notification(nexum::INotification* notification) {
     }
     if (IForumView* view = view_.load()) {
         view->feed_checked(check);
+    }
+    // The tick that came while this poll was under way.
+    nexum::CNexum* engine = nullptr;
+    {
+        kernel::CLock lock(lock_);
+        if (deferred_ && asked_ <= answered_) {
+            engine = engine_;
+        }
+    }
+    if (engine != nullptr) {
+        poll(*engine, static_cast<std::int64_t>(GetTickCount64()));
     }
     return false;
 }

@@ -92,8 +92,14 @@ public:
 
     // A tick of the poll timer at now_ms (GetTickCount64): asks the engine for the feed,
     // conditionally once a feed has come, unless the tick falls inside a wait after failed
-    // polls. True when it asked.
+    // polls. One poll at a time: a tick while the last is unanswered asks nothing now, but once
+    // the answer is in (answers that crossed would roll the feed back and announce twice). True
+    // when it asked.
     bool poll(nexum::CNexum& engine, std::int64_t now_ms);
+    // A poll unanswered for this long is taken for lost (its download thread failed), and the
+    // next tick polls again; should its answer still come, it is dropped if a newer one has been
+    // taken. Well above a transfer's limit and a slow proxy search together.
+    static const std::int64_t ANSWER_OVERDUE_MS = 5 * 60 * 1000;
 
     // Takes the answers to polls (kinds 8 and 9); always false, so the engine deletes the
     // notification.
@@ -135,7 +141,15 @@ private:
     std::string etag_;
     std::string last_modified_;
     CPollSchedule schedule_; // guarded by lock_
-    std::mt19937 random_;    // notification thread only
+    // The polls: the number of the last asked for and of the newest answer taken, when the last
+    // went out, whether a tick came while it was under way, and the engine it went to (not
+    // owned). Guarded by lock_.
+    std::uint64_t asked_ = 0;
+    std::uint64_t answered_ = 0;
+    std::int64_t asked_at_ms_ = 0;
+    bool deferred_ = false;
+    nexum::CNexum* engine_ = nullptr;
+    std::mt19937 random_; // notification thread only
 };
 
 } // namespace pelikant

@@ -15,7 +15,8 @@ void init_common_controls() {
     }
     INITCOMMONCONTROLSEX init;
     init.dwSize = sizeof(init);
-    init.dwICC = ICC_LISTVIEW_CLASSES;
+    // The lists, and the status bar, which is a bar class.
+    init.dwICC = ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES;
     if (InitCommonControlsEx(&init) == TRUE) {
         common_controls_ready = true;
     }
@@ -248,9 +249,13 @@ CTextBox::CTextBox() {
 
 CTextBox::~CTextBox() = default;
 
-bool CTextBox::on_char(WPARAM unit) { return unit == VK_RETURN || unit == VK_ESCAPE; }
+bool CTextBox::on_char(WPARAM unit) {
+    return unit == VK_RETURN || unit == VK_ESCAPE;
+}
 
-void CTextBox::select_all() { SendMessageW(handle, EM_SETSEL, 0, -1); }
+void CTextBox::select_all() {
+    SendMessageW(handle, EM_SETSEL, 0, -1);
+}
 
 // ---------------------------------------------------------------------------------------------
 // CStatusBar

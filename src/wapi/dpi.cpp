@@ -24,11 +24,36 @@ UINT system_dpi() {
     return dpi > 0 ? static_cast<UINT>(dpi) : DESIGN_DPI;
 }
 
+// Windows 8.1 has no GetDpiForWindow, but knows each monitor's DPI (shcore.dll).
+UINT monitor_dpi(HWND window) {
+    using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static const HMODULE shcore = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    static const GetDpiForMonitorFn for_monitor =
+        shcore != nullptr ? reinterpret_cast<GetDpiForMonitorFn>(
+                                reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
+                          : nullptr;
+    HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+    UINT x = 0;
+    UINT y = 0;
+    const int MDT_EFFECTIVE_DPI = 0;
+    if (for_monitor == nullptr || monitor == nullptr ||
+        FAILED(for_monitor(monitor, MDT_EFFECTIVE_DPI, &x, &y))) {
+        return 0;
+    }
+    return y;
+}
+
 } // namespace
 
 UINT window_dpi(HWND window) {
     static const GetDpiForWindowFn for_window = user32_function<GetDpiForWindowFn>("GetDpiForWindow");
-    const UINT dpi = for_window != nullptr && window != nullptr ? for_window(window) : 0;
+    if (window == nullptr) {
+        return system_dpi();
+    }
+    UINT dpi = for_window != nullptr ? for_window(window) : 0;
+    if (dpi == 0) {
+        dpi = monitor_dpi(window);
+    }
     return dpi != 0 ? dpi : system_dpi();
 }
 

@@ -204,10 +204,15 @@ void CWindowThread::run() {
     }
     const std::wstring class_name = window->class_name;
     const HINSTANCE instance = window->module_instance;
+    // A loop ended without WM_NCDESTROY (from another thread, or GetMessage failing) leaves the
+    // system window alive and linked to the object: unlink it before the object goes, so that
+    // the messages of its destruction below reach no freed object.
+    if (IsWindow(hwnd)) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    }
     delete window;
-    // A loop ended from another thread (unregister_window) leaves the system window alive, and a
-    // class cannot be unregistered while a window of it exists: destroy what is left (no object
-    // is linked to it any more), then unregister, so the class can be registered again.
+    // A class cannot be unregistered while a window of it exists: destroy what is left, then
+    // unregister, so the class can be registered again.
     if (IsWindow(hwnd)) {
         DestroyWindow(hwnd);
     }

@@ -23,84 +23,19 @@ int icon_size(bool large) {
 
 } // namespace
 
-int classify_windows_version(const RVersionFacts& f) {
-    if (!f.known) {
-        return 15;
-    }
-    switch (f.platform) {
-    case VER_PLATFORM_WIN32s:
-        return 0;
-    case VER_PLATFORM_WIN32_WINDOWS:
-        return f.major < 4 || (f.major == 4 && f.minor == 0) ? 1 : 2;
-    case VER_PLATFORM_WIN32_NT:
-        if (f.major <= 4) {
-            return 3;
-        }
-        break;
-    case 3: // Windows CE
-        return 4;
-    default:
-        break;
-    }
-    const bool workstation = f.product_type == VER_NT_WORKSTATION;
-    if (f.major == 5) {
-        switch (f.minor) {
-        case 0:
-            return 5;
-        case 1:
-            return 6;
-        case 2:
-            if (workstation && f.processor_architecture == PROCESSOR_ARCHITECTURE_AMD64) {
-                return 7;
-            }
-            return f.server_r2 == 0 ? 11 : 12;
-        default:
-            return 15;
-        }
-    }
-    if (f.major == 6 && f.minor == 0) {
-        return workstation ? 8 : 13;
-    }
-    if (f.major == 6 && f.minor == 1) {
-        return workstation ? 9 : 14;
-    }
-    return 15;
-}
-
-RVersionFacts system_version_facts() {
-    RVersionFacts facts;
-    OSVERSIONINFOEXA info = {};
-    info.dwOSVersionInfoSize = sizeof(info);
-    if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) {
-        return facts;
-    }
-    facts.known = true;
-    facts.platform = info.dwPlatformId;
-    facts.major = info.dwMajorVersion;
-    facts.minor = info.dwMinorVersion;
-    facts.product_type = info.wProductType;
-    SYSTEM_INFO system = {};
-    GetSystemInfo(&system);
-    facts.processor_architecture = system.wProcessorArchitecture;
-    facts.server_r2 = GetSystemMetrics(SM_SERVERR2);
-    return facts;
-}
-
-int windows_version() {
-    return classify_windows_version(system_version_facts());
-}
-
-CNotifyIcon::CNotifyIcon(int version, Notify notify, HINSTANCE instance)
+CNotifyIcon::CNotifyIcon(kernel::RNtVersion version, Notify notify, HINSTANCE instance)
     : notify_(notify), instance_(instance), taskbar_created_(RegisterWindowMessageW(L"TaskbarCreated")) {
     std::memset(&data_, 0, sizeof(data_));
-    // The sizes of this build's layouts: on 32-bit Windows they are 956, 952 and 936 bytes.
+    // The sizes of this build's layouts: on 32-bit Windows they are 956, 952 and 936 bytes. A
+    // version that could not be read is taken for a current one.
     data_.cbSize = sizeof(NOTIFYICONDATAW);
     info_flags_ = NIIF_USER | NIIF_LARGE_ICON;
-    if (version < 8) {
+    const bool known = version.major != 0;
+    if (known && version.major < 6) {
         data_.cbSize = NOTIFYICONDATAW_V3_SIZE;
         info_flags_ = NIIF_USER;
     }
-    if (version <= 5) {
+    if (known && (version.major < 5 || (version.major == 5 && version.minor == 0))) {
         data_.cbSize = NOTIFYICONDATAW_V2_SIZE;
         info_flags_ = 0;
     }

@@ -6,28 +6,10 @@
 #include <shellapi.h>
 
 #include "kernel/sync.h"
+#include "kernel/version.h"
 #include "wapi/controls.h"
 
 namespace wapi {
-
-// What the system says about its version, as GetVersionExA, GetSystemInfo and
-// GetSystemMetrics(SM_SERVERR2) give it.
-struct RVersionFacts {
-    bool known = false; // GetVersionExA succeeded
-    DWORD platform = 0;
-    DWORD major = 0;
-    DWORD minor = 0;
-    BYTE product_type = 0;
-    WORD processor_architecture = 0;
-    int server_r2 = 0;
-};
-
-// 0 Win32s, 1 Windows 95, 2 Windows 98/Me, 3 NT 4 and older, 4 CE, 5 Windows 2000, 6 XP,
-// 7 XP x64, 11 Server 2003, 12 Server 2003 R2, 8 Vista, 13 Server 2008, 9 Windows 7,
-// 14 Server 2008 R2, 15 anything else or unknown.
-int classify_windows_version(const RVersionFacts& facts);
-RVersionFacts system_version_facts();
-int windows_version();
 
 // One notification-area icon, its texts in UTF-16. Every operation is serialised by one lock: the
 // GUI thread and the feed thread both change the icon.
@@ -41,8 +23,10 @@ public:
     static constexpr UINT CALLBACK_MESSAGE = WM_APP + 0x3FFE;
     static constexpr UINT ICON_ID = 1;
 
-    explicit CNotifyIcon(int version = windows_version(), Notify notify = &Shell_NotifyIconW,
-                         HINSTANCE instance = GetModuleHandleW(nullptr));
+    // version: the system's, which decides the record's layout (XP knows no balloon icon of its
+    // own, 2000 no user icon at all).
+    explicit CNotifyIcon(kernel::RNtVersion version = kernel::nt_version(),
+                         Notify notify = &Shell_NotifyIconW, HINSTANCE instance = GetModuleHandleW(nullptr));
     ~CNotifyIcon();
     CNotifyIcon(const CNotifyIcon&) = delete;
     CNotifyIcon& operator=(const CNotifyIcon&) = delete;

@@ -395,8 +395,13 @@ LRESULT dispatch(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
         return 0;
     }
     if (message == WM_DESTROY) {
+        // The window's own handler first, while its controls still exist: it drops what it
+        // holds of them before they are deleted.
+        const bool handled = object->handle_message(message, wparam, lparam);
         object->destroy_children();
-    } else if (message == WM_NCDESTROY) {
+        return handled ? 0 : DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+    if (message == WM_NCDESTROY) {
         // The object is deleted once its loop ends; unlink it now so that no later message can
         // reach it.
         set_object(hwnd, nullptr);

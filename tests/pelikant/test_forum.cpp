@@ -394,6 +394,33 @@ TEST(ForumNotifications, OnlyFinishedDownloadsAreRead) {
         EXPECT_EQ(last_ids(handler), c.replaced ? std::vector<int>{1} : std::vector<int>{}) << c.name;
         delete c.note;
     }
+
+    // One poll at a time, and answers that cross: a late one never replaces a newer one. The
+    // engine is never started, so the polls go nowhere; the answers are handed in by hand.
+    CFakeView view;
+    CHandleNexum handler(SITE, &view);
+    nexum::CNexum engine;
+    const auto answer = [&](std::uint64_t tag, int id) {
+        nexum::CNotificationDownload note(2);
+        const std::string text = feed({{id, 5, 7}});
+        note.file.data.append(static_cast<std::int32_t>(text.size()), text.data());
+        note.kind = nexum::DownloadFinished;
+        note.answer.end = nexum::TransferDone;
+        note.answer.status = 200;
+        note.tag = tag;
+        handler.on_notification(&note);
+    };
+    const std::int64_t now = static_cast<std::int64_t>(GetTickCount64());
+    ASSERT_TRUE(handler.poll(engine, now));
+    EXPECT_FALSE(handler.poll(engine, now + 60000)) << "a second poll while the first is under way";
+    answer(1, 1); // the tick that came meanwhile polls now: poll 2 is under way
+    EXPECT_FALSE(handler.poll(engine, now + 120000));
+    // Poll 2 is lost; after a while a tick polls again (3), whose answer comes first.
+    ASSERT_TRUE(handler.poll(engine, now + 120000 + CHandleNexum::ANSWER_OVERDUE_MS));
+    answer(3, 3);
+    answer(2, 2);
+    EXPECT_EQ(last_ids(handler), std::vector<int>{3});
+    EXPECT_EQ(view.replaced, 2);
 }
 
 TEST(PollSchedule, WaitsAfterFailures) {

@@ -231,50 +231,6 @@ TEST_F(Controls, SecondCreateDestroysTheFirstImageList) {
 // ---------------------------------------------------------------------------------------------
 // Tray icon
 
-TEST(WindowsVersion, EveryRowOfTheClassification) {
-    const WORD AMD64 = PROCESSOR_ARCHITECTURE_AMD64;
-    const WORD X86 = PROCESSOR_ARCHITECTURE_INTEL;
-    const BYTE WORKSTATION = VER_NT_WORKSTATION;
-    const BYTE SERVER = VER_NT_SERVER;
-    const struct {
-        RVersionFacts facts;
-        int expected;
-    } cases[] = {
-        {{false, 2, 6, 1, WORKSTATION, AMD64, 0}, 15}, // GetVersionExA failed
-        {{true, 0, 3, 1, 0, X86, 0}, 0},
-        {{true, 1, 4, 0, 0, X86, 0}, 1},
-        {{true, 1, 3, 95, 0, X86, 0}, 1},
-        {{true, 1, 4, 10, 0, X86, 0}, 2},
-        {{true, 1, 4, 90, 0, X86, 0}, 2},
-        {{true, 1, 5, 0, 0, X86, 0}, 2},
-        {{true, 2, 4, 0, WORKSTATION, X86, 0}, 3},
-        {{true, 2, 3, 51, WORKSTATION, X86, 0}, 3},
-        {{true, 3, 5, 0, 0, X86, 0}, 4},
-        {{true, 2, 5, 0, WORKSTATION, X86, 0}, 5},
-        {{true, 2, 5, 1, WORKSTATION, X86, 0}, 6},
-        {{true, 2, 5, 2, WORKSTATION, AMD64, 0}, 7},
-        {{true, 2, 5, 2, WORKSTATION, X86, 0}, 11},
-        {{true, 2, 5, 2, SERVER, AMD64, 0}, 11},
-        {{true, 2, 5, 2, SERVER, X86, 1}, 12},
-        {{true, 2, 6, 0, WORKSTATION, AMD64, 0}, 8},
-        {{true, 2, 6, 0, SERVER, AMD64, 0}, 13},
-        {{true, 2, 6, 1, WORKSTATION, AMD64, 0}, 9},
-        {{true, 2, 6, 1, SERVER, AMD64, 0}, 14},
-        {{true, 2, 6, 2, WORKSTATION, AMD64, 0}, 15},
-        {{true, 2, 7, 0, WORKSTATION, AMD64, 0}, 15},
-        {{true, 2, 10, 0, WORKSTATION, AMD64, 0}, 15},
-        {{true, 2, 5, 3, WORKSTATION, AMD64, 0}, 15},
-        {{true, 4, 6, 1, WORKSTATION, AMD64, 0}, 9}, // later platforms go by version
-        {{true, 7, 5, 1, WORKSTATION, X86, 0}, 6},
-    };
-    for (const auto& c : cases) {
-        const RVersionFacts& f = c.facts;
-        EXPECT_EQ(classify_windows_version(f), c.expected)
-            << "platform " << f.platform << ", " << f.major << "." << f.minor << ", type "
-            << int(f.product_type) << ", architecture " << f.processor_architecture << ", R2 " << f.server_r2;
-    }
-}
-
 namespace {
 
 // Stands in front of Shell_NotifyIconW: records every call and answers as told.
@@ -292,6 +248,7 @@ struct RFakeShell {
 };
 
 RFakeShell* g_shell = nullptr;
+const kernel::RNtVersion CURRENT{10, 0};
 
 BOOL WINAPI fake_notify(DWORD message, PNOTIFYICONDATAW data) {
     if (g_shell->inside.fetch_add(1) != 0) {
@@ -331,18 +288,20 @@ protected:
 } // namespace
 
 TEST_F(Tray, RecordLayoutFollowsTheVersion) {
+    // Windows NT versions: 4.0, 2000, XP, Server 2003 and XP x64, Vista, 10, one that could not
+    // be read.
     const struct {
-        int version;
+        kernel::RNtVersion version;
         DWORD size;
         DWORD info_flags;
     } cases[] = {
-        {0, NOTIFYICONDATAW_V2_SIZE, 0},
-        {5, NOTIFYICONDATAW_V2_SIZE, 0},
-        {6, NOTIFYICONDATAW_V3_SIZE, NIIF_USER},
-        {7, NOTIFYICONDATAW_V3_SIZE, NIIF_USER},
-        {8, sizeof(NOTIFYICONDATAW), NIIF_USER | NIIF_LARGE_ICON},
-        {11, sizeof(NOTIFYICONDATAW), NIIF_USER | NIIF_LARGE_ICON},
-        {15, sizeof(NOTIFYICONDATAW), NIIF_USER | NIIF_LARGE_ICON},
+        {{4, 0}, NOTIFYICONDATAW_V2_SIZE, 0},
+        {{5, 0}, NOTIFYICONDATAW_V2_SIZE, 0},
+        {{5, 1}, NOTIFYICONDATAW_V3_SIZE, NIIF_USER},
+        {{5, 2}, NOTIFYICONDATAW_V3_SIZE, NIIF_USER},
+        {{6, 0}, sizeof(NOTIFYICONDATAW), NIIF_USER | NIIF_LARGE_ICON},
+        {{10, 0}, sizeof(NOTIFYICONDATAW), NIIF_USER | NIIF_LARGE_ICON},
+        {{0, 0}, sizeof(NOTIFYICONDATAW), NIIF_USER | NIIF_LARGE_ICON},
     };
     for (const auto& c : cases) {
         shell.calls.clear();
@@ -350,8 +309,8 @@ TEST_F(Tray, RecordLayoutFollowsTheVersion) {
         CNotifyIcon icon(c.version, &fake_notify, nullptr);
         const NOTIFYICONDATAW record = icon.record();
         EXPECT_TRUE(shell.calls.empty()) << "constructing sends nothing";
-        EXPECT_EQ(record.cbSize, c.size) << c.version;
-        EXPECT_EQ(record.dwInfoFlags, c.info_flags) << c.version;
+        EXPECT_EQ(record.cbSize, c.size) << c.version.major << "." << c.version.minor;
+        EXPECT_EQ(record.dwInfoFlags, c.info_flags) << c.version.major << "." << c.version.minor;
         EXPECT_EQ(record.uID, 1u);
         EXPECT_EQ(record.uFlags, 0u);
         EXPECT_FALSE(icon.shown());
@@ -360,14 +319,14 @@ TEST_F(Tray, RecordLayoutFollowsTheVersion) {
         icon.set_balloon_icon(32512); // IDI_APPLICATION
         ASSERT_TRUE(icon.show_balloon(L"t", L"x"));
         ASSERT_EQ(shell.calls.size(), 2u);
-        EXPECT_EQ(shell.calls[1].data.cbSize, c.size) << c.version;
-        EXPECT_EQ(shell.calls[1].data.dwInfoFlags, c.info_flags) << c.version;
+        EXPECT_EQ(shell.calls[1].data.cbSize, c.size) << c.version.major << "." << c.version.minor;
+        EXPECT_EQ(shell.calls[1].data.dwInfoFlags, c.info_flags) << c.version.major << "." << c.version.minor;
         EXPECT_NE(shell.calls[1].data.hBalloonIcon, nullptr);
     }
 }
 
 TEST_F(Tray, AddFirstModifyAfterAndRetryAFailedAdd) {
-    CNotifyIcon icon(15, &fake_notify);
+    CNotifyIcon icon(CURRENT, &fake_notify);
     shell.refuse = 1;
     EXPECT_FALSE(icon.set_window(window));
     EXPECT_FALSE(icon.shown());
@@ -400,7 +359,7 @@ TEST_F(Tray, AddFirstModifyAfterAndRetryAFailedAdd) {
 }
 
 TEST_F(Tray, LongTextsAreCutToTheirFieldsBetweenCharacters) {
-    CNotifyIcon icon(15, &fake_notify);
+    CNotifyIcon icon(CURRENT, &fake_notify);
     icon.set_window(window);
     // A character outside the basic plane takes two units: one that would straddle the end of a
     // field is left out whole.
@@ -429,7 +388,7 @@ TEST_F(Tray, LongTextsAreCutToTheirFieldsBetweenCharacters) {
 }
 
 TEST_F(Tray, BalloonLeavesTheRecordUntouched) {
-    CNotifyIcon icon(15, &fake_notify);
+    CNotifyIcon icon(CURRENT, &fake_notify);
     icon.set_window(window);
     icon.set_tip(L"Pelikant");
     const NOTIFYICONDATAW before = icon.record();
@@ -446,7 +405,7 @@ TEST_F(Tray, BalloonLeavesTheRecordUntouched) {
     EXPECT_STREQ(call.data.szInfo, L"Temat");
 
     // A balloon is an operation that adds the icon when the shell does not hold it yet.
-    CNotifyIcon fresh(15, &fake_notify);
+    CNotifyIcon fresh(CURRENT, &fake_notify);
     ASSERT_TRUE(fresh.show_balloon(L"a", L"b"));
     EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_ADD));
     EXPECT_TRUE(fresh.shown());
@@ -454,12 +413,12 @@ TEST_F(Tray, BalloonLeavesTheRecordUntouched) {
 
 TEST_F(Tray, RemoveDeletesOnlyAShownIcon) {
     {
-        CNotifyIcon never(15, &fake_notify);
+        CNotifyIcon never(CURRENT, &fake_notify);
         never.remove();
     } // and the destructor removes again
     EXPECT_TRUE(shell.calls.empty());
 
-    CNotifyIcon icon(15, &fake_notify);
+    CNotifyIcon icon(CURRENT, &fake_notify);
     icon.set_window(window);
     icon.set_icon(application_icon());
     icon.remove();
@@ -481,7 +440,7 @@ TEST_F(Tray, TaskbarRestartAddsTheShownIconAgain) {
     ASSERT_NE(taskbar_created, 0u);
     {
         // Started before the taskbar: the first add fails, the taskbar's arrival adds it.
-        CNotifyIcon early(15, &fake_notify);
+        CNotifyIcon early(CURRENT, &fake_notify);
         shell.refuse = 1;
         EXPECT_FALSE(early.set_window(window));
         EXPECT_TRUE(early.on_message(taskbar_created));
@@ -492,7 +451,7 @@ TEST_F(Tray, TaskbarRestartAddsTheShownIconAgain) {
         EXPECT_TRUE(early.on_message(taskbar_created));
         EXPECT_TRUE(shell.calls.empty()) << "a removed icon stays removed";
     }
-    CNotifyIcon icon(15, &fake_notify);
+    CNotifyIcon icon(CURRENT, &fake_notify);
     EXPECT_TRUE(icon.on_message(taskbar_created));
     EXPECT_TRUE(shell.calls.empty())
         << "an icon never bound to a window is not added behind the program's back";
@@ -525,7 +484,7 @@ TEST_F(Tray, TaskbarRestartAddsTheShownIconAgain) {
 
 TEST_F(Tray, OperationsFromTwoThreadsNeverOverlap) {
     shell.slow = true;
-    CNotifyIcon icon(15, &fake_notify);
+    CNotifyIcon icon(CURRENT, &fake_notify);
     icon.set_window(window);
     std::thread feed([&] {
         for (int i = 0; i < 300; ++i) {
@@ -550,7 +509,7 @@ TEST_F(Tray, OperationsFromTwoThreadsNeverOverlap) {
 TEST_F(Controls, TrayIconInWinesNotificationArea) {
     CNotifyIcon icon;
     EXPECT_EQ(icon.record().cbSize, sizeof(NOTIFYICONDATAW))
-        << "this system is classified " << windows_version();
+        << "this system is Windows NT " << kernel::nt_version().major;
     EXPECT_TRUE(icon.set_window(window_->handle));
     EXPECT_TRUE(icon.set_tip(L"http://127.0.0.1:8765"));
     EXPECT_TRUE(icon.set_icon(CopyIcon(LoadIconW(nullptr, IDI_APPLICATION))));

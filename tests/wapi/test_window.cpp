@@ -29,6 +29,7 @@ struct RLog {
     size_t children_at_destroy = 99;
     int controls_deleted = 0;
     std::atomic<int> windows_deleted{0};
+    size_t events_at_delete = 0;
     std::vector<bool> proc_restored_at_destroy;
     std::vector<bool> unlinked_at_destroy;
     void add(const std::string& e) { events.push_back(e); }
@@ -106,7 +107,10 @@ public:
     static const WORD OUT_OF_MEMORY = 6666; // a command whose handler throws
 
     explicit CTestWindow(RLog* log) : CGuiWindow(L"PelikantTestWindow"), log_(log) {}
-    ~CTestWindow() override { log_->windows_deleted++; }
+    ~CTestWindow() override {
+        log_->events_at_delete = log_->events.size();
+        log_->windows_deleted++;
+    }
 
     bool on_command(HWND control, WPARAM wparam, WORD code) override {
         if (LOWORD(wparam) == OUT_OF_MEMORY) {
@@ -327,7 +331,7 @@ TEST_F(WindowTest, DestroyDetachesDestroysAndDeletesEveryControl) {
     window->close_window();
     CWindowManager::instance().wait_for_windows();
 
-    EXPECT_EQ(log.children_at_destroy, 0u) << "children go before the window's own on_destroy";
+    EXPECT_EQ(log.children_at_destroy, 3u) << "the window's on_destroy runs while its controls exist";
     EXPECT_EQ(log.controls_deleted, 3);
     EXPECT_EQ(log.windows_deleted, 1);
     ASSERT_EQ(log.proc_restored_at_destroy.size(), 3u);
@@ -371,6 +375,17 @@ TEST_F(WindowTest, ClosedWindowCanBeRegisteredAgain) {
     }
     ASSERT_EQ(second_log.windows_deleted, 1) << "the loop slept on after its window was destroyed";
     CWindowManager::instance().wait_for_windows();
+
+    // A loop ended from another thread: the system window is destroyed after the object is gone,
+    // and none of its messages may reach the object any more.
+    RLog third_log;
+    CTestWindow* third = new CTestWindow(&third_log);
+    CWindowManager::instance().register_window(third);
+    ASSERT_EQ(third_log.windows_deleted, 0);
+    CWindowManager::instance().unregister_window(third);
+    CWindowManager::instance().wait_for_windows();
+    ASSERT_EQ(third_log.windows_deleted, 1);
+    EXPECT_EQ(third_log.events.size(), third_log.events_at_delete) << "a message reached the deleted window";
 }
 
 namespace {
