@@ -29,7 +29,6 @@ struct RLog {
     size_t children_at_destroy = 99;
     int controls_deleted = 0;
     std::atomic<int> windows_deleted{0};
-    size_t events_at_delete = 0;
     std::vector<bool> proc_restored_at_destroy;
     std::vector<bool> unlinked_at_destroy;
     void add(const std::string& e) { events.push_back(e); }
@@ -107,10 +106,7 @@ public:
     static const WORD OUT_OF_MEMORY = 6666; // a command whose handler throws
 
     explicit CTestWindow(RLog* log) : CGuiWindow(L"PelikantTestWindow"), log_(log) {}
-    ~CTestWindow() override {
-        log_->events_at_delete = log_->events.size();
-        log_->windows_deleted++;
-    }
+    ~CTestWindow() override { log_->windows_deleted++; }
 
     bool on_command(HWND control, WPARAM wparam, WORD code) override {
         if (LOWORD(wparam) == OUT_OF_MEMORY) {
@@ -377,15 +373,31 @@ TEST_F(WindowTest, ClosedWindowCanBeRegisteredAgain) {
     CWindowManager::instance().wait_for_windows();
 
     // A loop ended from another thread: the system window is destroyed after the object is gone,
-    // and none of its messages may reach the object any more.
+    // by then unlinked from it (a hook on the window's thread sees its WM_DESTROY).
     RLog third_log;
     CTestWindow* third = new CTestWindow(&third_log);
     CWindowManager::instance().register_window(third);
     ASSERT_EQ(third_log.windows_deleted, 0);
+    static HWND watched = nullptr;
+    static LONG_PTR linked_at_destroy = -1;
+    watched = third->handle;
+    HHOOK hook = SetWindowsHookExW(
+        WH_CALLWNDPROC,
+        [](int code, WPARAM wparam, LPARAM lparam) -> LRESULT {
+            const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lparam);
+            if (code == HC_ACTION && sent->hwnd == watched && sent->message == WM_DESTROY) {
+                linked_at_destroy = GetWindowLongPtrW(sent->hwnd, GWLP_USERDATA);
+            }
+            return CallNextHookEx(nullptr, code, wparam, lparam);
+        },
+        nullptr, third->thread_id);
+    ASSERT_NE(hook, nullptr);
+    third->run([] {}); // the thread learns of its hook with its next message
     CWindowManager::instance().unregister_window(third);
     CWindowManager::instance().wait_for_windows();
+    UnhookWindowsHookEx(hook);
     ASSERT_EQ(third_log.windows_deleted, 1);
-    EXPECT_EQ(third_log.events.size(), third_log.events_at_delete) << "a message reached the deleted window";
+    EXPECT_EQ(linked_at_destroy, 0) << "the window was destroyed still linked to its deleted object";
 }
 
 namespace {
