@@ -12,9 +12,9 @@
 #include <random>
 #include <vector>
 
-#include "pelikant/poll_schedule.h"
+#include "feed/poll_schedule.h"
 
-using namespace pelikant;
+using namespace feed;
 
 namespace {
 

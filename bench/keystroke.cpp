@@ -8,10 +8,11 @@
 // "with box" adds the edit control's own handling of the new text.
 
 #include "../tests/gui_window.h"
-#include "../tests/pelikant/embedded_index.h"
+#include "../tests/search/embedded_index.h"
 
-#include "pelikant/documentation.h"
-#include "pelikant/search_result.h"
+#include "app/result_view.h"
+#include "search/catalogue.h"
+#include "search/search_result.h"
 #include "wapi/controls.h"
 
 #include <windows.h>
@@ -22,7 +23,7 @@
 #include <string>
 #include <vector>
 
-using namespace pelikant;
+using namespace search;
 
 namespace {
 
@@ -36,7 +37,7 @@ double median(std::vector<double> v) {
 // The box and the list as the application wires them.
 class CBench {
 public:
-    CBench(test::CGuiWindow* window, CDocumentation* documentation)
+    CBench(test::CGuiWindow* window, CCatalogue* documentation)
         : window_(window), documentation_(documentation) {}
 
     bool create() {
@@ -60,9 +61,7 @@ public:
             return false;
         }
         const Clock::time_point start = Clock::now();
-        CSearchResultDB result;
-        documentation_->index().match(box_->get_text().c_str(), result);
-        documentation_->show_results(result, *list_);
+        app::show_results(*list_, documentation_->search(box_->get_text().c_str()));
         last_change_ms_ = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         return true;
     }
@@ -98,13 +97,13 @@ public:
 
     double floor(const std::vector<RDisplayRow>& rows) {
         const Clock::time_point start = Clock::now();
-        CDocumentation::fill_list(*list_, rows);
+        app::show_results(*list_, rows);
         return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     }
 
 private:
     test::CGuiWindow* window_;      // not owned
-    CDocumentation* documentation_; // not owned
+    CCatalogue* documentation_; // not owned
     wapi::CTextBox* box_ = nullptr; // not owned: the window's children own the controls
     wapi::CListView* list_ = nullptr;
     double last_change_ms_ = -1.0;
@@ -123,7 +122,7 @@ std::string utf8(const std::wstring& text) {
 
 int main() {
     const test::CShippedModule shipped;
-    CDocumentation documentation(RSiteUrls{"http://127.0.0.1:8765", "https://www.google.com"});
+    CCatalogue documentation(RSiteUrls{"http://127.0.0.1:8765", "https://www.google.com"});
     documentation.load_documentation(shipped.get());
     if (documentation.rows().count() != 789) {
         std::printf("pelikant.exe (beside this program) has no documentation index\n");

@@ -19,9 +19,10 @@
 #include <windows.h>
 
 #include "nexum/nexum.h"
-#include "pelikant/handle_nexum.h"
+#include "feed/monitor.h"
 
-using namespace pelikant;
+using namespace feed;
+using namespace xml;
 
 namespace {
 
@@ -154,7 +155,7 @@ int main() {
     start = log_lines();
     {
         CCountingView view;
-        CHandleNexum handler(site.c_str(), &view);
+        CFeedMonitor handler(site.c_str(), &view);
         nexum::CNexum engine;
         engine.set_user_agent(user_agent("1.0.0"));
         engine.set_notifications(&handler);

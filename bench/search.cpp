@@ -1,21 +1,21 @@
 // Time per keystroke of the documentation search, typing real queries one character at a time
 // and deleting them back to empty, over the index embedded in pelikant.exe (beside this program).
 //
-// Columns: CSearchDB::match; the same search built only from find_texts and get_text, one text
+// Columns: CTextIndex::match; the same search built only from find_texts and get_text, one text
 // copy per hit; and a straightforward baseline that scans lower-cased copies of all texts with a
 // substring search per query word and intersects the rows. All three run in the same loop, in
 // turns, and must give the same rows. Also the heap the loaded documentation (index and rows)
 // holds, counted by this program's operator new.
 
-#include "../tests/pelikant/embedded_index.h"
+#include "../tests/search/embedded_index.h"
 
 #include "memory/collection.h"
-#include "pelikant/documentation.h"
+#include "search/catalogue.h"
 #include "memory/list.h"
-#include "pelikant/parse_xml.h"
-#include "pelikant/search_db.h"
-#include "pelikant/search_result.h"
-#include "pelikant/tokenize.h"
+#include "xml/parse_xml.h"
+#include "search/text_index.h"
+#include "search/search_result.h"
+#include "search/tokenize.h"
 
 #include <windows.h>
 
@@ -29,7 +29,8 @@
 #include <string>
 #include <vector>
 
-using namespace pelikant;
+using namespace search;
+using namespace xml;
 
 namespace {
 
@@ -120,7 +121,7 @@ private:
 };
 
 // The search step by step through the public lookups: a text copy for every hit.
-void literal_match(const CSearchDB& db, const std::wstring& query, CSearchResultDB& result) {
+void literal_match(const CTextIndex& db, const std::wstring& query, CSearchResult& result) {
     result.clear();
     result.set_query(query.c_str());
     const std::vector<std::wstring> words = tokenize(query.c_str());
@@ -150,7 +151,7 @@ void literal_match(const CSearchDB& db, const std::wstring& query, CSearchResult
     }
 }
 
-std::vector<long> rows_of(const CSearchResultDB& result) {
+std::vector<long> rows_of(const CSearchResult& result) {
     std::vector<long> rows;
     for (const RResultRow& row : result.rows()) {
         rows.push_back(row.row_id);
@@ -214,7 +215,7 @@ int main() {
         return 1;
     }
     const std::vector<RSingleDoc>& docs = parser.docs();
-    CSearchDB db;
+    CTextIndex db;
     long row = 1; // row 0 is the web search
     for (const RSingleDoc& doc : docs) {
         db.add(doc.FullTitleId, doc.FullTitle, row);
@@ -224,7 +225,7 @@ int main() {
     const CBaseline baseline(docs);
     {
         const long long before = heap_bytes.load();
-        CDocumentation loaded(RSiteUrls{"http://127.0.0.1:8765", "https://www.google.com"});
+        CCatalogue loaded(RSiteUrls{"http://127.0.0.1:8765", "https://www.google.com"});
         loaded.load_documentation(shipped.get());
         std::printf("heap held by the loaded documentation (index, rows, dictionary): %.1f KiB\n",
                     static_cast<double>(heap_bytes.load() - before) / 1024.0);
@@ -255,7 +256,7 @@ int main() {
             for (const std::wstring& state : states) {
                 // Each search gets a fresh result, as the application does.
                 Clock::time_point start = Clock::now();
-                CSearchResultDB result;
+                CSearchResult result;
                 db.match(state.c_str(), result);
                 t_match.push_back(since(start));
 
@@ -264,7 +265,7 @@ int main() {
                 t_base.push_back(since(start));
 
                 start = Clock::now();
-                CSearchResultDB literal;
+                CSearchResult literal;
                 literal_match(db, state, literal);
                 t_literal.push_back(since(start));
 

@@ -13,6 +13,8 @@ set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_PELIKANT_ICON ${CMAKE_SOURCE_DIR}/resources/icons/5000.ico)
+# The installer reads the program's command ids from the header the program is built with.
+set(CPACK_PELIKANT_RESOURCE_H ${CMAKE_SOURCE_DIR}/resources/resource.h)
 set(CPACK_PELIKANT_PORTABLE_DIR ${CMAKE_BINARY_DIR}/portable)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/per_generator.cmake)
 set(CPACK_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR})

@@ -3,8 +3,9 @@
 library to exactly the folders it includes.
 
 The order of the layers lives in one place, the line of README.md that starts with
-"Layering runs one way:", e.g. "memory, kernel → string → files, wapi, nexum → pelikant → app."
-Folders named together share a layer and may not include each other.
+"Layering runs one way:", e.g. "memory, kernel, resources → string → xml, wapi → feed, search → app."
+Folders named together share a layer and may not include each other. "resources" is the one name
+on the line that is no folder of src/: the ids that the .rc file and the code share.
 """
 import pathlib
 import re

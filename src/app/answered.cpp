@@ -2,6 +2,6 @@
 
 namespace app {
 
-void poll_answered(const pelikant::RFeedCheck&) {}
+void poll_answered(const feed::RFeedCheck&) {}
 
 } // namespace app

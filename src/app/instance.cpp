@@ -6,7 +6,7 @@
 
 #include "app/config.h"
 #include "app/pelikant_app.h"
-#include "kernel/handle.h"
+#include "kernel/owner.h"
 
 namespace app {
 

@@ -4,19 +4,17 @@
 
 #include "app/answered.h"
 #include "app/config.h"
+#include "app/forum_view.h"
+#include "app/result_view.h"
+#include "app/shell.h"
 #include "app/tray.h"
-#include "pelikant/forum_list.h"
-#include "pelikant/shell.h"
+#include "resources/resource.h"
+#include "xml/parse_xml.h"
 
 namespace app {
 
 namespace {
 
-const int ICON_PROGRAM = 5000;
-const int ICON_NEW_POSTS = 5001;
-const int MENU_TRAY = 6000;
-// The image list's icons: the program icon, then the eight forum topic states.
-const int LIST_ICONS[] = {5000, 5002, 5004, 5003, 5005, 5006, 5008, 5007, 5009};
 
 // The window's design, at 96 DPI: its outer size, the forum list above, the search box below it,
 // the result list down to the status bar, whose first part holds the credit line.
@@ -37,8 +35,8 @@ const DWORD FOREGROUND_GRACE_MS = 500;
 #define NIN_BALLOONUSERCLICK (WM_USER + 5)
 #endif
 
-pelikant::RSiteUrls site_urls() {
-    pelikant::RSiteUrls urls;
+search::RSiteUrls site_urls() {
+    search::RSiteUrls urls;
     urls.site = PELIKANT_SITE_URL;
     urls.search = PELIKANT_SEARCH_URL;
     return urls;
@@ -52,25 +50,25 @@ const wchar_t* const CPelikantApp::TITLE = L"Pelikant C++ | " PELIKANT_SITE_URL;
 CPelikantApp::CPelikantApp(bool start_hidden)
     : CWindow(GetModuleHandleW(nullptr)),
       tray_icon_(kernel::nt_version(), &tray_notify, GetModuleHandleW(nullptr)),
-      feed_handler_(PELIKANT_SITE_URL, nullptr, PELIKANT_WAIT_PERCENT), documentation_(site_urls()) {
+      feed_handler_(PELIKANT_SITE_URL, nullptr, PELIKANT_WAIT_PERCENT), catalogue_(site_urls()) {
     text = TITLE;
     // At 96 DPI; on_create scales it to the window's.
     set_size(wapi::RSize{WINDOW_WIDTH, WINDOW_HEIGHT});
     // A caption and a close box, no sizing border: the size never changes.
     set_style((start_hidden ? 0 : WS_VISIBLE) | WS_CAPTION | WS_SYSMENU);
     feed_handler_.set_view(this);
-    engine_.set_user_agent(pelikant::user_agent(PELIKANT_VERSION));
+    engine_.set_user_agent(feed::user_agent(PELIKANT_VERSION));
     engine_.set_transfer_limit(PELIKANT_TRANSFER_LIMIT_MS);
 }
 
 HICON CPelikantApp::get_icon() {
     // Shared: the window class keeps it for the life of the process.
-    return LoadIconW(module_instance, MAKEINTRESOURCEW(ICON_PROGRAM));
+    return LoadIconW(module_instance, MAKEINTRESOURCEW(IDI_PELIKANT));
 }
 
 bool CPelikantApp::on_create(CREATESTRUCTW*) {
     tray_icon_.set_window(handle);
-    tray_icon_.show_icon(ICON_PROGRAM);
+    tray_icon_.show_icon(IDI_PELIKANT);
 
     forum_list_ = new wapi::CListView();
     if (!wapi::CWindowBase::add_control(forum_list_, this)) {
@@ -90,7 +88,7 @@ bool CPelikantApp::on_create(CREATESTRUCTW*) {
     }
 
     if (forum_list_ != nullptr) {
-        pelikant::setup_forum_list(*forum_list_, shown_topics_);
+        setup_forum_list(*forum_list_, shown_topics_);
         forum_list_->key_handler.bind<CPelikantApp, &CPelikantApp::on_list_key>(this);
     }
     hotkey_ = RegisterHotKey(handle, HOTKEY_ID, HOTKEY_MODIFIERS | MOD_NOREPEAT, HOTKEY_KEY) != 0;
@@ -109,7 +107,7 @@ bool CPelikantApp::on_create(CREATESTRUCTW*) {
         result_list_->set_style(current | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER);
         result_list_->insert_column(0, L"Wyniki wyszukiwania", RESULT_COLUMN_WIDTH);
         result_list_->key_handler.bind<CPelikantApp, &CPelikantApp::on_list_key>(this);
-        documentation_.load_documentation(module_instance);
+        catalogue_.load_documentation(module_instance);
         run_search(L"");
     }
 
@@ -149,32 +147,30 @@ void CPelikantApp::make_status_bar() {
 
 void CPelikantApp::apply_dpi(UINT new_dpi) {
     dpi_ = new_dpi;
-    std::unique_ptr<wapi::CFont> next_font = std::make_unique<wapi::CFont>();
-    if (next_font->create_message_font(dpi_)) {
+    wapi::CFont next_font = wapi::message_font(dpi_);
+    if (next_font.is_valid()) {
         for (wapi::CWindowBase* control :
              std::initializer_list<wapi::CWindowBase*>{forum_list_, search_box_, result_list_, status_bar_}) {
             if (control != nullptr) {
-                control->set_font(next_font->get());
+                control->set_font(next_font.get());
             }
         }
-        font_.swap(next_font); // the old font goes only now, no control holding it any more
+        font_ = std::move(next_font); // the old font goes only now, no control holding it any more
     }
     const int icon_size = wapi::system_metric(SM_CXSMICON, dpi_);
-    std::unique_ptr<wapi::CImageList> next_images = std::make_unique<wapi::CImageList>();
-    if (next_images->create(icon_size)) {
-        for (int id : LIST_ICONS) {
-            wapi::CIcon icon;
-            if (icon.load(module_instance, id, icon_size)) {
-                next_images->add_icon(icon);
-            }
+    wapi::CImageList next_images = wapi::make_image_list(icon_size);
+    if (next_images.is_valid()) {
+        for (const feed::RTopicIcon& image : feed::LIST_ICONS) {
+            const wapi::CIcon icon = wapi::load_icon(module_instance, image.icon, icon_size);
+            wapi::add_icon(next_images.get(), icon.get());
         }
         if (forum_list_ != nullptr) {
-            forum_list_->set_image_list(*next_images);
+            forum_list_->set_image_list(next_images.get());
         }
-        image_list_.swap(next_images);
+        image_list_ = std::move(next_images);
     }
     if (forum_list_ != nullptr) {
-        pelikant::size_forum_columns(*forum_list_, dpi_);
+        size_forum_columns(*forum_list_, dpi_);
     }
     if (result_list_ != nullptr) {
         result_list_->set_column_width(0, wapi::scale(RESULT_COLUMN_WIDTH, dpi_));
@@ -182,7 +178,7 @@ void CPelikantApp::apply_dpi(UINT new_dpi) {
     if (status_bar_ != nullptr && status_bar_->part_count() > STATUS_STATE) {
         wapi::RStatusPart* credit = status_bar_->part(STATUS_CREDIT);
         credit->width = wapi::scale(CREDIT_WIDTH, dpi_);
-        credit->icon.load(module_instance, ICON_PROGRAM, icon_size);
+        credit->icon = wapi::load_icon(module_instance, IDI_PELIKANT, icon_size);
         status_bar_->apply();
     }
 }
@@ -242,12 +238,12 @@ void CPelikantApp::show_window() {
         SetFocus(search_box_->handle);
     }
     // Seen: back to the plain icon after a new-posts announcement.
-    tray_icon_.show_icon(ICON_PROGRAM);
+    tray_icon_.show_icon(IDI_PELIKANT);
 }
 
 void CPelikantApp::hide_window() {
     ShowWindow(handle, SW_HIDE);
-    tray_icon_.show_icon(ICON_PROGRAM);
+    tray_icon_.show_icon(IDI_PELIKANT);
 }
 
 // The global key: the search, ready to type into, or away when it is in front already.
@@ -271,11 +267,11 @@ bool CPelikantApp::on_timer(WPARAM timer_id, LPARAM) {
 }
 
 bool CPelikantApp::on_command(HWND control, WPARAM wparam, WORD code) {
-    if (LOWORD(wparam) == EXIT_COMMAND) {
+    if (LOWORD(wparam) == IDM_EXIT) {
         close_window();
         return true;
     }
-    if (LOWORD(wparam) == SHOW_COMMAND && control == nullptr) {
+    if (LOWORD(wparam) == IDM_SHOW && control == nullptr) {
         show_window();
         return true;
     }
@@ -304,7 +300,7 @@ bool CPelikantApp::on_notify(WPARAM, NMHDR* header) {
         return true;
     }
     LPARAM row = 0;
-    return result_list_->item_data(item, row) && documentation_.activate_row(static_cast<long>(row));
+    return result_list_->item_data(item, row) && activate_row(static_cast<long>(row));
 }
 
 bool CPelikantApp::on_search_key(wapi::CWindowBase* control, UINT key, LPARAM, UINT, bool, bool) {
@@ -322,7 +318,7 @@ bool CPelikantApp::on_search_key(wapi::CWindowBase* control, UINT key, LPARAM, U
     case VK_RETURN: {
         LPARAM row = 0;
         return result_list_->item_data(result_list_->focused_item(), row) &&
-               documentation_.activate_row(static_cast<long>(row));
+               activate_row(static_cast<long>(row));
     }
     case VK_PRIOR:
         result_list_->move_selection(-8);
@@ -421,10 +417,10 @@ bool CPelikantApp::on_tray(UINT mouse_message) {
         show_window();
         break;
     case WM_RBUTTONDOWN: {
-        wapi::CMenu menu;
-        HMENU popup = menu.load(module_instance, MENU_TRAY) ? menu.sub_menu(0) : nullptr;
+        const wapi::CMenu menu = wapi::load_menu(module_instance, IDM_TRAY);
+        HMENU popup = menu.is_valid() ? GetSubMenu(menu.get(), 0) : nullptr;
         if (popup != nullptr) {
-            SetMenuDefaultItem(popup, SHOW_COMMAND, FALSE);
+            SetMenuDefaultItem(popup, IDM_SHOW, FALSE);
             wapi::popup_menu(handle, popup);
         }
         break;
@@ -434,7 +430,7 @@ bool CPelikantApp::on_tray(UINT mouse_message) {
         if (topic >= 0) {
             feed_handler_.open_topic(topic);
         }
-        tray_icon_.show_icon(ICON_PROGRAM);
+        tray_icon_.show_icon(IDI_PELIKANT);
         break;
     }
     default:
@@ -467,19 +463,19 @@ void CPelikantApp::fill_forum_list() {
     if (forum_list_ == nullptr) {
         return;
     }
-    std::vector<pelikant::RForumRow> rows;
+    std::vector<feed::RForumRow> rows;
     feed_handler_.visit_last(
-        [&rows](const pelikant::RForumFeed& feed) { rows = pelikant::forum_rows(feed); });
-    pelikant::fill_forum_list(*forum_list_, rows, shown_topics_);
+        [&rows](const xml::RForumFeed& feed) { rows = feed::forum_rows(feed); });
+    app::fill_forum_list(*forum_list_, rows, shown_topics_);
 }
 
 // The state line, its tooltip and the tray tip, from the last answer to a poll.
 void CPelikantApp::show_state() {
-    pelikant::RFeedState state = pelikant::waiting_state();
+    feed::RFeedState state = feed::waiting_state();
     {
         kernel::CLock guard(check_lock_);
         if (checked_) {
-            state = pelikant::feed_state(check_, checked_at_);
+            state = feed::feed_state(check_, checked_at_);
         }
     }
     if (status_bar_ != nullptr && status_bar_->part_count() > STATUS_STATE) {
@@ -495,10 +491,10 @@ void CPelikantApp::show_state() {
     tray_icon_.set_tip(tip);
 }
 
-void CPelikantApp::announce(const pelikant::RBalloon& balloon) {
+void CPelikantApp::announce(const feed::RBalloon& balloon) {
     balloon_topic_ = balloon.topic_id;
-    tray_icon_.show_icon(ICON_NEW_POSTS);
-    tray_icon_.set_balloon_icon(ICON_NEW_POSTS);
+    tray_icon_.show_icon(IDI_NEW_POSTS);
+    tray_icon_.set_balloon_icon(IDI_NEW_POSTS);
     tray_icon_.show_balloon(string::to_standard(balloon.title), string::to_standard(balloon.text));
 }
 
@@ -506,7 +502,7 @@ void CPelikantApp::feed_replaced() {
     post(WM_FEED_REPLACED);
 }
 
-void CPelikantApp::feed_checked(const pelikant::RFeedCheck& check) {
+void CPelikantApp::feed_checked(const feed::RFeedCheck& check) {
     {
         kernel::CLock guard(check_lock_);
         check_ = check;
@@ -519,16 +515,23 @@ void CPelikantApp::feed_checked(const pelikant::RFeedCheck& check) {
 
 void CPelikantApp::open_url(const string::weak_string<char>& url) {
     const std::string address(url.c_str(), static_cast<size_t>(url.length()));
-    pelikant::shell_open(address.c_str());
+    shell_open(address.c_str());
 }
 
 void CPelikantApp::run_search(const string::weak_string<wchar_t>& query) {
     if (result_list_ == nullptr) {
         return;
     }
-    pelikant::CSearchResultDB result;
-    documentation_.index().match(query, result);
-    documentation_.show_results(result, *result_list_);
+    show_results(*result_list_, catalogue_.search(query));
+}
+
+bool CPelikantApp::activate_row(long row_id) const {
+    const search::IResultRow* row = catalogue_.row(row_id);
+    if (row == nullptr) {
+        return false;
+    }
+    shell_open(row->url().c_str());
+    return true;
 }
 
 void CPelikantApp::request_feed() {
@@ -545,3 +548,4 @@ void CPelikantApp::stop_timer() {
 }
 
 } // namespace app
+

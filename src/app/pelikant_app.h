@@ -9,10 +9,10 @@
 
 #include "kernel/sync.h"
 #include "nexum/nexum.h"
-#include "pelikant/documentation.h"
-#include "pelikant/feed_state.h"
-#include "pelikant/forum_list.h"
-#include "pelikant/handle_nexum.h"
+#include "search/catalogue.h"
+#include "feed/feed_state.h"
+#include "feed/forum_rows.h"
+#include "feed/monitor.h"
 #include "wapi/controls.h"
 #include "wapi/dpi.h"
 #include "wapi/notify_icon.h"
@@ -30,7 +30,7 @@ struct RPollTimer {
 // destroyed in reverse order, the engine first: its threads end there, so the feed thread is gone
 // before anything it uses (the feed handler, the tray icon, the last answer and its lock). The
 // engine is stopped at WM_DESTROY already; its destructor only makes sure.
-class CPelikantApp : public wapi::CWindow, private pelikant::IForumView {
+class CPelikantApp : public wapi::CWindow, private feed::IForumView {
 public:
     // Posted by a second start of the program: show the window and come to the front.
     static const UINT WM_SHOW_REQUEST = WM_APP + 3;
@@ -45,8 +45,6 @@ public:
 private:
     static const UINT_PTR POLL_TIMER_ID = 1;
     static const UINT POLL_PERIOD_MS = 60000;
-    static const WORD SHOW_COMMAND = 6001;
-    static const WORD EXIT_COMMAND = 6002;
     static const int HOTKEY_ID = 1;
     // Posted by the feed thread: the window is changed on the GUI thread, so the feed thread
     // never waits for it (the GUI thread waits for the feed thread at exit).
@@ -81,9 +79,9 @@ private:
 
     // Feed thread: only tray calls, posted messages and this object's own lock, never a wait on
     // the GUI thread.
-    void announce(const pelikant::RBalloon& balloon) override;
+    void announce(const feed::RBalloon& balloon) override;
     void feed_replaced() override;
-    void feed_checked(const pelikant::RFeedCheck& check) override;
+    void feed_checked(const feed::RFeedCheck& check) override;
     // GUI thread.
     void open_url(const string::weak_string<char>& url) override;
 
@@ -91,6 +89,8 @@ private:
     void make_status_bar();
     void show_state();
     void run_search(const string::weak_string<wchar_t>& text);
+    // Opens the row's address; false only when no such row exists.
+    bool activate_row(long row_id) const;
     bool on_tray(UINT mouse_message);
     bool on_activate(WPARAM wparam);
     void summon();
@@ -100,30 +100,30 @@ private:
 
     // Used by the feed thread too.
     wapi::CNotifyIcon tray_icon_;
-    pelikant::CHandleNexum feed_handler_;
+    feed::CFeedMonitor feed_handler_;
     std::atomic<std::int32_t> balloon_topic_{-1};
     // The last answer to a poll and when it came, handed from the feed thread.
     kernel::CCriticalSection check_lock_;
     bool checked_ = false;
-    pelikant::RFeedCheck check_;
+    feed::RFeedCheck check_;
     SYSTEMTIME checked_at_ = {};
 
     // GUI thread only.
     RPollTimer poll_timer_;
     // The controls' font and the forum list's icons, for the window's DPI. Replaced, not changed,
     // when the DPI changes: the controls hold the old ones until they have the new.
-    std::unique_ptr<wapi::CFont> font_;
-    std::unique_ptr<wapi::CImageList> image_list_;
+    wapi::CFont font_;
+    wapi::CImageList image_list_;
     // Not owned: the window's children own the controls and delete them at WM_DESTROY, right
     // after on_destroy has cleared these.
     wapi::CListView* forum_list_ = nullptr;
     wapi::CTextBox* search_box_ = nullptr;
     wapi::CListView* result_list_ = nullptr;
     wapi::CStatusBar* status_bar_ = nullptr;
-    pelikant::CDocumentation documentation_;
+    search::CCatalogue catalogue_;
     UINT dpi_ = wapi::DESIGN_DPI;
     // What the forum list shows.
-    std::vector<pelikant::RForumRow> shown_topics_;
+    std::vector<feed::RForumRow> shown_topics_;
     bool hotkey_ = false;
     // When the window last lost the foreground: a click on the tray icon takes it away just
     // before the click arrives.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "kernel/handle.h"
+#include "kernel/owner.h"
 #include "memory/chunked.h"
 #include "string/basic_string.h"
 #include "string/weak_string.h"

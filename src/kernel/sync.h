@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "kernel/handle.h"
+#include "kernel/owner.h"
 
 namespace kernel {
 

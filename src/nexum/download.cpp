@@ -1,5 +1,7 @@
 #include "nexum/download.h"
 
+#include "string/convert.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -23,16 +25,6 @@ struct RHeaderSink {
     std::string date;
 };
 
-std::string trimmed(const char* text, size_t length) {
-    size_t begin = 0;
-    while (begin < length && (text[begin] == ' ' || text[begin] == '\t')) {
-        ++begin;
-    }
-    while (length > begin && std::isspace(static_cast<unsigned char>(text[length - 1]))) {
-        --length;
-    }
-    return std::string(text + begin, length - begin);
-}
 
 // True when line starts with the header's name and a colon, in any case; value is the rest.
 bool header_value(const char* line, size_t length, const char* name, std::string& value) {
@@ -45,7 +37,7 @@ bool header_value(const char* line, size_t length, const char* name, std::string
             return false;
         }
     }
-    value = trimmed(line + name_length + 1, length - name_length - 1);
+    value = string::trimmed(std::string(line + name_length + 1, length - name_length - 1));
     return true;
 }
 
@@ -53,7 +45,7 @@ size_t read_header(char* line, size_t size, size_t count, void* user) {
     RHeaderSink* sink = static_cast<RHeaderSink*>(user);
     const size_t length = size * count;
     if (length >= 5 && std::memcmp(line, "HTTP/", 5) == 0) {
-        sink->answer->status_line = trimmed(line, length);
+        sink->answer->status_line = string::trimmed(std::string(line, length));
         sink->answer->etag.clear();
         sink->answer->last_modified.clear();
         sink->retry_after.clear();
@@ -156,23 +148,6 @@ const int POLL_MS = 1000;
 // The multi interface itself failed (no memory, no wake-up event): no answer.
 const CURLcode MULTI_FAILED = CURLE_FAILED_INIT;
 
-class CMultiHandle {
-public:
-    CMultiHandle() : multi_(curl_multi_init()) {}
-    ~CMultiHandle() {
-        if (multi_ != nullptr) {
-            curl_multi_cleanup(multi_);
-        }
-    }
-    CMultiHandle(const CMultiHandle&) = delete;
-    CMultiHandle& operator=(const CMultiHandle&) = delete;
-
-    CURLM* get() const { return multi_; }
-
-private:
-    CURLM* multi_;
-};
-
 // The easy handle runs inside the multi handle for this object's life.
 class CAddedHandle {
 public:
@@ -195,6 +170,15 @@ private:
 };
 
 } // namespace
+
+bool close_easy(CURL* handle) {
+    curl_easy_cleanup(handle);
+    return true;
+}
+
+bool close_multi(CURLM* handle) {
+    return curl_multi_cleanup(handle) == CURLM_OK;
+}
 
 // A multi handle that stop() may wake, for this object's life.
 class CStopRegistration {
@@ -245,7 +229,7 @@ namespace {
 // instead of at libcurl's next progress call up to a second later.
 CURLcode perform(CURL* curl, CTransferStop* stop, bool& stopped) {
     stopped = false;
-    const CMultiHandle multi;
+    const CMultiHandle multi(curl_multi_init());
     if (multi.get() == nullptr) {
         return MULTI_FAILED;
     }
@@ -368,7 +352,7 @@ bool transfer(RConnection& connection, ICurlFile* sink, CTransferStop* stop, RAn
         return false;
     }
     kernel::CLock guard(connection.lock);
-    CURL* curl = connection.handle;
+    CURL* curl = connection.handle.get();
     RAnswer ignored;
     RHeaderSink headers{answer != nullptr ? answer : &ignored, std::string(), std::string()};
     char error[CURL_ERROR_SIZE] = {};

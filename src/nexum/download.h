@@ -10,6 +10,7 @@
 #include <curl/curl.h>
 
 #include "memory/chunked.h"
+#include "kernel/owner.h"
 #include "kernel/sync.h"
 #include "nexum/proxy.h"
 #include "nexum/task.h"
@@ -111,22 +112,14 @@ public:
     std::uint64_t tag = 0; // that of the download's task
 };
 
+bool close_easy(CURL* handle);
+bool close_multi(CURLM* handle);
+using CEasyHandle = kernel::COwner<CURL*, &close_easy>;
+using CMultiHandle = kernel::COwner<CURLM*, &close_multi>;
+
 // A libcurl easy handle with the lock that guards it and the URL it works on.
 struct RConnection {
-    RConnection() = default;
-    ~RConnection() { release(); }
-    RConnection(const RConnection&) = delete;
-    RConnection& operator=(const RConnection&) = delete;
-
-    // Callers hold the lock.
-    void release() {
-        if (handle != nullptr) {
-            curl_easy_cleanup(handle);
-            handle = nullptr;
-        }
-    }
-
-    CURL* handle = nullptr;
+    CEasyHandle handle; // callers hold the lock
     kernel::CCriticalSection lock;
     string::basic_string<char, 256> url;
     long limit_ms = TRANSFER_LIMIT_MS;

@@ -34,7 +34,7 @@ CNexum::CNexum() {
 CNexum::~CNexum() {
     stop();
     kernel::CLock guard(connection_.lock);
-    connection_.release();
+    connection_.handle.reset();
 }
 
 void CNexum::set_notifications(INotifications* receiver) {
@@ -192,13 +192,13 @@ void CNexum::handle_task(ITask* task) {
         post(std::make_unique<CNotificationBase>(Connecting));
         {
             kernel::CLock guard(connection_.lock);
-            connection_.release();
+            connection_.handle.reset();
         }
         bool connected = false;
         {
             kernel::CLock guard(connection_.lock);
-            connection_.handle = curl_easy_init();
-            connected = connection_.handle != nullptr;
+            connection_.handle.reset(curl_easy_init());
+            connected = connection_.handle.is_valid();
         }
         post(std::make_unique<CNotificationBase>(connected ? Connected : ConnectFailed));
         break;
@@ -207,7 +207,7 @@ void CNexum::handle_task(ITask* task) {
         bool had_handle = false;
         {
             kernel::CLock guard(connection_.lock);
-            had_handle = connection_.handle != nullptr;
+            had_handle = connection_.handle.is_valid();
         }
         if (!had_handle) {
             post(std::make_unique<CNotificationBase>(NotConnected));
@@ -216,7 +216,7 @@ void CNexum::handle_task(ITask* task) {
         post(std::make_unique<CNotificationBase>(Disconnecting));
         {
             kernel::CLock guard(connection_.lock);
-            connection_.release();
+            connection_.handle.reset();
         }
         post(std::make_unique<CNotificationBase>(Disconnected));
         break;
@@ -280,8 +280,8 @@ void CNexum::download(const CTaskGetMemoryFile& task) {
     RConnection local;
     {
         kernel::CLock guard(connection_.lock);
-        if (connection_.handle != nullptr) {
-            local.handle = curl_easy_duphandle(connection_.handle);
+        if (connection_.handle.is_valid()) {
+            local.handle.reset(curl_easy_duphandle(connection_.handle.get()));
         }
     }
     {
@@ -299,7 +299,7 @@ void CNexum::download(const CTaskGetMemoryFile& task) {
     CURL* handle = nullptr;
     {
         kernel::CLock guard(local.lock);
-        handle = local.handle;
+        handle = local.handle.get();
     }
     const auto note = [&task](int outcome) {
         auto made = std::make_unique<CNotificationDownload>(outcome);
@@ -324,7 +324,7 @@ void CNexum::download(const CTaskGetMemoryFile& task) {
     }
     {
         kernel::CLock guard(local.lock);
-        local.release();
+        local.handle.reset();
     }
     post_task(std::make_unique<CTaskReapDownload>(boost::this_thread::get_id()));
 }

@@ -1,5 +1,8 @@
 #include "nexum/proxy.h"
 
+#include "kernel/owner.h"
+#include "string/convert.h"
+
 #include <cctype>
 #include <memory>
 #include <vector>
@@ -103,40 +106,32 @@ struct RUrlParts {
     std::string port;
 };
 
-// Owner of a libcurl URL handle.
-class CUrl {
-public:
-    CUrl() : handle_(curl_url()) {}
-    ~CUrl() { curl_url_cleanup(handle_); }
-    CUrl(const CUrl&) = delete;
-    CUrl& operator=(const CUrl&) = delete;
+bool close_url(CURLU* url) {
+    curl_url_cleanup(url);
+    return true;
+}
+using CUrl = kernel::COwner<CURLU*, &close_url>;
 
-    std::string part(CURLUPart which) const {
-        char* text = nullptr;
-        if (handle_ == nullptr || curl_url_get(handle_, which, &text, 0) != CURLUE_OK) {
-            return std::string();
-        }
-        std::string out = text;
-        curl_free(text);
-        return out;
+// One part of a parsed address; empty when it has none.
+std::string url_part(const CUrl& url, CURLUPart which) {
+    char* text = nullptr;
+    if (!url.is_valid() || curl_url_get(url.get(), which, &text, 0) != CURLUE_OK) {
+        return std::string();
     }
-    bool set(const std::string& url) {
-        return handle_ != nullptr && curl_url_set(handle_, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK;
-    }
-
-private:
-    CURLU* handle_; // owned
-};
+    std::string out = text;
+    curl_free(text);
+    return out;
+}
 
 RUrlParts url_parts(const std::string& url) {
     RUrlParts parts;
-    CUrl parsed;
-    if (!parsed.set(url)) {
+    const CUrl parsed(curl_url());
+    if (!parsed.is_valid() || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
         return parts;
     }
-    parts.scheme = lower(parsed.part(CURLUPART_SCHEME));
-    parts.host = lower(parsed.part(CURLUPART_HOST));
-    parts.port = parsed.part(CURLUPART_PORT);
+    parts.scheme = lower(url_part(parsed, CURLUPART_SCHEME));
+    parts.host = lower(url_part(parsed, CURLUPART_HOST));
+    parts.port = url_part(parsed, CURLUPART_PORT);
     if (parts.host.size() > 2 && parts.host.front() == '[' && parts.host.back() == ']') {
         parts.host = parts.host.substr(1, parts.host.size() - 2);
     }
@@ -144,81 +139,33 @@ RUrlParts url_parts(const std::string& url) {
 }
 
 std::string narrow(const wchar_t* text) {
-    if (text == nullptr || *text == L'\0') {
-        return std::string();
-    }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) {
-        return std::string();
-    }
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], size, nullptr, nullptr);
-    out.resize(static_cast<size_t>(size - 1));
-    return out;
+    return text != nullptr ? string::to_utf8(std::wstring(text)) : std::string();
 }
 
-std::wstring widen(const std::string& text) {
-    if (text.empty()) {
-        return std::wstring();
-    }
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    if (size <= 1) {
-        return std::wstring();
-    }
-    std::wstring out(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], size);
-    out.resize(static_cast<size_t>(size - 1));
-    return out;
+// Texts that WinHTTP allocated for the caller, and its sessions.
+bool free_global(wchar_t* text) {
+    return GlobalFree(text) == nullptr;
 }
-
-// Owner of a text that WinHTTP allocated for the caller.
-class CGlobalText {
-public:
-    CGlobalText() = default;
-    ~CGlobalText() {
-        if (text != nullptr) {
-            GlobalFree(text);
-        }
-    }
-    CGlobalText(const CGlobalText&) = delete;
-    CGlobalText& operator=(const CGlobalText&) = delete;
-
-    wchar_t* text = nullptr; // owned
-};
-
-// Owner of a WinHTTP session.
-class CInternet {
-public:
-    explicit CInternet(HINTERNET handle) : handle_(handle) {}
-    ~CInternet() {
-        if (handle_ != nullptr) {
-            WinHttpCloseHandle(handle_);
-        }
-    }
-    CInternet(const CInternet&) = delete;
-    CInternet& operator=(const CInternet&) = delete;
-
-    HINTERNET get() const { return handle_; }
-
-private:
-    HINTERNET handle_; // owned
-};
+bool close_internet(HINTERNET handle) {
+    return WinHttpCloseHandle(handle) != FALSE;
+}
+using CGlobalText = kernel::COwner<wchar_t*, &free_global>;
+using CInternet = kernel::COwner<HINTERNET, &close_internet>;
 
 RInternetOptions internet_options() {
     RInternetOptions options;
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
     const BOOL read = WinHttpGetIEProxyConfigForCurrentUser(&config);
-    CGlobalText config_url, proxy, bypass;
-    config_url.text = config.lpszAutoConfigUrl;
-    proxy.text = config.lpszProxy;
-    bypass.text = config.lpszProxyBypass;
+    const CGlobalText config_url(config.lpszAutoConfigUrl);
+    const CGlobalText proxy(config.lpszProxy);
+    const CGlobalText bypass(config.lpszProxyBypass);
     if (!read) {
         return options;
     }
     options.auto_detect = config.fAutoDetect != FALSE;
-    options.config_url = narrow(config_url.text);
-    options.proxy = narrow(proxy.text);
-    options.bypass = narrow(bypass.text);
+    options.config_url = narrow(config_url.get());
+    options.proxy = narrow(proxy.get());
+    options.bypass = narrow(bypass.get());
     return options;
 }
 
@@ -253,14 +200,13 @@ void run_search(std::shared_ptr<RAutoSearch> search) {
         }
         WINHTTP_PROXY_INFO info = {};
         const BOOL found = WinHttpGetProxyForUrl(session.get(), search->url.c_str(), &options, &info);
-        CGlobalText proxy, bypass;
-        proxy.text = info.lpszProxy;
-        bypass.text = info.lpszProxyBypass;
+        const CGlobalText proxy(info.lpszProxy);
+        const CGlobalText bypass(info.lpszProxyBypass);
         if (found) {
             search->answered = true;
             search->direct = info.dwAccessType != WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-            search->proxy = narrow(proxy.text);
-            search->bypass = narrow(bypass.text);
+            search->proxy = narrow(proxy.get());
+            search->bypass = narrow(bypass.get());
         }
     }
     search->done.set();
@@ -271,8 +217,8 @@ void run_search(std::shared_ptr<RAutoSearch> search) {
 bool search_automatic(const RInternetOptions& options, const std::string& url, const std::atomic<bool>* abort,
                       RProxy& out) {
     std::shared_ptr<RAutoSearch> search = std::make_shared<RAutoSearch>();
-    search->url = widen(url);
-    search->config_url = widen(options.config_url);
+    search->url = string::from_utf8(url);
+    search->config_url = string::from_utf8(options.config_url);
     search->detect = options.auto_detect;
     try {
         boost::thread(&run_search, search).detach();

@@ -163,4 +163,8 @@ public:
     bool owns_storage() const override { return true; }
 };
 
+// The program's own owning strings: UTF-16 texts, and narrow ones (UTF-8 or addresses).
+using wide_string = basic_string<wchar_t, 256>;
+using narrow_string = basic_string<char, 256>;
+
 } // namespace string

@@ -56,4 +56,71 @@ bool from_code_page(unsigned code_page, const weak_string<char>& text, super_str
     return true;
 }
 
+std::string to_utf8(const std::wstring& text) {
+    if (text.empty()) {
+        return std::string();
+    }
+    const int length = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &out[0], size, nullptr, nullptr);
+    }
+    return out;
+}
+
+namespace {
+
+bool decode(unsigned code_page, DWORD flags, const std::string& text, std::wstring& out) {
+    out.clear();
+    if (text.empty()) {
+        return true;
+    }
+    const int length = static_cast<int>(text.size());
+    const int size = MultiByteToWideChar(code_page, flags, text.data(), length, nullptr, 0);
+    if (size <= 0) {
+        return false;
+    }
+    out.resize(static_cast<size_t>(size));
+    MultiByteToWideChar(code_page, flags, text.data(), length, &out[0], size);
+    return true;
+}
+
+template <class C> std::basic_string<C> trimmed_of(const std::basic_string<C>& text) {
+    const auto blank = [](C c) { return c == C(' ') || (c >= C('\t') && c <= C('\r')); };
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && blank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && blank(text[end - 1])) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+} // namespace
+
+std::wstring from_utf8(const std::string& text) {
+    return from_code_page(CP_UTF8, text);
+}
+
+std::wstring from_code_page(unsigned code_page, const std::string& text) {
+    std::wstring out;
+    decode(code_page, 0, text, out);
+    return out;
+}
+
+bool from_utf8_strict(const std::string& text, std::wstring& out) {
+    return decode(CP_UTF8, MB_ERR_INVALID_CHARS, text, out);
+}
+
+std::string trimmed(const std::string& text) {
+    return trimmed_of(text);
+}
+
+std::wstring trimmed(const std::wstring& text) {
+    return trimmed_of(text);
+}
+
 } // namespace string

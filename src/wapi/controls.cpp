@@ -25,61 +25,35 @@ void init_common_controls() {
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
-// CIcon
+// Owned handles
 
-bool CIcon::load(HINSTANCE instance, int id, int size) {
+bool destroy_icon(HICON icon) {
+    return DestroyIcon(icon) != FALSE;
+}
+
+bool destroy_image_list(HIMAGELIST images) {
+    return ImageList_Destroy(images) != FALSE;
+}
+
+bool destroy_menu(HMENU menu) {
+    return DestroyMenu(menu) != FALSE;
+}
+
+CIcon load_icon(HINSTANCE instance, int id, int size) {
     // Without LR_SHARED: the icon is this holder's to destroy.
-    return reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)));
+    return CIcon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)));
 }
 
-bool CIcon::load_small(HINSTANCE instance, int id) {
-    return load(instance, id, GetSystemMetrics(SM_CXSMICON));
+CImageList make_image_list(int size) {
+    return CImageList(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 8, 16));
 }
 
-bool CIcon::copy(const CIcon& other) {
-    return reset(other.icon_ != nullptr ? CopyIcon(other.icon_) : nullptr);
+int add_icon(HIMAGELIST images, HICON icon) {
+    return images != nullptr && icon != nullptr ? ImageList_ReplaceIcon(images, -1, icon) : -1;
 }
 
-bool CIcon::reset(HICON icon) {
-    if (icon_ != nullptr && icon_ != icon) {
-        DestroyIcon(icon_);
-    }
-    icon_ = icon;
-    return icon_ != nullptr;
-}
-
-HICON CIcon::detach() {
-    HICON icon = icon_;
-    icon_ = nullptr;
-    return icon;
-}
-
-// ---------------------------------------------------------------------------------------------
-// CImageList
-
-CImageList::~CImageList() {
-    destroy();
-}
-
-void CImageList::destroy() {
-    if (owned_ && handle_ != nullptr) {
-        ImageList_Destroy(handle_);
-    }
-    handle_ = nullptr;
-}
-
-bool CImageList::create(int size) {
-    destroy();
-    handle_ = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 8, 16);
-    owned_ = true;
-    return handle_ != nullptr;
-}
-
-int CImageList::add_icon(CIcon& icon) {
-    const int index =
-        handle_ != nullptr && icon.get() != nullptr ? ImageList_ReplaceIcon(handle_, -1, icon.get()) : -1;
-    icon.release(); // the list keeps its own copy
-    return index;
+CMenu load_menu(HINSTANCE instance, int id) {
+    return CMenu(LoadMenuW(instance, MAKEINTRESOURCEW(id)));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -94,8 +68,8 @@ CListView::CListView() {
 
 CListView::~CListView() = default;
 
-void CListView::set_image_list(const CImageList& images) {
-    SendMessageW(handle, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images.handle()));
+void CListView::set_image_list(HIMAGELIST images) {
+    SendMessageW(handle, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
 }
 
 bool CListView::insert_column(int index, const wchar_t* column_text, int width) {
@@ -307,22 +281,6 @@ void CStatusBar::resize() {
 
 // ---------------------------------------------------------------------------------------------
 // Menus
-
-bool CMenu::load(HINSTANCE instance, int id) {
-    reset(LoadMenuW(instance, MAKEINTRESOURCEW(id)));
-    return menu_ != nullptr;
-}
-
-HMENU CMenu::sub_menu(int position) const {
-    return menu_ != nullptr ? GetSubMenu(menu_, position) : nullptr;
-}
-
-void CMenu::reset(HMENU menu) {
-    if (menu_ != nullptr && menu_ != menu) {
-        DestroyMenu(menu_);
-    }
-    menu_ = menu;
-}
 
 void popup_menu(HWND owner, HMENU menu) {
     POINT cursor = {0, 0};

@@ -8,64 +8,26 @@
 // after windows.h, which it needs
 #include <commctrl.h>
 
+#include "kernel/owner.h"
 #include "wapi/window.h"
 
 namespace wapi {
 
-// Holds one icon; every replacement destroys the icon held before.
-class CIcon {
-public:
-    CIcon() = default;
-    explicit CIcon(HICON icon) : icon_(icon) {}
-    ~CIcon() { release(); }
-    CIcon(const CIcon&) = delete;
-    CIcon& operator=(const CIcon&) = delete;
-    CIcon(CIcon&& other) noexcept : icon_(other.detach()) {}
-    CIcon& operator=(CIcon&& other) noexcept {
-        if (this != &other) {
-            reset(other.detach());
-        }
-        return *this;
-    }
+bool destroy_icon(HICON icon);
+bool destroy_image_list(HIMAGELIST images);
+bool destroy_menu(HMENU menu);
+using CIcon = kernel::COwner<HICON, &destroy_icon>;
+using CImageList = kernel::COwner<HIMAGELIST, &destroy_image_list>;
+using CMenu = kernel::COwner<HMENU, &destroy_menu>;
 
-    // An icon of its own (never the system's shared copy, which must not be destroyed), size
-    // pixels square.
-    bool load(HINSTANCE instance, int id, int size);
-    // At the system's small-icon size.
-    bool load_small(HINSTANCE instance, int id);
-    bool copy(const CIcon& other);
-    // Takes ownership of icon; false for null.
-    bool reset(HICON icon);
-    void release() { reset(nullptr); }
-    // Gives the icon up without destroying it.
-    HICON detach();
-    HICON get() const { return icon_; }
-
-private:
-    HICON icon_ = nullptr;
-};
-
-// An image list of 16 by 16 icons, owned (destroyed with its holder) or borrowed.
-class CImageList {
-public:
-    CImageList() = default;
-    virtual ~CImageList();
-    CImageList(const CImageList&) = delete;
-    CImageList& operator=(const CImageList&) = delete;
-
-    // Icons size pixels square (the system's small-icon size at the window's DPI).
-    bool create(int size = 16);
-    // Appends a copy of the icon and releases the holder; the new index or -1.
-    int add_icon(CIcon& icon);
-    HIMAGELIST handle() const { return handle_; }
-    bool owned() const { return owned_; }
-
-private:
-    void destroy();
-
-    HIMAGELIST handle_ = nullptr;
-    bool owned_ = true;
-};
+// An icon of its own (never the system's shared copy, which must not be destroyed), size pixels
+// square; none when it does not load.
+CIcon load_icon(HINSTANCE instance, int id, int size);
+// An image list of 32-bit icons size pixels square.
+CImageList make_image_list(int size);
+// Appends a copy of icon; the new index or -1.
+int add_icon(HIMAGELIST images, HICON icon);
+CMenu load_menu(HINSTANCE instance, int id);
 
 // A report-mode list view whose items carry their text and an integer.
 class CListView : public CWindowBase {
@@ -74,7 +36,7 @@ public:
     ~CListView() override;
 
     // The list does not destroy the image list (LVS_SHAREIMAGELISTS).
-    void set_image_list(const CImageList& images);
+    void set_image_list(HIMAGELIST images);
     bool insert_column(int index, const wchar_t* text, int width);
     void set_column_width(int index, int width);
     // Pixels text takes in the list's font.
@@ -143,25 +105,6 @@ public:
 
 private:
     std::vector<std::unique_ptr<RStatusPart>> parts_;
-};
-
-// A menu loaded from the resources, destroyed with its holder.
-class CMenu {
-public:
-    CMenu() = default;
-    ~CMenu() { reset(nullptr); }
-    CMenu(const CMenu&) = delete;
-    CMenu& operator=(const CMenu&) = delete;
-
-    bool load(HINSTANCE instance, int id);
-    // The popup at position, owned by this menu; null when there is none.
-    HMENU sub_menu(int position) const;
-    HMENU get() const { return menu_; }
-
-private:
-    void reset(HMENU menu);
-
-    HMENU menu_ = nullptr;
 };
 
 // Shows menu at the cursor for owner; the chosen item arrives as WM_COMMAND. Bringing the owner

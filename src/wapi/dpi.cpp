@@ -71,7 +71,11 @@ int system_metric(int index, UINT dpi) {
     return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(system_dpi()));
 }
 
-bool CFont::create_message_font(UINT dpi) {
+bool delete_font(HFONT font) {
+    return DeleteObject(font) != FALSE;
+}
+
+CFont message_font(UINT dpi) {
     static const SystemParametersInfoForDpiFn for_dpi =
         user32_function<SystemParametersInfoForDpiFn>("SystemParametersInfoForDpi");
     NONCLIENTMETRICSW metrics = {};
@@ -83,22 +87,7 @@ bool CFont::create_message_font(UINT dpi) {
             MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(system_dpi()));
         got = true;
     }
-    if (!got) {
-        return false;
-    }
-    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
-    if (font == nullptr) {
-        return false;
-    }
-    reset(font);
-    return true;
-}
-
-void CFont::reset(HFONT font) {
-    if (font_ != nullptr && font_ != font) {
-        DeleteObject(font_);
-    }
-    font_ = font;
+    return got ? CFont(CreateFontIndirectW(&metrics.lfMessageFont)) : CFont();
 }
 
 } // namespace wapi

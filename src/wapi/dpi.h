@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include "kernel/owner.h"
+
 namespace wapi {
 
 // The program's sizes are those of a 96-DPI display, scaled to the DPI of the window's monitor.
@@ -18,23 +20,11 @@ int scale(int value, UINT dpi);
 // GetSystemMetrics at dpi (SM_CXSMICON and the like).
 int system_metric(int index, UINT dpi);
 
-// Owns one font.
-class CFont {
-public:
-    CFont() = default;
-    ~CFont() { reset(nullptr); }
-    CFont(const CFont&) = delete;
-    CFont& operator=(const CFont&) = delete;
+bool delete_font(HFONT font);
+using CFont = kernel::COwner<HFONT, &delete_font>;
 
-    // The message font of the system's non-client metrics at dpi (Segoe UI 9 pt on Windows 10
-    // and 11): the font dialogs and controls are expected to use.
-    bool create_message_font(UINT dpi);
-    HFONT get() const { return font_; }
-
-private:
-    void reset(HFONT font);
-
-    HFONT font_ = nullptr;
-};
+// The message font of the system's non-client metrics at dpi (Segoe UI 9 pt on Windows 10 and
+// 11): the font dialogs and controls are expected to use. None when the system gives none.
+CFont message_font(UINT dpi);
 
 } // namespace wapi

@@ -76,11 +76,11 @@ bool CNotifyIcon::set_tip(const std::wstring& tip) {
 }
 
 bool CNotifyIcon::show_icon(int id) {
-    CIcon icon;
-    if (!icon.load(instance_, id, icon_size(false))) {
+    CIcon icon = load_icon(instance_, id, icon_size(false));
+    if (!icon.is_valid()) {
         return false;
     }
-    return set_icon(icon.detach());
+    return set_icon(icon.release());
 }
 
 bool CNotifyIcon::set_icon(HICON icon) {
@@ -97,7 +97,7 @@ bool CNotifyIcon::set_icon(HICON icon) {
 
 void CNotifyIcon::set_balloon_icon(int id) {
     kernel::CLock guard(lock_);
-    balloon_icon_.load(instance_, id, icon_size((info_flags_ & NIIF_LARGE_ICON) != 0));
+    balloon_icon_ = load_icon(instance_, id, icon_size((info_flags_ & NIIF_LARGE_ICON) != 0));
     data_.hBalloonIcon = balloon_icon_.get();
 }
 
@@ -123,7 +123,7 @@ void CNotifyIcon::remove() {
 }
 
 void CNotifyIcon::remove_locked() {
-    icon_.release();
+    icon_.reset();
     data_.hIcon = nullptr;
     data_.hBalloonIcon = nullptr;
     if (shown_) {
@@ -134,7 +134,7 @@ void CNotifyIcon::remove_locked() {
     }
     // Unbound: a taskbar restart must not bring a removed icon back.
     data_.hWnd = nullptr;
-    balloon_icon_.release();
+    balloon_icon_.reset();
 }
 
 bool CNotifyIcon::on_message(UINT message) {

@@ -18,7 +18,7 @@
 #include "app/config.h"
 #include "feed_server.h"
 #include "started_process.h"
-#include "pelikant/documentation.h"
+#include "search/catalogue.h"
 #include "process_figures.h"
 #include "wapi/notify_icon.h"
 #include "window_shot.h"
@@ -320,14 +320,14 @@ void key(HWND box, UINT vk) {
 std::vector<std::wstring> search_rows(const std::wstring& query) {
     std::vector<std::wstring> texts;
     HMODULE exe = LoadLibraryExA(beside_test("pelikant_e2e.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    pelikant::CDocumentation documentation{pelikant::RSiteUrls{}};
+    search::CCatalogue documentation{search::RSiteUrls{}};
     documentation.load_documentation(exe);
-    pelikant::CSearchResultDB result;
+    search::CSearchResult result;
     documentation.index().match(query.c_str(), result);
-    std::vector<pelikant::RDisplayRow> rows;
+    std::vector<search::RDisplayRow> rows;
     documentation.display_rows(result, rows);
     FreeLibrary(exe);
-    for (const pelikant::RDisplayRow& row : rows) {
+    for (const search::RDisplayRow& row : rows) {
         texts.push_back(row.text);
     }
     std::sort(texts.begin(), texts.end());

@@ -23,11 +23,12 @@
 #include <windows.h>
 
 #include "nexum/nexum.h"
-#include "pelikant/documentation.h"
-#include "pelikant/parse_xml.h"
-#include "pelikant/tokenize.h"
+#include "search/catalogue.h"
+#include "xml/parse_xml.h"
+#include "search/tokenize.h"
 
-using namespace pelikant;
+using namespace search;
+using namespace xml;
 
 namespace {
 
@@ -543,7 +544,7 @@ public:
             return why;
         }
         const std::wstring query = wide_of(input);
-        CGoogleVR row(urls_);
+        CWebSearchRow row(urls_);
         row.set_query(string::weak_string<wchar_t>(query));
         const narrow_string got = row.url();
         const std::string url(got.c_str(), static_cast<size_t>(got.length()));

@@ -210,22 +210,23 @@ TEST_F(Controls, TextBoxTakesNoEnterOrEscapeCharacter) {
     EXPECT_EQ(text, L"aż");
 }
 
-TEST_F(Controls, SecondCreateDestroysTheFirstImageList) {
-    CImageList images;
-    ASSERT_TRUE(images.create());
-    const HIMAGELIST first = images.handle();
-    CIcon icon(CopyIcon(LoadIconW(nullptr, IDI_APPLICATION)));
-    EXPECT_EQ(images.add_icon(icon), 0);
-    EXPECT_EQ(icon.get(), nullptr) << "the list keeps its own copy";
-    EXPECT_EQ(ImageList_GetImageCount(first), 1);
-    ASSERT_TRUE(images.create());
-    EXPECT_EQ(ImageList_GetImageCount(images.handle()), 0);
-    if (images.handle() != first) {
-        // Wine checks the list before using it: a destroyed list cannot be destroyed again.
-        EXPECT_FALSE(ImageList_Destroy(first));
-    }
-    EXPECT_TRUE(images.owned());
-    EXPECT_EQ(images.add_icon(icon), -1) << "an empty holder adds nothing";
+// An owned handle is freed when it is replaced and when its owner goes, and a move hands it over.
+TEST_F(Controls, OwnedHandlesAreFreedOnceAndHandedOverByMoves) {
+    CImageList images = make_image_list(16);
+    ASSERT_TRUE(images.is_valid());
+    const HIMAGELIST first = images.get();
+    const CIcon icon(CopyIcon(LoadIconW(nullptr, IDI_APPLICATION)));
+    EXPECT_EQ(add_icon(first, icon.get()), 0);
+    EXPECT_EQ(add_icon(nullptr, icon.get()), -1);
+    CImageList moved = std::move(images);
+    EXPECT_FALSE(images.is_valid());
+    EXPECT_EQ(moved.get(), first);
+    moved = make_image_list(16); // made before the first goes, so it cannot reuse its address
+    // Wine checks the list before using it: a destroyed list cannot be destroyed again.
+    EXPECT_FALSE(ImageList_Destroy(first)) << "the list replaced was not destroyed";
+    const HIMAGELIST kept = moved.release();
+    EXPECT_FALSE(moved.is_valid());
+    EXPECT_TRUE(ImageList_Destroy(kept)) << "a released list is no longer the owner's to destroy";
 }
 
 // ---------------------------------------------------------------------------------------------

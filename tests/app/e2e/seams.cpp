@@ -12,7 +12,7 @@
 #include "app/answered.h"
 #include "app/tray.h"
 #include "kernel/sync.h"
-#include "pelikant/shell.h"
+#include "app/shell.h"
 
 namespace {
 
@@ -103,17 +103,13 @@ BOOL WINAPI tray_notify(DWORD message, PNOTIFYICONDATAW data) {
     return Shell_NotifyIconW(message, data);
 }
 
-void poll_answered(const pelikant::RFeedCheck& check) {
+void poll_answered(const feed::RFeedCheck& check) {
     static const char* const OUTCOMES[] = {"feed", "unchanged", "no_connection", "http_error", "not_a_feed"};
     log_line(std::string("answer ") + OUTCOMES[check.outcome] + " " + std::to_string(check.http_status));
 }
-
-} // namespace app
-
-namespace pelikant {
 
 void shell_open(const char* url) {
     log_line(std::string("open ") + (url != nullptr ? url : ""));
 }
 
-} // namespace pelikant
+} // namespace app

@@ -1,0 +1,95 @@
+#include "app/forum_view.h"
+
+#include <algorithm>
+
+#include "wapi/dpi.h"
+
+namespace app {
+
+namespace {
+
+struct RColumn {
+    const wchar_t* text;
+    int width; // at 96 DPI
+};
+const RColumn COLUMNS[] = {{L"Temat na forum", 400}, {L"Postów", 50}, {L"Ostatnia aktualizacja", 130}};
+// Room a header leaves around its text, at 96 DPI.
+const int HEADER_PADDING = 16;
+
+void insert_rows(wapi::CListView& list, const std::vector<feed::RForumRow>& rows) {
+    for (const feed::RForumRow& row : rows) {
+        // A row that fails to go in is left out; the others keep their own ids.
+        const int item = list.insert_item(row.title.c_str(), static_cast<LPARAM>(row.id));
+        if (item < 0) {
+            continue;
+        }
+        // No topic's icon for a row that is no topic.
+        list.set_item_image(item, row.image >= 0 ? row.image : I_IMAGENONE);
+        list.set_item_text(item, 1, row.posts.c_str());
+        list.set_item_text(item, 2, row.update.c_str());
+    }
+}
+
+// The ids of the selected items.
+std::vector<LPARAM> selected_ids(const wapi::CListView& list) {
+    std::vector<LPARAM> ids;
+    for (int item = list.next_item(-1, LVNI_SELECTED); item >= 0;
+         item = list.next_item(item, LVNI_SELECTED)) {
+        LPARAM id = 0;
+        if (list.item_data(item, id)) {
+            ids.push_back(id);
+        }
+    }
+    return ids;
+}
+
+} // namespace
+
+void setup_forum_list(wapi::CListView& list, std::vector<feed::RForumRow>& shown) {
+    for (int i = 0; i < 3; ++i) {
+        list.insert_column(i, COLUMNS[i].text, COLUMNS[i].width);
+    }
+    shown = {feed::waiting_row()};
+    insert_rows(list, shown);
+}
+
+void size_forum_columns(wapi::CListView& list, UINT dpi) {
+    for (int i = 0; i < 3; ++i) {
+        const int text = list.string_width(COLUMNS[i].text) + wapi::scale(HEADER_PADDING, dpi);
+        list.set_column_width(i, std::max(wapi::scale(COLUMNS[i].width, dpi), text));
+    }
+}
+
+void fill_forum_list(wapi::CListView& list, const std::vector<feed::RForumRow>& rows,
+                     std::vector<feed::RForumRow>& shown) {
+    if (rows == shown) {
+        return; // a refill would only lose the user's place
+    }
+    LPARAM top_id = -1;
+    const int top = list.top_item();
+    list.item_data(top, top_id);
+    LPARAM focused_id = -1;
+    const bool focused = list.item_data(list.focused_item(), focused_id);
+    const std::vector<LPARAM> selected = selected_ids(list);
+
+    list.set_redraw(false);
+    list.delete_all();
+    insert_rows(list, rows);
+    shown = rows;
+    // The same topic at the top if it is still there, else the same position.
+    const int new_top = top_id >= 0 ? list.find_item(top_id) : -1;
+    list.scroll_to(new_top >= 0 ? new_top : std::min(top, list.item_count() - 1));
+    for (LPARAM id : selected) {
+        const int item = id >= 0 ? list.find_item(id) : -1;
+        if (item >= 0) {
+            list.set_item_state(item, LVIS_SELECTED, LVIS_SELECTED);
+        }
+    }
+    const int new_focus = focused && focused_id >= 0 ? list.find_item(focused_id) : -1;
+    if (new_focus >= 0) {
+        list.set_item_state(new_focus, LVIS_FOCUSED, LVIS_FOCUSED);
+    }
+    list.set_redraw(true);
+}
+
+} // namespace app

@@ -1,0 +1,19 @@
+#pragma once
+#include <vector>
+
+#include "feed/forum_rows.h"
+#include "wapi/controls.h"
+
+namespace app {
+
+// Columns and the one row that says the topics are coming, shown until the first feed has
+// parsed; shown becomes what the list shows.
+void setup_forum_list(wapi::CListView& list, std::vector<feed::RForumRow>& shown);
+// Column widths for dpi, each wide enough for its header text in the list's font.
+void size_forum_columns(wapi::CListView& list, UINT dpi);
+// Refills list with rows unless it shows them already (shown). The first visible topic and the
+// selected ones stay where they are when they are still there; redrawing is off meanwhile.
+void fill_forum_list(wapi::CListView& list, const std::vector<feed::RForumRow>& rows,
+                     std::vector<feed::RForumRow>& shown);
+
+} // namespace app

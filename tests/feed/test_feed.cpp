@@ -1,0 +1,649 @@
+// The forum monitor on hand-made feeds: the change rule, the latest topic and its balloon, the
+// last feed, topic pages, the list's image rule and the notifications it takes; the schedule of
+// polls; and polls of a real web server (nginx) and of the scripted server's failures.
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "feed_server.h"
+#include "nexum/download.h"
+#include "nexum/nexum.h"
+#include "feed/feed_state.h"
+#include "feed/forum_rows.h"
+#include "feed/monitor.h"
+#include "xml/parse_xml.h"
+#include "feed/poll_schedule.h"
+
+using namespace feed;
+using namespace xml;
+
+namespace {
+
+const char* const SITE = "http://127.0.0.1:8765";
+
+template <class T> std::basic_string<T> s(const string::weak_string<T>& text) {
+    return text.is_empty() ? std::basic_string<T>()
+                           : std::basic_string<T>(text.c_str(), static_cast<size_t>(text.length()));
+}
+
+struct RT {
+    int id, posts, last_user;
+    bool visited = false;
+    const char* update = "2026-12-08 10:00";
+    const char* title = "t";
+    bool open = true;
+};
+
+std::string feed_xml(const std::vector<RT>& topics) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?><Pelikant>"
+                       "<Information UpdateDT=\"x\">i</Information><Forum><TopicContainer>";
+    for (const RT& t : topics) {
+        text += "<Topic Id=\"" + std::to_string(t.id) + "\" PostCount=\"" + std::to_string(t.posts) +
+                "\" LastUserId=\"" + std::to_string(t.last_user) + "\" Visited=\"" + (t.visited ? "1" : "0") +
+                "\" IsOpen=\"" + (t.open ? "1" : "0") + "\" UpdateDT=\"" + t.update + "\"><Title>" + t.title +
+                "</Title></Topic>";
+    }
+    return text + "</TopicContainer></Forum></Pelikant>";
+}
+
+// Records what the monitor asks of the application.
+class CFakeView : public IForumView {
+public:
+    struct RBalloonCall {
+        std::wstring title, text;
+        int topic;
+    };
+
+    void announce(const RBalloon& balloon) override {
+        check_unlocked();
+        balloons.push_back({s(string::weak_string<wchar_t>(balloon.title)),
+                            s(string::weak_string<wchar_t>(balloon.text)), balloon.topic_id});
+    }
+    void feed_replaced() override {
+        check_unlocked();
+        ++replaced;
+    }
+    void open_url(const string::weak_string<char>& url) override {
+        check_unlocked();
+        urls.push_back(s(url));
+    }
+    void feed_checked(const RFeedCheck& check) override {
+        check_unlocked();
+        checks.push_back(check);
+        ++checked;
+    }
+    // The check of the n-th answer, once it has come (or after 15 s, an empty one).
+    RFeedCheck wait_check(int n) {
+        for (int waited = 0; checked < n && waited < 15000; waited += 10) {
+            Sleep(10);
+        }
+        return checked >= n ? checks[static_cast<size_t>(n - 1)] : RFeedCheck{RFeedCheck::FEED, -1, L""};
+    }
+
+    // Another thread must be able to read the last feed while the view is called (the GUI thread
+    // refilling the list). A held lock shows as a wait that times out; that reader is joined
+    // later, once the lock is free, so the test fails instead of hanging.
+    void check_unlocked() {
+        if (handler == nullptr) {
+            return;
+        }
+        HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::thread reader([this, done] {
+            handler->visit_last([](const RForumFeed&) {});
+            SetEvent(done);
+        });
+        if (WaitForSingleObject(done, 5000) == WAIT_OBJECT_0) {
+            reader.join();
+            CloseHandle(done);
+        } else {
+            ++locked_calls;
+            pending.emplace_back(std::move(reader));
+            pending_events.push_back(done);
+        }
+    }
+    // Before the handler goes.
+    void join_pending() {
+        for (std::thread& reader : pending) {
+            reader.join();
+        }
+        for (HANDLE done : pending_events) {
+            CloseHandle(done);
+        }
+        pending.clear();
+        pending_events.clear();
+    }
+
+    std::vector<RBalloonCall> balloons;
+    int replaced = 0;
+    std::vector<std::string> urls;
+    std::vector<RFeedCheck> checks;
+    std::atomic<int> checked{0};
+    CFeedMonitor* handler = nullptr;
+    int locked_calls = 0;
+    std::vector<std::thread> pending;
+    std::vector<HANDLE> pending_events;
+};
+
+std::vector<int> last_ids(CFeedMonitor& handler) {
+    std::vector<int> ids;
+    handler.visit_last([&](const RForumFeed& f) {
+        for (const RTopic& t : f.Topics) {
+            ids.push_back(t.Id);
+        }
+    });
+    return ids;
+}
+
+} // namespace
+
+TEST(ForumChange, RuleComparesTopicsByPosition) {
+    struct RCase {
+        const char* name;
+        std::vector<RT> previous, current;
+        bool changed;
+    } cases[] = {
+        {"more posts", {{1, 5, 7}, {2, 3, 9}}, {{1, 5, 7}, {2, 4, 9}}, true},
+        {"more posts, visited", {{1, 5, 7}, {2, 3, 9}}, {{1, 5, 7}, {2, 4, 9, true}}, false},
+        {"same", {{1, 5, 7}, {2, 3, 9}}, {{1, 5, 7}, {2, 3, 9}}, false},
+        {"other last user", {{1, 5, 7}}, {{1, 5, 8}}, true},
+        {"other id", {{1, 5, 7}}, {{3, 5, 7}}, true},
+        {"longer", {{1, 5, 7}, {2, 3, 9}}, {{1, 5, 7}, {2, 3, 9}, {3, 1, 1}}, true},
+        {"shorter, equal prefix", {{1, 5, 7}, {2, 3, 9}, {3, 1, 1}}, {{1, 5, 7}, {2, 3, 9}}, false},
+        {"swapped", {{1, 5, 7}, {2, 3, 9}}, {{2, 3, 9}, {1, 5, 7}}, true},
+        {"swapped, both visited", {{1, 5, 7}, {2, 3, 9}}, {{2, 3, 9, true}, {1, 5, 7, true}}, false},
+        {"title, date, open", {{1, 5, 7}}, {{1, 5, 7, false, "2027-01-01 00:00", "inny", false}}, false},
+        {"now without topics", {{1, 5, 7}}, {}, false},
+    };
+    for (const RCase& c : cases) {
+        CFakeView view;
+        CFeedMonitor handler(SITE, &view);
+        handler.process_feed(feed_xml(c.previous).c_str());
+        EXPECT_TRUE(view.balloons.empty()) << c.name << ": the first feed is never announced";
+        handler.process_feed(feed_xml(c.current).c_str());
+        EXPECT_EQ(view.balloons.size(), c.changed ? 1u : 0u) << c.name;
+        EXPECT_EQ(view.replaced, 2) << c.name;
+    }
+}
+
+TEST(ForumChange, FeedSequences) {
+    const std::string a = feed_xml({{1, 5, 7}, {2, 3, 9}});
+    const std::string more = feed_xml({{1, 6, 8}, {2, 3, 9}});
+    const std::string none = feed_xml({});
+    struct RStep {
+        const char* text;
+        std::vector<int> last; // ids of the last feed afterwards
+    };
+    struct RCase {
+        const char* name;
+        std::vector<RStep> steps;
+        size_t balloons;
+        int replaced;
+    } cases[] = {
+        {"unparsable between equal feeds",
+         {{a.c_str(), {1, 2}}, {"<Pelikant><Forum>", {1, 2}}, {a.c_str(), {1, 2}}},
+         0,
+         2},
+        {"empty texts", {{a.c_str(), {1, 2}}, {"", {1, 2}}, {nullptr, {1, 2}}, {more.c_str(), {1, 2}}}, 1, 2},
+        {"a feed without topics", {{a.c_str(), {1, 2}}, {none.c_str(), {}}, {more.c_str(), {1, 2}}}, 0, 3},
+        {"a well-formed page that is no feed",
+         {{a.c_str(), {1, 2}}, {"<html><body><h1>503</h1></body></html>", {1, 2}}, {more.c_str(), {1, 2}}},
+         1,
+         2},
+        {"announced once", {{a.c_str(), {1, 2}}, {more.c_str(), {1, 2}}, {more.c_str(), {1, 2}}}, 1, 3},
+    };
+    for (const RCase& c : cases) {
+        CFakeView view;
+        CFeedMonitor handler(SITE, &view);
+        view.handler = &handler;
+        for (const RStep& step : c.steps) {
+            handler.process_feed(step.text);
+            EXPECT_EQ(last_ids(handler), step.last) << c.name;
+        }
+        view.join_pending();
+        EXPECT_EQ(view.balloons.size(), c.balloons) << c.name;
+        EXPECT_EQ(view.replaced, c.replaced) << c.name;
+        EXPECT_EQ(view.locked_calls, 0) << c.name << ": the view was called under the lock";
+    }
+}
+
+TEST(ForumChange, ParserHandsItsFeedOverWithoutCopying) {
+    CParseXml parser;
+    ASSERT_TRUE(parser.parse(feed_xml({{1, 5, 7}, {2, 3, 9}}).c_str()));
+    const RTopic* topics = parser.feed().Topics.data();
+    RForumFeed kept;
+    kept.InformationText = L"stary";
+    parser.swap_feed(kept);
+    EXPECT_EQ(kept.Topics.data(), topics);
+    EXPECT_TRUE(kept.InformationText.equals(L"i"));
+    EXPECT_TRUE(parser.feed().Topics.empty());
+    EXPECT_TRUE(parser.feed().InformationText.equals(L"stary"));
+}
+
+TEST(ForumBalloon, LatestTopic) {
+    struct RCase {
+        std::vector<const wchar_t*> updates;
+        size_t latest;
+    } cases[] = {
+        {{}, 0},
+        {{L"A"}, 0},
+        {{L"A", L"B", L"B"}, 1}, // ties keep the earlier
+        {{L"B", L"A"}, 0},
+        {{L"ab", L"abc", L"ab"}, 1},                    // a prefix is the smaller
+        {{L"2026-12-08 9:59", L"2026-12-08 10:00"}, 0}, // text, not time
+        {{L"z", L"\u00e9", L"\uffff", L"\u0142"}, 2},   // unsigned code units
+        {{L"", L"", L"2026-12-08 10:00", L"2026-12-08 10:00:00"}, 3},
+    };
+    for (const RCase& c : cases) {
+        std::vector<RTopic> topics(c.updates.size());
+        for (size_t i = 0; i < topics.size(); ++i) {
+            topics[i].UpdateDT = c.updates[i];
+        }
+        EXPECT_EQ(CFeedMonitor::latest_topic(topics), c.latest) << c.updates.size();
+    }
+}
+
+TEST(ForumBalloon, NamesTheLatestTopic) {
+    CFakeView view;
+    CFeedMonitor handler(SITE, &view);
+    handler.process_feed(feed_xml({{1, 5, 7}, {2, 3, 9}, {3, 1, 1}}).c_str());
+    handler.process_feed(feed_xml({{1, 5, 7, false, "A", "pierwszy"},
+                               {2, 4, 9, false, "B", "drugi"},
+                               {3, 2, 1, false, "B", "trzeci"}})
+                             .c_str());
+    ASSERT_EQ(view.balloons.size(), 1u);
+    EXPECT_EQ(view.balloons[0].text, L"drugi");
+    EXPECT_EQ(view.balloons[0].topic, 2) << "a click on the balloon opens the topic it names";
+    EXPECT_EQ(view.balloons[0].title, L"http://127.0.0.1:8765 (Postów: 4)");
+}
+
+TEST(ForumBalloon, TextsAreUtf16WithAFallbackForABlankTitle) {
+    // The shell shows no balloon without a text: a blank title gives a general line.
+    const std::wstring fallback = L"Na forum pojawiły się nowe wiadomości.";
+    const std::wstring astral = L"\xd83d\xde00 Żółw"; // a pair and Polish letters, as they come
+    struct RCase {
+        const char* name;
+        int posts;
+        std::wstring title;
+        std::wstring balloon_title, balloon_text;
+    } cases[] = {
+        {"Polish", 12, L"Żółw", L"http://127.0.0.1:8765 (Postów: 12)", L"Żółw"},
+        {"empty title", -3, L"", L"http://127.0.0.1:8765 (Postów: -3)", fallback},
+        {"blank title", 0, L" \t\n", L"http://127.0.0.1:8765 (Postów: 0)", fallback},
+        {"outside the basic plane", 1, astral, L"http://127.0.0.1:8765 (Postów: 1)", astral},
+    };
+    for (const RCase& c : cases) {
+        RTopic topic;
+        topic.PostCount = c.posts;
+        topic.Title = c.title.c_str();
+        RBalloon balloon;
+        make_balloon(SITE, topic, balloon);
+        EXPECT_EQ(s(string::weak_string<wchar_t>(balloon.title)), c.balloon_title) << c.name;
+        EXPECT_EQ(s(string::weak_string<wchar_t>(balloon.text)), c.balloon_text) << c.name;
+    }
+}
+
+TEST(ForumState, WhatTheWindowAndTheTraySay) {
+    SYSTEMTIME at = {};
+    at.wHour = 17;
+    at.wMinute = 3;
+    at.wSecond = 9;
+    struct RCase {
+        RFeedCheck::Outcome outcome;
+        long status;
+        const wchar_t* detail;
+        const wchar_t *line, *tip;
+    } cases[] = {
+        {RFeedCheck::FEED, 200, L"HTTP/1.1 200 OK", L"Sprawdzono 17:03", L"sprawdzono 17:03"},
+        {RFeedCheck::UNCHANGED, 304, L"", L"Sprawdzono 17:03 (bez zmian)", L"sprawdzono 17:03 (bez zmian)"},
+        {RFeedCheck::NO_CONNECTION, 0, L"Couldn't connect to server", L"Brak połączenia z serwerem (17:03)",
+         L"brak połączenia z serwerem (17:03)"},
+        {RFeedCheck::HTTP_ERROR, 503, L"HTTP/1.1 503 Service Unavailable",
+         L"Serwer odpowiedział błędem 503 (17:03)", L"błąd serwera 503 (17:03)"},
+        {RFeedCheck::NOT_A_FEED, 200, L"", L"Odpowiedź nie jest listą tematów (17:03)",
+         L"odpowiedź nie jest listą tematów (17:03)"},
+    };
+    for (const RCase& c : cases) {
+        RFeedCheck check;
+        check.outcome = c.outcome;
+        check.http_status = c.status;
+        check.detail = c.detail;
+        const RFeedState state = feed_state(check, at);
+        EXPECT_EQ(state.line, c.line);
+        EXPECT_EQ(state.tip, c.tip);
+        // The details name the exact time and, for a failure, what the server or libcurl said.
+        EXPECT_NE(state.details.find(L"17:03:09"), std::wstring::npos) << state.details;
+        const bool failure = c.outcome != RFeedCheck::FEED && c.outcome != RFeedCheck::UNCHANGED;
+        EXPECT_EQ(state.details.find(L"Szczegóły: " + std::wstring(c.detail)) != std::wstring::npos,
+                  failure && *c.detail != L'\0')
+            << state.details;
+    }
+    EXPECT_EQ(waiting_state().line, L"Pobieranie listy tematów…");
+}
+
+TEST(ForumList, ImageIndexRule) {
+    struct RCase {
+        bool open;
+        int order_key;
+        bool visited;
+        int image;
+    } cases[] = {
+        {true, 0, false, 1},  {true, 0, true, 2},   {true, 1, false, 3},  {true, 5, true, 4},
+        {false, 0, false, 5}, {false, 0, true, 6},  {false, 1, false, 7}, {false, 1, true, 8},
+        {true, -3, false, 1}, {false, -3, true, 6}, // a negative key is not pinned
+    };
+    for (const RCase& c : cases) {
+        RTopic topic;
+        topic.IsOpen = c.open;
+        topic.OrderKey = c.order_key;
+        topic.Visited = c.visited;
+        EXPECT_EQ(topic_image(topic), c.image) << c.open << " " << c.order_key << " " << c.visited;
+    }
+}
+
+TEST(ForumList, OpenTopicById) {
+    CFakeView view;
+    CFeedMonitor handler(SITE, &view);
+    view.handler = &handler;
+    // The list keeps each row's id: the topic opens whatever the last feed holds by then.
+    for (int id : {7, -1, 2147483647}) {
+        handler.open_topic(id);
+    }
+    EXPECT_EQ(view.urls, (std::vector<std::string>{std::string(SITE) + "/forum/temat/?id=7",
+                                                   std::string(SITE) + "/forum/temat/?id=-1",
+                                                   std::string(SITE) + "/forum/temat/?id=2147483647"}));
+    view.join_pending();
+    EXPECT_EQ(view.locked_calls, 0);
+    handler.set_view(nullptr);
+    handler.open_topic(7);
+    EXPECT_EQ(view.urls.size(), 3u);
+}
+
+TEST(ForumNotifications, OnlyFinishedDownloadsAreRead) {
+    const std::string text = feed_xml({{1, 5, 7}});
+    auto download = [&](int outcome) {
+        nexum::CNotificationDownload* note = new nexum::CNotificationDownload(outcome);
+        note->file.data.append(static_cast<std::int32_t>(text.size()), text.data());
+        return note;
+    };
+    struct RCase {
+        const char* name;
+        nexum::INotification* note;
+        bool with_view;
+        int replaced;
+    } cases[] = {
+        {"finished", download(2), true, 1},
+        {"finished, no view", download(2), false, 0},
+        {"started", download(0), true, 0},
+        {"failed", download(1), true, 0},
+        {"connected", new nexum::CNotificationBase(nexum::Connected), true, 0},
+        {"kind 9 without bytes", new nexum::CNotificationBase(nexum::DownloadFinished), true, 0},
+        {"null", nullptr, true, 0},
+    };
+    for (const RCase& c : cases) {
+        CFakeView view;
+        CFeedMonitor handler(SITE, c.with_view ? &view : nullptr);
+        EXPECT_FALSE(handler.on_notification(c.note)) << c.name;
+        EXPECT_EQ(view.replaced, c.replaced) << c.name;
+        EXPECT_EQ(last_ids(handler), c.replaced ? std::vector<int>{1} : std::vector<int>{}) << c.name;
+        delete c.note;
+    }
+
+    // One poll at a time, and answers that cross: a late one never replaces a newer one. The
+    // engine is never started, so the polls go nowhere; the answers are handed in by hand.
+    CFakeView view;
+    CFeedMonitor handler(SITE, &view);
+    nexum::CNexum engine;
+    const auto answer = [&](std::uint64_t tag, int id) {
+        nexum::CNotificationDownload note(2);
+        const std::string text = feed_xml({{id, 5, 7}});
+        note.file.data.append(static_cast<std::int32_t>(text.size()), text.data());
+        note.kind = nexum::DownloadFinished;
+        note.answer.end = nexum::TransferDone;
+        note.answer.status = 200;
+        note.tag = tag;
+        handler.on_notification(&note);
+    };
+    const std::int64_t now = static_cast<std::int64_t>(GetTickCount64());
+    ASSERT_TRUE(handler.poll(engine, now));
+    EXPECT_FALSE(handler.poll(engine, now + 60000)) << "a second poll while the first is under way";
+    answer(1, 1); // the tick that came meanwhile polls now: poll 2 is under way
+    EXPECT_FALSE(handler.poll(engine, now + 120000));
+    // Poll 2 is lost; after a while a tick polls again (3), whose answer comes first.
+    ASSERT_TRUE(handler.poll(engine, now + 120000 + CFeedMonitor::ANSWER_OVERDUE_MS));
+    answer(3, 3);
+    answer(2, 2);
+    EXPECT_EQ(last_ids(handler), std::vector<int>{3});
+    EXPECT_EQ(view.replaced, 2);
+}
+
+TEST(PollSchedule, WaitsAfterFailures) {
+    const std::uint32_t LOW = 0, HIGH = 0xFFFFFFFFu;
+    struct RCase {
+        int failures;
+        std::int64_t retry_after_s;
+        std::uint32_t random;
+        std::int64_t wait_ms;
+    } cases[] = {
+        {0, -1, NO_JITTER, 0},       {0, 600, HIGH, 0}, // a Retry-After of a good answer means nothing
+        {1, -1, NO_JITTER, 120000},  {2, -1, NO_JITTER, 240000},
+        {3, -1, NO_JITTER, 480000},  {4, -1, NO_JITTER, 960000},
+        {40, -1, NO_JITTER, 960000}, {1, -1, LOW, 108000},
+        {1, -1, HIGH, 131999},       {4, -1, LOW, 864000},
+        {4, -1, HIGH, 1055999},      {1, 30, NO_JITTER, 120000},    // shorter than the schedule's own wait
+        {1, 600, LOW, 600000},                                      // longer: honoured, without jitter
+        {3, 0, NO_JITTER, 480000},   {1, 7200, NO_JITTER, 3600000}, // up to an hour
+        {2, 86400, HIGH, 3600000},
+    };
+    for (const RCase& c : cases) {
+        EXPECT_EQ(backoff_ms(c.failures, c.retry_after_s, c.random), c.wait_ms)
+            << c.failures << " " << c.retry_after_s << " " << c.random;
+    }
+}
+
+TEST(PollSchedule, TicksInsideAWaitAreSkippedAndAGoodAnswerEndsTheWaits) {
+    struct RAnswer {
+        bool failed;
+        std::int64_t retry_after_s;
+        int failures;
+        std::int64_t wait_ms;
+    };
+    const std::vector<RAnswer> answers = {
+        {true, -1, 1, 120000}, {true, -1, 2, 240000}, {true, 600, 3, 600000}, {true, -1, 4, 960000},
+        {true, -1, 4, 960000}, {false, -1, 0, 0},     {true, 30, 1, 120000},  {false, 3600, 0, 0},
+    };
+    CPollSchedule schedule;
+    EXPECT_TRUE(schedule.is_due(0)) << "the first poll never waits";
+    std::int64_t now = 1000000;
+    for (const RAnswer& a : answers) {
+        schedule.answered(a.failed, a.retry_after_s, NO_JITTER, now);
+        EXPECT_EQ(schedule.failures(), a.failures) << now;
+        EXPECT_EQ(schedule.due_ms(), now + a.wait_ms) << now;
+        // A tick a little before the wait's end still polls; one a second earlier does not.
+        EXPECT_TRUE(schedule.is_due(now + a.wait_ms - TICK_SLACK_MS)) << now;
+        EXPECT_TRUE(a.wait_ms == 0 || !schedule.is_due(now + a.wait_ms - TICK_SLACK_MS - 1)) << now;
+        now += a.wait_ms + 60000;
+    }
+    CPollSchedule unwaiting(0);
+    unwaiting.answered(true, 3600, NO_JITTER, now);
+    EXPECT_EQ(unwaiting.failures(), 1);
+    EXPECT_TRUE(unwaiting.is_due(now)) << "a schedule at 0 % counts failures but never waits";
+}
+
+TEST(FeedCheck, WhatAnAnswerCameTo) {
+    using nexum::DownloadFailed;
+    using nexum::DownloadFinished;
+    struct RCase {
+        int kind;
+        long status;
+        nexum::TransferEnd end;
+        RFeedCheck::Outcome outcome;
+        bool failure;
+    } cases[] = {
+        {DownloadFinished, 200, nexum::TransferDone, RFeedCheck::FEED, false}, // if the body parses
+        {DownloadFinished, 304, nexum::TransferDone, RFeedCheck::UNCHANGED, false},
+        {DownloadFinished, 404, nexum::TransferDone, RFeedCheck::HTTP_ERROR, false},
+        {DownloadFinished, 429, nexum::TransferDone, RFeedCheck::HTTP_ERROR, true},
+        {DownloadFinished, 503, nexum::TransferDone, RFeedCheck::HTTP_ERROR, true},
+        {DownloadFailed, 500, nexum::TransferNoAnswer, RFeedCheck::HTTP_ERROR, true},
+        {DownloadFailed, 0, nexum::TransferNoAnswer, RFeedCheck::NO_CONNECTION, true},
+        {DownloadFailed, 200, nexum::TransferNoAnswer, RFeedCheck::NO_CONNECTION, true}, // broke off
+        {DownloadFailed, 200, nexum::TransferTooBig, RFeedCheck::NOT_A_FEED, false},
+        {DownloadFailed, 200, nexum::TransferBadBody, RFeedCheck::NOT_A_FEED, false},
+        {DownloadFailed, 302, nexum::TransferBadBody, RFeedCheck::NOT_A_FEED, false},
+    };
+    for (const RCase& c : cases) {
+        nexum::RAnswer answer;
+        answer.status = c.status;
+        answer.end = c.end;
+        const RFeedCheck check = classify(c.kind, answer);
+        EXPECT_EQ(check.outcome, c.outcome) << c.kind << " " << c.status << " " << c.end;
+        EXPECT_EQ(check.http_status, c.status);
+        EXPECT_EQ(is_failure(check), c.failure) << c.kind << " " << c.status << " " << c.end;
+    }
+}
+
+namespace {
+
+std::string env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+std::vector<std::string> lines_of(const std::string& path) {
+    std::ifstream file(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The handler polling through a real engine.
+struct RPoller {
+    explicit RPoller(const std::string& site) : handler(site.c_str(), &view) {
+        engine.set_user_agent(user_agent("1.0.0"));
+        engine.set_notifications(&handler);
+        engine.start();
+    }
+    ~RPoller() { engine.set_notifications(nullptr); }
+    // Polls at now_ms and waits for the answer's check.
+    RFeedCheck poll(std::int64_t now_ms) {
+        if (!handler.poll(engine, now_ms)) {
+            return RFeedCheck{RFeedCheck::FEED, -2, L"skipped"};
+        }
+        return view.wait_check(++polls);
+    }
+    std::int64_t now() const { return static_cast<std::int64_t>(GetTickCount64()); }
+
+    CFakeView view;
+    CFeedMonitor handler;
+    nexum::CNexum engine;
+    int polls = 0;
+};
+
+} // namespace
+
+// nginx serves the feed as a static file, with its own ETag, Last-Modified and gzip.
+TEST(ForumPolls, AnUnchangedFeedIsA304WithNoBodyAChangedOneA200AndOneBalloon) {
+    const std::string site = env("PELIKANT_NGINX");
+    ASSERT_FALSE(site.empty()) << "nginx not running; run the tests with tools/test.sh";
+    const std::string file = env("PELIKANT_NGINX_ROOT") + "\\xml\\index.xml";
+    std::vector<RT> topics;
+    for (int i = 0; i < 50; ++i) {
+        topics.push_back({i + 1, 5, 7, false, "2026-12-08 10:00", "Temat forum o dość zwyczajnej długości"});
+    }
+    std::ofstream(file, std::ios::binary) << feed_xml(topics);
+    const size_t log_start = lines_of(env("PELIKANT_NGINX_LOG")).size();
+
+    RPoller poller(site);
+    RFeedCheck check = poller.poll(poller.now());
+    EXPECT_EQ(check.outcome, RFeedCheck::FEED);
+    EXPECT_EQ(check.http_status, 200);
+    const std::string etag = poller.handler.etag();
+    EXPECT_FALSE(etag.empty());
+    check = poller.poll(poller.now());
+    EXPECT_EQ(check.outcome, RFeedCheck::UNCHANGED);
+    EXPECT_EQ(check.http_status, 304);
+    EXPECT_EQ(poller.view.replaced, 1) << "a 304 refills nothing";
+
+    topics[3].posts = 15; // one more character: a new ETag even within the same second
+    std::ofstream(file, std::ios::binary) << feed_xml(topics);
+    check = poller.poll(poller.now());
+    EXPECT_EQ(check.outcome, RFeedCheck::FEED);
+    EXPECT_EQ(poller.view.balloons.size(), 1u);
+    EXPECT_EQ(poller.view.replaced, 2);
+    // A page that is no feed keeps the validators of the last feed that parsed.
+    const std::string changed_etag = poller.handler.etag();
+    std::ofstream(file, std::ios::binary) << "<html><body>Przerwa techniczna</body></html>";
+    EXPECT_EQ(poller.poll(poller.now()).outcome, RFeedCheck::NOT_A_FEED);
+    EXPECT_EQ(poller.handler.etag(), changed_etag);
+
+    // status, body bytes, bytes, request bytes, If-None-Match, If-Modified-Since, Accept-Encoding,
+    // User-Agent, address
+    const std::vector<std::string> log = lines_of(env("PELIKANT_NGINX_LOG"));
+    ASSERT_EQ(log.size(), log_start + 4);
+    std::istringstream first(log[log_start]), second(log[log_start + 1]);
+    int status = 0;
+    size_t body = 0;
+    first >> status >> body;
+    EXPECT_EQ(status, 200);
+    EXPECT_LT(body, feed_xml(topics).size() / 4) << "not compressed: " << log[log_start];
+    EXPECT_NE(log[log_start].find("\"gzip, deflate\" \"Pelikant/1.0.0 (Windows NT "), std::string::npos)
+        << log[log_start];
+    second >> status >> body;
+    EXPECT_EQ(status, 304);
+    EXPECT_EQ(body, 0u);
+    // The ETag as it came (nginx weakens it when it compresses), in nginx's escapes.
+    std::string sent;
+    for (const char c : etag) {
+        sent += c == '"' ? std::string("\\x22") : std::string(1, c);
+    }
+    EXPECT_NE(log[log_start + 1].find("\"" + sent + "\""), std::string::npos) << log[log_start + 1];
+}
+
+// The scripted server fails in turn: a 503, a closed connection, a 429 with a Retry-After, and
+// then a feed.
+TEST(ForumPolls, FailuresBackOffAndTheFirstGoodAnswerEndsTheWaits) {
+    const std::string site = env("PELIKANT_TEST_SERVER");
+    ASSERT_FALSE(site.empty()) << "PELIKANT_TEST_SERVER is not set; run the tests with tools/test.sh";
+    feed_server::get(site, "/t/clear");
+    feed_server::get(site, "/t/feed?as=" + feed_server::escape("/t/sequence?answers=503,close,429:600,200"));
+    struct RStep {
+        RFeedCheck::Outcome outcome;
+        long status;
+        int failures;
+        std::int64_t shortest_ms, longest_ms; // of the wait after it
+    } steps[] = {
+        {RFeedCheck::HTTP_ERROR, 503, 1, 108000, 132000},
+        {RFeedCheck::NO_CONNECTION, 0, 2, 216000, 264000},
+        {RFeedCheck::HTTP_ERROR, 429, 3, 600000, 600000},
+        {RFeedCheck::FEED, 200, 0, 0, 0},
+    };
+    RPoller poller(site);
+    std::int64_t tick = poller.now();
+    for (const RStep& step : steps) {
+        const std::int64_t before = poller.now();
+        const RFeedCheck check = poller.poll(tick);
+        const std::int64_t after = poller.now();
+        EXPECT_EQ(check.outcome, step.outcome) << step.status;
+        EXPECT_EQ(check.http_status, step.status);
+        const CPollSchedule schedule = poller.handler.schedule();
+        EXPECT_EQ(schedule.failures(), step.failures) << step.status;
+        EXPECT_GE(schedule.due_ms(), before + step.shortest_ms) << step.status;
+        EXPECT_LE(schedule.due_ms(), after + step.longest_ms) << step.status;
+        if (step.failures > 0) {
+            EXPECT_EQ(poller.poll(schedule.due_ms() - TICK_SLACK_MS - 1).http_status, -2) << "not skipped";
+        }
+        tick = schedule.due_ms() + 1;
+    }
+    feed_server::get(site, "/t/feed");
+}
