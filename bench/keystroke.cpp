@@ -103,7 +103,7 @@ public:
 
 private:
     test::CGuiWindow* window_;      // not owned
-    CCatalogue* documentation_; // not owned
+    CCatalogue* documentation_;     // not owned
     wapi::CTextBox* box_ = nullptr; // not owned: the window's children own the controls
     wapi::CListView* list_ = nullptr;
     double last_change_ms_ = -1.0;

@@ -15,7 +15,6 @@ namespace app {
 
 namespace {
 
-
 // The window's design, at 96 DPI: its outer size, the forum list above, the search box below it,
 // the result list down to the status bar, whose first part holds the credit line.
 const int WINDOW_WIDTH = 615;
@@ -464,8 +463,7 @@ void CPelikantApp::fill_forum_list() {
         return;
     }
     std::vector<feed::RForumRow> rows;
-    feed_handler_.visit_last(
-        [&rows](const xml::RForumFeed& feed) { rows = feed::forum_rows(feed); });
+    feed_handler_.visit_last([&rows](const xml::RForumFeed& feed) { rows = feed::forum_rows(feed); });
     app::fill_forum_list(*forum_list_, rows, shown_topics_);
 }
 
@@ -548,4 +546,3 @@ void CPelikantApp::stop_timer() {
 }
 
 } // namespace app
-

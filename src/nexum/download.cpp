@@ -25,7 +25,6 @@ struct RHeaderSink {
     std::string date;
 };
 
-
 // True when line starts with the header's name and a colon, in any case; value is the rest.
 bool header_value(const char* line, size_t length, const char* name, std::string& value) {
     const size_t name_length = std::strlen(name);

@@ -38,7 +38,8 @@ int title_rank(const std::wstring& folded_title, const std::wstring& folded_quer
 } // namespace
 
 bool read_documentation(HMODULE module, memory::ChunkedMemory<char, 128>& text) {
-    HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(IDR_DOCUMENTATION), MAKEINTRESOURCEW(10)); // RT_RCDATA
+    HRSRC info =
+        FindResourceW(module, MAKEINTRESOURCEW(IDR_DOCUMENTATION), MAKEINTRESOURCEW(10)); // RT_RCDATA
     if (info == nullptr) {
         return false;
     }
@@ -90,8 +91,9 @@ void CCatalogue::load_documentation(HMODULE module) {
 }
 
 std::wstring CCatalogue::title(long row_id) const {
-    return row_id >= 0 && static_cast<size_t>(row_id) < entries_.size() ? entries_[static_cast<size_t>(row_id)].title
-                                                                         : std::wstring();
+    return row_id >= 0 && static_cast<size_t>(row_id) < entries_.size()
+               ? entries_[static_cast<size_t>(row_id)].title
+               : std::wstring();
 }
 
 bool CCatalogue::sort_key_of(long row_id, const std::wstring& text, const std::string*& key) {
@@ -160,8 +162,9 @@ void CCatalogue::display_rows(const CSearchResult& result, std::vector<RDisplayR
         std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
             const std::wstring& x = entries[a].text;
             const std::wstring& y = entries[b].text;
-            return CompareStringW(LOCALE_USER_DEFAULT, LINGUISTIC_IGNORECASE, x.c_str(), static_cast<int>(x.size()),
-                                  y.c_str(), static_cast<int>(y.size())) == CSTR_LESS_THAN;
+            return CompareStringW(LOCALE_USER_DEFAULT, LINGUISTIC_IGNORECASE, x.c_str(),
+                                  static_cast<int>(x.size()), y.c_str(),
+                                  static_cast<int>(y.size())) == CSTR_LESS_THAN;
         });
     }
     // Then grouped by title, each group keeping that order.

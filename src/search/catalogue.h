@@ -71,8 +71,8 @@ private:
     CRowList rows_;
     long web_row_id_ = -1;
     CWebSearchRow* web_row_ = nullptr; // not owned: rows_ owns it
-    std::vector<REntry> entries_;       // by row id; empty for rows that are no entry
-    std::vector<RSortKey> sort_keys_;   // by row id
+    std::vector<REntry> entries_;      // by row id; empty for rows that are no entry
+    std::vector<RSortKey> sort_keys_;  // by row id
 };
 
 } // namespace search

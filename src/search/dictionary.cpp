@@ -68,7 +68,8 @@ CDictionary::find_containing(const string::weak_string<wchar_t>& fragment) const
     return ids;
 }
 
-void CDictionary::find_containing(const string::weak_string<wchar_t>& fragment, std::vector<long>& ids) const {
+void CDictionary::find_containing(const string::weak_string<wchar_t>& fragment,
+                                  std::vector<long>& ids) const {
     ids.clear();
     std::wstring folded;
     if (!folded_copy(fragment.c_str(), fragment.length(), folded)) {

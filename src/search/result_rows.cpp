@@ -87,7 +87,8 @@ std::wstring CWebSearchRow::caption() const {
 narrow_string CWebSearchRow::url() const {
     narrow_string out(urls_->search);
     narrow_string utf8;
-    if (query_.is_empty() || !string::to_utf8(string::weak_string<wchar_t>(query_), utf8) || utf8.is_empty()) {
+    if (query_.is_empty() || !string::to_utf8(string::weak_string<wchar_t>(query_), utf8) ||
+        utf8.is_empty()) {
         return out;
     }
     append(out, "/search?q=");

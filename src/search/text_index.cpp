@@ -6,7 +6,6 @@
 
 namespace search {
 
-
 void CTextIndex::add(long text_id, const string::weak_string<wchar_t>& text, long row_id) {
     const std::vector<std::wstring> words = tokenize(wide_string(text));
     std::vector<long> word_ids;
@@ -48,7 +47,8 @@ void CTextIndex::remove(long text_id) {
     if (found == texts_.end()) {
         return;
     }
-    for (const std::wstring& word : tokenize(wide_string(string::weak_string<wchar_t>(*found->second.text)))) {
+    for (const std::wstring& word :
+         tokenize(wide_string(string::weak_string<wchar_t>(*found->second.text)))) {
         const long id = words_.find(word);
         if (id < 0 || id >= static_cast<long>(postings_.size())) {
             continue;
@@ -113,7 +113,7 @@ std::uint32_t CTextIndex::next_pass() const {
 
 // Hits of one query word, and with `reached` the rows it reaches, ascending, one per row.
 long CTextIndex::reach(const std::vector<long>& word_ids, bool first,
-                      memory::CollectionMemory<RMatch, 256>* reached) const {
+                       memory::CollectionMemory<RMatch, 256>* reached) const {
     long hits = 0;
     const std::uint32_t pass = reached != nullptr ? next_pass() : 0;
     std::vector<RMatch> others;

@@ -98,7 +98,8 @@ bool CParseXml::parse(const char* text) {
     // Comments stay nodes (a comment before a title's text empties the title), as does the
     // declaration, which tells a declaration-only document from an empty one.
     const unsigned options = pugi::parse_default | pugi::parse_comments | pugi::parse_declaration;
-    pugi::xml_parse_result result = document_.load_buffer(text, std::strlen(text), options, pugi::encoding_auto);
+    pugi::xml_parse_result result =
+        document_.load_buffer(text, std::strlen(text), options, pugi::encoding_auto);
     if (!result) {
         const bool has_nodes = result.status == pugi::status_no_document_element && document_.first_child();
         if (!has_nodes) {
@@ -150,8 +151,8 @@ void CParseXml::read_topics(const pugi::xml_node& root) {
         ++count;
     }
     feed_.Topics.reserve(count);
-    for (pugi::xml_node node = first_element_named(container, "Topic"); node && feed_.Topics.size() < MAX_TOPICS;
-         node = next_element_named(node, "Topic")) {
+    for (pugi::xml_node node = first_element_named(container, "Topic");
+         node && feed_.Topics.size() < MAX_TOPICS; node = next_element_named(node, "Topic")) {
         feed_.Topics.emplace_back();
         RTopic& topic = feed_.Topics.back();
         read_int(node, "Id", topic.Id);

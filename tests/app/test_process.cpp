@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "resources/resource.h"
 #include "started_process.h"
 
 TEST(Process, SecondInstanceExitsAtOnceAndFirstKeepsRunning) {
@@ -18,7 +19,7 @@ TEST(Process, SecondInstanceExitsAtOnceAndFirstKeepsRunning) {
     EXPECT_EQ(first.wait(500), -1) << "the first copy must keep running";
     EXPECT_TRUE(IsWindow(window));
 
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(6002, 0), 0); // "Zakończ"
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0); // "Zakończ"
     EXPECT_EQ(first.wait(15000), 0);
 }
 
@@ -29,7 +30,7 @@ TEST(Process, ClosingEndsWithZeroAndANewStartSucceeds) {
         HWND window = program.main_window(20000);
         ASSERT_NE(window, nullptr) << "round " << round;
         EXPECT_EQ(program.wait(300), -1) << "round " << round << ": ended before it was closed";
-        PostMessageA(window, WM_COMMAND, MAKEWPARAM(6002, 0), 0); // "Zakończ"
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0); // "Zakończ"
         EXPECT_EQ(program.wait(15000), 0) << "round " << round;
     }
 }

@@ -15,6 +15,7 @@
 // after windows.h, which it needs
 #include <commctrl.h>
 
+#include "resources/resource.h"
 #include "app/config.h"
 #include "feed_server.h"
 #include "started_process.h"
@@ -156,7 +157,7 @@ public:
     }
     // The menu's "Zakończ"; the exit code, if the program ended within 2 s.
     long quit() const {
-        PostMessageA(window, WM_COMMAND, MAKEWPARAM(6002, 0), 0);
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
         return wait(2000);
     }
     void poll() const { PostMessageA(window, WM_TIMER, 1, 0); }
@@ -404,7 +405,7 @@ TEST(Program, WhatAPersonSeesAndDoes) {
         EXPECT_EQ(forum.image(i), shown[i].image) << i;
     }
     EXPECT_TRUE(balloons().empty());
-    EXPECT_EQ(tray_icon(), "5000");
+    EXPECT_EQ(tray_icon(), std::to_string(IDI_PELIKANT));
     EXPECT_TRUE(eventually([&] { return program.status(1).rfind(L"Sprawdzono ", 0) == 0; }))
         << program.status(1);
     EXPECT_EQ(tray_tip().rfind(u8"Pelikant: sprawdzono ", 0), 0u) << tray_tip();
@@ -419,7 +420,7 @@ TEST(Program, WhatAPersonSeesAndDoes) {
     program.poll();
     ASSERT_TRUE(eventually([&] { return balloons().size() == 1; }));
     EXPECT_EQ(balloons()[0], PELIKANT_SITE_URL u8" (Postów: 4)|Zamknięty i przypięty");
-    EXPECT_EQ(tray_icon(), "5001");
+    EXPECT_EQ(tray_icon(), std::to_string(IDI_NEW_POSTS));
     ASSERT_TRUE(eventually([&] { return forum.text(1, 1) == L"4"; }));
 
     // Typing: every character runs the search again; the web-search row follows the text.
@@ -499,7 +500,7 @@ TEST(Program, WhatAPersonSeesAndDoes) {
     program.tray(WM_LBUTTONUP);
     EXPECT_TRUE(eventually([&] { return IsWindowVisible(program.window) != FALSE; }));
     EXPECT_TRUE(eventually([&] { return program.focus() == program.box; }));
-    EXPECT_EQ(tray_icon(), "5000");
+    EXPECT_EQ(tray_icon(), std::to_string(IDI_PELIKANT));
 
     // A right-click's WM_CONTEXTMENU is no tray click, even at a screen point that reads like one
     // (x 0x202); nor is another icon's message.
@@ -614,7 +615,7 @@ TEST(Program, LivesInTheTrayAndSaysHowEachPollWent) {
     CProgram program("/tray");
     ASSERT_TRUE(program.find_window());
     EXPECT_FALSE(IsWindowVisible(program.window));
-    EXPECT_TRUE(eventually([&] { return tray_icon() == "5000"; }));
+    EXPECT_TRUE(eventually([&] { return tray_icon() == std::to_string(IDI_PELIKANT); }));
     // Started again by hand: the running copy comes to the front, the second start ends at once.
     CProgram second;
     EXPECT_EQ(second.wait(10000), 0);

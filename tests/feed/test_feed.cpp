@@ -256,8 +256,8 @@ TEST(ForumBalloon, NamesTheLatestTopic) {
     CFeedMonitor handler(SITE, &view);
     handler.process_feed(feed_xml({{1, 5, 7}, {2, 3, 9}, {3, 1, 1}}).c_str());
     handler.process_feed(feed_xml({{1, 5, 7, false, "A", "pierwszy"},
-                               {2, 4, 9, false, "B", "drugi"},
-                               {3, 2, 1, false, "B", "trzeci"}})
+                                   {2, 4, 9, false, "B", "drugi"},
+                                   {3, 2, 1, false, "B", "trzeci"}})
                              .c_str());
     ASSERT_EQ(view.balloons.size(), 1u);
     EXPECT_EQ(view.balloons[0].text, L"drugi");

@@ -9,6 +9,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "resources/resource.h"
 #include "started_process.h"
 
 namespace {
@@ -149,7 +150,7 @@ TEST(Installer, InstallsStartsEndsAndUninstallsWithoutATrace) {
         ASSERT_TRUE(program.started());
         HWND window = program.main_window(20000);
         ASSERT_NE(window, nullptr) << "the installed program shows no window";
-        PostMessageA(window, WM_COMMAND, MAKEWPARAM(6002, 0), 0); // "Zakończ"
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0); // "Zakończ"
         EXPECT_EQ(program.wait(15000), 0) << "the installed program did not end on its exit command";
     }
 

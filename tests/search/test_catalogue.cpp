@@ -40,7 +40,9 @@ protected:
     }
 
     static long row_count() { return catalogue_->rows().count(); }
-    static std::vector<RDisplayRow> show(const std::wstring& query) { return catalogue_->search(query.c_str()); }
+    static std::vector<RDisplayRow> show(const std::wstring& query) {
+        return catalogue_->search(query.c_str());
+    }
 
     static CCatalogue* catalogue_;
 };
@@ -157,7 +159,8 @@ TEST_F(ResultList, EachRowOpensItsAddress) {
         const std::vector<RDisplayRow> items = show(c.query);
         ASSERT_FALSE(items.empty());
         const RDisplayRow& item = c.item < 0 ? items.back() : items[static_cast<size_t>(c.item)];
-        EXPECT_EQ(url_of(catalogue_->row(item.row_id)), c.url) << testing::PrintToString(std::wstring(c.query));
+        EXPECT_EQ(url_of(catalogue_->row(item.row_id)), c.url)
+            << testing::PrintToString(std::wstring(c.query));
     }
     EXPECT_EQ(catalogue_->row(row_count()), nullptr);
     EXPECT_EQ(catalogue_->row(-1), nullptr);

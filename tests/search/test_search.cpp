@@ -324,7 +324,8 @@ TEST(RowList, RegisterLookUpCollectDelete) {
         EXPECT_EQ(destroyed, 2);
         EXPECT_EQ(rows.count(), 0);
         EXPECT_EQ(rows.get_row(0), nullptr);
-        EXPECT_EQ(rows.register_row(std::make_unique<CTestRow>(L"c", &destroyed)), 0); // numbering starts again
+        EXPECT_EQ(rows.register_row(std::make_unique<CTestRow>(L"c", &destroyed)),
+                  0); // numbering starts again
     }
     EXPECT_EQ(destroyed, 3); // the rest go with the list
 }
@@ -378,7 +379,9 @@ protected:
         delete documentation_;
         delete parser_;
     }
-    void SetUp() override { ASSERT_TRUE(loaded_) << "resource 5010 of pelikant.exe did not load or parse"; }
+    void SetUp() override {
+        ASSERT_TRUE(loaded_) << "the documentation index of pelikant.exe did not load or parse";
+    }
 
     static const std::vector<RSingleDoc>& docs() { return parser_->docs(); }
     static const RSingleDoc& doc_of_row(long row) { return docs()[static_cast<std::size_t>(row - 1)]; }
@@ -613,4 +616,3 @@ TEST_F(ShippedSearch, WordsTypedWithoutMarksLoseNoEntry) {
     EXPECT_EQ(rows_for(L"wskaznik"), rows_for(L"wskaźnik"));
     EXPECT_EQ(rows_for(L"wskaznik").size(), 30u);
 }
-

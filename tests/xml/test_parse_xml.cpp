@@ -16,7 +16,9 @@ using search::read_documentation;
 
 namespace {
 
-std::wstring w(const wide_string& s) { return s.is_empty() ? std::wstring() : std::wstring(s.c_str()); }
+std::wstring w(const wide_string& s) {
+    return s.is_empty() ? std::wstring() : std::wstring(s.c_str());
+}
 
 std::string feed_with(const std::string& topics) {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?><Pelikant><Forum><TopicContainer>" + topics +
@@ -37,9 +39,9 @@ TEST(ParseXml, IntegerAndFlagRules) {
         bool flag;             // IsOpen
     } cases[] = {
         {nullptr, -1, 0, false},
-        {"", 0, 0, false},        // empty text is accepted as 0
-        {" 5", 5, 5, false},      // leading blanks are accepted
-        {"5 ", -1, 0, false},     // a trailing blank rejects
+        {"", 0, 0, false},    // empty text is accepted as 0
+        {" 5", 5, 5, false},  // leading blanks are accepted
+        {"5 ", -1, 0, false}, // a trailing blank rejects
         {"01", 1, 1, true},
         {"1", 1, 1, true},
         {"2", 2, 2, false},
@@ -52,10 +54,10 @@ TEST(ParseXml, IntegerAndFlagRules) {
     };
     for (const RCase& c : cases) {
         const std::string value = c.attribute == nullptr ? "" : c.attribute;
-        const std::string attributes =
-            c.attribute == nullptr ? "Title=\"x\""
-                                   : "Id=\"" + value + "\" PostCount=\"" + value + "\" IsOpen=\"" + value +
-                                         "\" Visited=\"" + value + "\"";
+        const std::string attributes = c.attribute == nullptr
+                                           ? "Title=\"x\""
+                                           : "Id=\"" + value + "\" PostCount=\"" + value + "\" IsOpen=\"" +
+                                                 value + "\" Visited=\"" + value + "\"";
         CParseXml parser;
         ASSERT_TRUE(parser.parse(feed_with(topic_with(attributes)).c_str())) << value;
         ASSERT_EQ(parser.feed().Topics.size(), 1u);
@@ -94,15 +96,14 @@ TEST(ParseXml, ElementTextComesOnlyFromALeadingTextNode) {
 }
 
 TEST(ParseXml, FeedStructure) {
-    const std::string text =
-        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- przed -->\n<Inny>"
-        "<Information UpdateDT=\"2026-12-08 10:00\">Opis kana\xc5\x82u</Information>"
-        "<Forum><TopicContainer>\n  tekst <!-- komentarz -->"
-        "<Topic Id=\"1\" UpdateDT=\"a\" CreateDT=\"b\"><Title>pierwszy</Title></Topic>\n"
-        "<Other Id=\"9\"/><!-- c --> tekst "
-        "<Topic Id=\"2\"><Title>drugi</Title></Topic>"
-        "<Topic Id=\"3\"><Title>trzeci</Title></Topic>"
-        "</TopicContainer></Forum></Inny>";
+    const std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- przed -->\n<Inny>"
+                             "<Information UpdateDT=\"2026-12-08 10:00\">Opis kana\xc5\x82u</Information>"
+                             "<Forum><TopicContainer>\n  tekst <!-- komentarz -->"
+                             "<Topic Id=\"1\" UpdateDT=\"a\" CreateDT=\"b\"><Title>pierwszy</Title></Topic>\n"
+                             "<Other Id=\"9\"/><!-- c --> tekst "
+                             "<Topic Id=\"2\"><Title>drugi</Title></Topic>"
+                             "<Topic Id=\"3\"><Title>trzeci</Title></Topic>"
+                             "</TopicContainer></Forum></Inny>";
     CParseXml parser;
     ASSERT_TRUE(parser.parse(text.c_str()));
     const RForumFeed& feed = parser.feed();
@@ -119,12 +120,14 @@ TEST(ParseXml, FeedStructure) {
 
 TEST(ParseXml, TextsArriveAsTheRightUtf16) {
     std::string description(299, 'x');
-    description.replace(0, 8, "\xc5\x81\xc3\xb3\x64\xc5\xba");  // "Łódź" + 4 x
+    description.replace(0, 8, "\xc5\x81\xc3\xb3\x64\xc5\xba"); // "Łódź" + 4 x
     const std::string text =
         "<Pelikant><Dokumentacja><Container>"
         "<SingleDoc Id=\"7\" GroupId=\"8\"><Title>Za\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87</Title>"
         "<FullTitle Id=\"9\">operator&amp;= &lt;g\xc4\x99\xc5\x9bl\xc4\x85&gt; &#x142;</FullTitle>"
-        "<ShortDescription Id=\"10\">" + description + "</ShortDescription></SingleDoc>"
+        "<ShortDescription Id=\"10\">" +
+        description +
+        "</ShortDescription></SingleDoc>"
         "<SingleDoc Id=\"11\"><FullTitle Id=\"12\"/></SingleDoc>"
         "</Container></Dokumentacja></Pelikant>";
     CParseXml parser;
@@ -161,12 +164,7 @@ TEST(ParseXml, FailuresLeaveRecordsAsTheyWere) {
     CParseXml parser;
     ASSERT_TRUE(parser.parse(feed_with(topic_with("Id=\"5\"")).c_str()));
     const char* bad[] = {
-        "",
-        "   \n ",
-        "<Pelikant><Forum>",
-        "<Pelikant></Inny>",
-        "<a b=\"1></a>",
-        "nie XML",
+        "", "   \n ", "<Pelikant><Forum>", "<Pelikant></Inny>", "<a b=\"1></a>", "nie XML",
     };
     for (const char* text : bad) {
         EXPECT_FALSE(parser.parse(text)) << "'" << text << "'";
@@ -266,7 +264,7 @@ TEST(ParseXml, HugeDocumentsDoNotExhaustMemory) {
 TEST(DocumentationIndex, EmbeddedIndexHasTheShippedProperties) {
     const test::CShippedModule shipped;
     memory::ChunkedMemory<char, 128> text;
-    ASSERT_TRUE(read_documentation(shipped.get(), text)) << "pelikant.exe has no resource 5010";
+    ASSERT_TRUE(read_documentation(shipped.get(), text)) << "pelikant.exe has no documentation index";
     CParseXml parser;
     ASSERT_TRUE(parser.parse(text.data()));
     const std::vector<RSingleDoc>& docs = parser.docs();

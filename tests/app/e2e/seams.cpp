@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include "resources/resource.h"
 #include "app/answered.h"
 #include "app/tray.h"
 #include "kernel/sync.h"
@@ -67,7 +68,7 @@ std::string icon_name(HICON icon) {
         return "none";
     }
     const std::vector<unsigned char> shown = pixels(icon);
-    for (int id : {5000, 5001}) {
+    for (int id : {IDI_PELIKANT, IDI_NEW_POSTS}) {
         HICON loaded =
             static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON,
                                           GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
