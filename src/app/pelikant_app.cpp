@@ -6,9 +6,11 @@
 #include "app/config.h"
 #include "app/forum_view.h"
 #include "app/result_view.h"
+#include "app/screen_reader.h"
 #include "app/shell.h"
 #include "app/tray.h"
 #include "resources/resource.h"
+#include "string/convert.h"
 #include "xml/parse_xml.h"
 
 namespace app {
@@ -30,9 +32,10 @@ const int STATUS_STATE = 1;
 // A click on the tray icon takes the foreground from the window just before the click arrives.
 const DWORD FOREGROUND_GRACE_MS = 500;
 
-#ifndef NIN_BALLOONUSERCLICK
-#define NIN_BALLOONUSERCLICK (WM_USER + 5)
-#endif
+// How far right of a row's left edge its menu opens, at 96 DPI.
+const int ROW_MENU_INDENT = 16;
+// The search box's name for screen readers, and its hint while it is empty.
+const wchar_t SEARCH_NAME[] = L"Szukaj w dokumentacji";
 
 search::RSiteUrls site_urls() {
     search::RSiteUrls urls;
@@ -69,7 +72,9 @@ bool CPelikantApp::on_create(CREATESTRUCTW*) {
     tray_icon_.set_window(handle);
     tray_icon_.show_icon(IDI_PELIKANT);
 
+    // The three that take the focus, in the order Tab goes: the box, the results, the topics.
     forum_list_ = new wapi::CListView();
+    forum_list_->style |= WS_TABSTOP;
     if (!wapi::CWindowBase::add_control(forum_list_, this)) {
         forum_list_ = nullptr;
     }
@@ -78,10 +83,12 @@ bool CPelikantApp::on_create(CREATESTRUCTW*) {
         status_bar_ = nullptr;
     }
     search_box_ = new wapi::CTextBox();
+    search_box_->style |= WS_TABSTOP;
     if (!wapi::CWindowBase::add_control(search_box_, this)) {
         search_box_ = nullptr;
     }
     result_list_ = new wapi::CListView();
+    result_list_->style |= WS_TABSTOP;
     if (!wapi::CWindowBase::add_control(result_list_, this)) {
         result_list_ = nullptr;
     }
@@ -119,9 +126,28 @@ bool CPelikantApp::on_create(CREATESTRUCTW*) {
 
     if (search_box_ != nullptr) {
         search_box_->key_handler.bind<CPelikantApp, &CPelikantApp::on_search_key>(this);
+        search_box_->set_cue_banner((std::wstring(SEARCH_NAME) + L" (" + HOTKEY_NAME + L")").c_str());
         SetFocus(search_box_->handle);
     }
+    for (const auto& named : named_controls()) {
+        name_for_screen_readers(named.first->handle, named.second);
+    }
     return false;
+}
+
+// What a screen reader says of each control that takes the focus.
+std::vector<std::pair<wapi::CWindowBase*, const wchar_t*>> CPelikantApp::named_controls() const {
+    std::vector<std::pair<wapi::CWindowBase*, const wchar_t*>> named;
+    if (search_box_ != nullptr) {
+        named.emplace_back(search_box_, SEARCH_NAME);
+    }
+    if (result_list_ != nullptr) {
+        named.emplace_back(result_list_, L"Wyniki wyszukiwania");
+    }
+    if (forum_list_ != nullptr) {
+        named.emplace_back(forum_list_, L"Tematy na forum");
+    }
+    return named;
 }
 
 // The credit line (or, when the global key is taken, that news) and the feed's state.
@@ -281,25 +307,174 @@ bool CPelikantApp::on_command(HWND control, WPARAM wparam, WORD code) {
 }
 
 bool CPelikantApp::on_notify(WPARAM, NMHDR* header) {
-    if (header == nullptr || header->code != static_cast<UINT>(NM_DBLCLK)) {
+    wapi::CListView* list = header != nullptr ? list_of(header->hwndFrom) : nullptr;
+    if (list == nullptr) {
+        return false; // only the lists send these as NMITEMACTIVATE; the status bar's are NMMOUSE
+    }
+    switch (header->code) {
+    case static_cast<UINT>(NM_SETFOCUS):
+        list->show_focused_row();
+        return false;
+    case static_cast<UINT>(NM_DBLCLK):
+        open_row(*list, reinterpret_cast<NMITEMACTIVATE*>(header)->iItem);
+        return true;
+    default:
         return false;
     }
-    // Only the lists send an NMITEMACTIVATE; the status bar's double click is an NMMOUSE.
-    const bool from_forum = forum_list_ != nullptr && header->hwndFrom == forum_list_->handle;
-    const bool from_results = result_list_ != nullptr && header->hwndFrom == result_list_->handle;
-    if (!from_forum && !from_results) {
+}
+
+wapi::CListView* CPelikantApp::list_of(HWND control) const {
+    if (control == nullptr) {
+        return nullptr;
+    }
+    if (forum_list_ != nullptr && control == forum_list_->handle) {
+        return forum_list_;
+    }
+    if (result_list_ != nullptr && control == result_list_->handle) {
+        return result_list_;
+    }
+    return nullptr;
+}
+
+// A topic opens its page; a result row its entry or the web search.
+bool CPelikantApp::open_row(const wapi::CListView& list, int item) {
+    LPARAM data = -1;
+    if (!list.item_data(item, data)) {
         return false;
     }
-    const int item = reinterpret_cast<NMITEMACTIVATE*>(header)->iItem;
-    if (from_forum) {
-        LPARAM id = -1;
-        if (forum_list_->item_data(item, id) && id >= 0) {
-            feed_handler_.open_topic(static_cast<std::int32_t>(id));
+    if (&list == forum_list_) {
+        if (data >= 0) {
+            feed_handler_.open_topic(static_cast<std::int32_t>(data));
         }
         return true;
     }
-    LPARAM row = 0;
-    return result_list_->item_data(item, row) && activate_row(static_cast<long>(row));
+    return activate_row(static_cast<long>(data));
+}
+
+// The address a row opens, UTF-16; empty for none.
+std::wstring CPelikantApp::row_address(const wapi::CListView& list, int item) const {
+    LPARAM data = -1;
+    if (!list.item_data(item, data)) {
+        return std::wstring();
+    }
+    if (&list == forum_list_) {
+        return data >= 0 ? string::from_utf8(feed_handler_.topic_url(static_cast<std::int32_t>(data)))
+                         : std::wstring();
+    }
+    const search::IResultRow* row = catalogue_.row(static_cast<long>(data));
+    return row != nullptr ? string::from_utf8(std::string(row->url().c_str())) : std::wstring();
+}
+
+// "Otwórz" and "Kopiuj adres" for a row: at the focused row when the keyboard asks, at the point
+// clicked otherwise.
+void CPelikantApp::show_row_menu(wapi::CListView& list, const POINT* clicked) {
+    const int item = list.focused_item();
+    if (item < 0) {
+        return;
+    }
+    POINT at = {0, 0};
+    RECT row;
+    if (clicked != nullptr) {
+        at = *clicked;
+    } else if (list.item_rect(item, row)) {
+        at = POINT{row.left + wapi::scale(ROW_MENU_INDENT, dpi_), row.bottom};
+        ClientToScreen(list.handle, &at);
+    }
+    const wapi::CMenu menu = wapi::load_menu(module_instance, IDM_ROW);
+    HMENU popup = menu.is_valid() ? GetSubMenu(menu.get(), 0) : nullptr;
+    if (popup == nullptr) {
+        return;
+    }
+    SetMenuDefaultItem(popup, IDM_OPEN, FALSE);
+    switch (wapi::track_menu(handle, popup, at)) {
+    case IDM_OPEN:
+        open_row(list, item);
+        break;
+    case IDM_COPY_ADDRESS:
+        copy_address(list);
+        break;
+    default:
+        break;
+    }
+}
+
+void CPelikantApp::copy_address(const wapi::CListView& list) {
+    const std::wstring address = row_address(list, list.focused_item());
+    if (!address.empty()) {
+        wapi::copy_to_clipboard(handle, address);
+    }
+}
+
+// Tab and F6 go round the box, the results and the topics (with Shift the other way); a list
+// that gets the focus shows its focused row.
+void CPelikantApp::move_focus(bool back) {
+    std::vector<wapi::CWindowBase*> order;
+    for (wapi::CWindowBase* control :
+         std::initializer_list<wapi::CWindowBase*>{search_box_, result_list_, forum_list_}) {
+        if (control != nullptr) {
+            order.push_back(control);
+        }
+    }
+    if (order.empty()) {
+        return;
+    }
+    const HWND focus = GetFocus();
+    size_t at = 0;
+    while (at < order.size() && order[at]->handle != focus) {
+        ++at;
+    }
+    const size_t next = at == order.size() ? 0 : (at + (back ? order.size() - 1 : 1)) % order.size();
+    SetFocus(order[next]->handle);
+}
+
+bool CPelikantApp::pre_translate(const MSG& message) {
+    const bool down = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN;
+    const bool up = message.message == WM_KEYUP || message.message == WM_SYSKEYUP;
+    if ((!down && !up) || (message.hwnd != handle && GetParent(message.hwnd) != handle)) {
+        return false;
+    }
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    const bool alt = GetKeyState(VK_MENU) < 0;
+    wapi::CListView* list = list_of(message.hwnd);
+    switch (message.wParam) {
+    case VK_TAB:
+    case VK_F6:
+        if (control || alt) {
+            return false;
+        }
+        if (down) {
+            move_focus(shift);
+        }
+        return true;
+    case 'F':
+        if (!control || alt || !down || search_box_ == nullptr) {
+            return false;
+        }
+        SetFocus(search_box_->handle);
+        search_box_->select_all();
+        return true;
+    case VK_APPS:
+    case VK_F10:
+        // Shift+F10 and the menu key: the row's menu, in a list (the box has its own). The key's
+        // release is kept from the list too, where it would open the menu a second time or
+        // enter the window's menu mode.
+        if (list == nullptr) {
+            return false;
+        }
+        if (down && (message.wParam == VK_APPS || shift)) {
+            row_menu_key_ = static_cast<UINT>(message.wParam);
+            show_row_menu(*list, nullptr);
+            return true;
+        }
+        if (up && row_menu_key_ == message.wParam) {
+            row_menu_key_ = 0;
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
 }
 
 bool CPelikantApp::on_search_key(wapi::CWindowBase* control, UINT key, LPARAM, UINT, bool, bool) {
@@ -336,12 +511,24 @@ bool CPelikantApp::on_search_key(wapi::CWindowBase* control, UINT key, LPARAM, U
     }
 }
 
-bool CPelikantApp::on_list_key(wapi::CWindowBase*, UINT key, LPARAM, UINT, bool, bool) {
-    if (key != VK_ESCAPE) {
+bool CPelikantApp::on_list_key(wapi::CWindowBase* control, UINT key, LPARAM, UINT, bool, bool) {
+    wapi::CListView* list = list_of(control->handle);
+    if (key == VK_ESCAPE) {
+        hide_window();
+        return true;
+    }
+    if (list == nullptr) {
         return false;
     }
-    hide_window();
-    return true;
+    if (key == VK_RETURN) {
+        open_row(*list, list->focused_item());
+        return true;
+    }
+    if (key == 'C' && GetKeyState(VK_CONTROL) < 0) {
+        copy_address(*list);
+        return true;
+    }
+    return false;
 }
 
 bool CPelikantApp::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -380,10 +567,35 @@ bool CPelikantApp::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     if (tray_icon_.on_message(message)) {
         return false; // the taskbar came back; the icon was added again
     }
-    if (message == wapi::CNotifyIcon::CALLBACK_MESSAGE && wparam == wapi::CNotifyIcon::ICON_ID) {
-        return on_tray(static_cast<UINT>(lparam));
+    if (message == wapi::CNotifyIcon::CALLBACK_MESSAGE) {
+        const wapi::RTrayEvent tray = tray_icon_.read_callback(wparam, lparam);
+        return tray.ours && on_tray(tray);
+    }
+    if (message == WM_CONTEXTMENU) {
+        return on_context_menu(reinterpret_cast<HWND>(wparam), lparam);
     }
     return false;
+}
+
+// A right click on a row of a list (the list has focused it), or the keyboard's request where
+// the system makes one.
+bool CPelikantApp::on_context_menu(HWND control, LPARAM at) {
+    wapi::CListView* list = list_of(control);
+    if (list == nullptr) {
+        return false;
+    }
+    if (at == -1) {
+        show_row_menu(*list, nullptr);
+        return true;
+    }
+    POINT clicked = {static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+    LVHITTESTINFO hit = {};
+    hit.pt = clicked;
+    ScreenToClient(list->handle, &hit.pt);
+    if (SendMessageW(list->handle, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)) >= 0) {
+        show_row_menu(*list, &clicked);
+    }
+    return true;
 }
 
 // Whenever the window comes to the front (Alt+Tab, the taskbar), typing goes to the search.
@@ -399,28 +611,47 @@ bool CPelikantApp::on_activate(WPARAM wparam) {
     return true;
 }
 
-// Every mouse message of the icon is handled here: passed on to DefWindowProc it would mean
-// something else to the window.
-bool CPelikantApp::on_tray(UINT mouse_message) {
-    switch (mouse_message) {
+// Every message of the icon is handled here: passed on to DefWindowProc it would mean something
+// else to the window. With version 4 the shell says NIN_SELECT for a click (after the button's
+// own messages) and WM_CONTEXTMENU for the right button or the menu key; before it, the button
+// messages are all there is.
+bool CPelikantApp::on_tray(const wapi::RTrayEvent& tray) {
+    const bool version4 = tray_icon_.version4();
+    switch (tray.event) {
+    case NIN_SELECT:
     case WM_LBUTTONUP:
-        if (after_double_click_) {
-            after_double_click_ = false;
-        } else {
-            toggle_window();
+        if ((tray.event == NIN_SELECT) != version4) {
+            break;
         }
+        // The click that ends a double click is no click of its own.
+        if (double_clicked_at_ != 0 && GetTickCount() - double_clicked_at_ <= GetDoubleClickTime()) {
+            double_clicked_at_ = 0;
+            break;
+        }
+        double_clicked_at_ = 0;
+        toggle_window();
+        break;
+    case NIN_KEYSELECT:
+        show_window();
         break;
     case WM_LBUTTONDBLCLK:
         // Its first click has toggled already; it ends with the window shown.
-        after_double_click_ = true;
+        double_clicked_at_ = GetTickCount() | 1;
         show_window();
         break;
-    case WM_RBUTTONDOWN: {
+    case WM_CONTEXTMENU:
+    case WM_RBUTTONUP: {
+        if ((tray.event == WM_CONTEXTMENU) != version4) {
+            break;
+        }
         const wapi::CMenu menu = wapi::load_menu(module_instance, IDM_TRAY);
         HMENU popup = menu.is_valid() ? GetSubMenu(menu.get(), 0) : nullptr;
         if (popup != nullptr) {
             SetMenuDefaultItem(popup, IDM_SHOW, FALSE);
-            wapi::popup_menu(handle, popup);
+            const UINT chosen = wapi::track_menu(handle, popup, tray.anchor);
+            if (chosen != 0) {
+                PostMessageW(handle, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
+            }
         }
         break;
     }
@@ -443,6 +674,9 @@ bool CPelikantApp::on_destroy() {
     // thread is detached and the engine stopped here, while the window still exists, so that
     // nothing the feed thread does can wait on a window that is going away. The icon goes with
     // the window: a shell that outlives it would show an icon nobody answers.
+    for (const auto& named : named_controls()) {
+        wapi::clear_accessible_name(named.first->handle);
+    }
     forum_list_ = nullptr;
     search_box_ = nullptr;
     result_list_ = nullptr;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <windows.h>
@@ -64,6 +65,7 @@ private:
     bool on_message(UINT message, WPARAM wparam, LPARAM lparam) override;
     bool on_destroy() override;
     HICON get_icon() override;
+    bool pre_translate(const MSG& message) override;
 
     void layout();
     // The tray's left click: hides the window when it is in front, otherwise shows it there.
@@ -91,7 +93,16 @@ private:
     void run_search(const string::weak_string<wchar_t>& text);
     // Opens the row's address; false only when no such row exists.
     bool activate_row(long row_id) const;
-    bool on_tray(UINT mouse_message);
+    bool on_tray(const wapi::RTrayEvent& tray);
+    bool on_context_menu(HWND control, LPARAM at);
+    // The list a control is, or null.
+    wapi::CListView* list_of(HWND control) const;
+    bool open_row(const wapi::CListView& list, int item);
+    std::wstring row_address(const wapi::CListView& list, int item) const;
+    void show_row_menu(wapi::CListView& list, const POINT* clicked);
+    void copy_address(const wapi::CListView& list);
+    void move_focus(bool back);
+    std::vector<std::pair<wapi::CWindowBase*, const wchar_t*>> named_controls() const;
     bool on_activate(WPARAM wparam);
     void summon();
     bool in_front() const;
@@ -128,8 +139,11 @@ private:
     // When the window last lost the foreground: a click on the tray icon takes it away just
     // before the click arrives.
     DWORD deactivated_at_ = 0;
-    // The release that ends a double click on the tray icon is no click of its own.
-    bool after_double_click_ = false;
+    // When the tray icon was last double-clicked (0: not lately): the click that ends a double
+    // click is no click of its own.
+    DWORD double_clicked_at_ = 0;
+    // The key that opened a row's menu, until it is released.
+    UINT row_menu_key_ = 0;
 
     // Last, so that it goes first.
     nexum::CNexum engine_;

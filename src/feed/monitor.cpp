@@ -244,15 +244,18 @@ bool CFeedMonitor::process_feed(const char* text) {
     return true;
 }
 
+std::string CFeedMonitor::topic_url(std::int32_t id) const {
+    return std::string(site_url_.c_str(), static_cast<size_t>(site_url_.length())) +
+           "/forum/temat/?id=" + std::to_string(id);
+}
+
 void CFeedMonitor::open_topic(std::int32_t id) {
     IForumView* view = view_.load();
     if (view == nullptr) {
         return;
     }
-    narrow_string url(site_url_);
-    url.append("/forum/temat/?id=");
-    url.append(std::to_string(id));
-    view->open_url(url);
+    const std::string url = topic_url(id);
+    view->open_url(string::weak_string<char>(url));
 }
 
 bool CFeedMonitor::is_changed(const xml::RForumFeed& previous, const xml::RForumFeed& current) {

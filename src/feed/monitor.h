@@ -106,6 +106,8 @@ public:
     bool process_feed(const char* text);
     // Opens the page of the topic with this id (the forum list keeps the id of each row).
     void open_topic(std::int32_t id);
+    // That page's address, UTF-8.
+    std::string topic_url(std::int32_t id) const;
 
     // New posts in current against previous, topic by topic in feed order.
     static bool is_changed(const xml::RForumFeed& previous, const xml::RForumFeed& current);

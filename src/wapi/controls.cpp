@@ -1,6 +1,7 @@
 #include "wapi/controls.h"
 
 #include <atomic>
+#include <cstring>
 
 namespace wapi {
 
@@ -189,6 +190,21 @@ void CListView::select_item(int index) {
     SendMessageW(handle, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), TRUE);
 }
 
+bool CListView::item_rect(int item, RECT& out) const {
+    out = RECT{LVIR_BOUNDS, 0, 0, 0};
+    return item >= 0 && SendMessageW(handle, LVM_GETITEMRECT, static_cast<WPARAM>(item),
+                                     reinterpret_cast<LPARAM>(&out)) != 0;
+}
+
+void CListView::show_focused_row() {
+    const int focused = focused_item();
+    if (focused >= 0) {
+        SendMessageW(handle, LVM_ENSUREVISIBLE, static_cast<WPARAM>(focused), FALSE);
+    } else if (item_count() > 0) {
+        select_item(0);
+    }
+}
+
 void CListView::move_selection(int delta) {
     int target = focused_item() + delta;
     if (target < 0) {
@@ -229,6 +245,10 @@ bool CTextBox::on_char(WPARAM unit) {
 
 void CTextBox::select_all() {
     SendMessageW(handle, EM_SETSEL, 0, -1);
+}
+
+void CTextBox::set_cue_banner(const wchar_t* text) {
+    SendMessageW(handle, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(text));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -282,12 +302,73 @@ void CStatusBar::resize() {
 // ---------------------------------------------------------------------------------------------
 // Menus
 
-void popup_menu(HWND owner, HMENU menu) {
-    POINT cursor = {0, 0};
-    GetCursorPos(&cursor);
+UINT track_menu(HWND owner, HMENU menu, POINT at) {
+    if (menu == nullptr) {
+        return 0;
+    }
+    // The owner must be in front while the menu is open, or the menu does not close when the
+    // user clicks elsewhere; the message posted after it lets the menu's loop end in time.
     SetForegroundWindow(owner);
-    if (TrackPopupMenu(menu, TPM_LEFTBUTTON, cursor.x, cursor.y, 0, owner, nullptr) != 0) {
-        PostMessageW(owner, WM_NULL, 0, 0);
+    UINT flags = TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY;
+    flags |= GetSystemMetrics(SM_MENUDROPALIGNMENT) != 0 ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
+    const UINT chosen = static_cast<UINT>(TrackPopupMenuEx(menu, flags, at.x, at.y, owner, nullptr));
+    PostMessageW(owner, WM_NULL, 0, 0);
+    return chosen;
+}
+
+bool copy_to_clipboard(HWND owner, const std::wstring& text) {
+    if (!OpenClipboard(owner)) {
+        return false;
+    }
+    bool copied = false;
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (EmptyClipboard()) {
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+        if (void* target = memory != nullptr ? GlobalLock(memory) : nullptr) {
+            std::memcpy(target, text.c_str(), bytes);
+            GlobalUnlock(memory);
+            // The clipboard owns the memory once it has taken it.
+            copied = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        }
+        if (!copied && memory != nullptr) {
+            GlobalFree(memory);
+        }
+    }
+    CloseClipboard();
+    return copied;
+}
+
+namespace {
+
+bool release_services(IAccPropServices* services) {
+    services->Release();
+    return true;
+}
+using CPropServices = kernel::COwner<IAccPropServices*, &release_services>;
+
+CPropServices prop_services() {
+    IAccPropServices* services = nullptr;
+    CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                     reinterpret_cast<void**>(&services));
+    return CPropServices(services);
+}
+
+} // namespace
+
+HRESULT set_accessible_name(HWND control, const wchar_t* name) {
+    const CPropServices services = prop_services();
+    if (!services.is_valid()) {
+        return E_NOINTERFACE;
+    }
+    return services.get()->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                          PROPID_ACC_NAME, name);
+}
+
+void clear_accessible_name(HWND control) {
+    const CPropServices services = prop_services();
+    if (services.is_valid()) {
+        MSAAPROPID name = PROPID_ACC_NAME;
+        services.get()->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &name, 1);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <windows.h>
 // after windows.h, which it needs
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include "kernel/owner.h"
 #include "wapi/window.h"
@@ -60,6 +61,11 @@ public:
     int top_item() const;
     void scroll_to(int item);
     void select_item(int index);
+    // The item's rectangle in the list's client area; false for an item that does not exist.
+    bool item_rect(int item, RECT& out) const;
+    // Scrolls the focused row into view, or selects the first when no row has the focus: a list
+    // that gets the focus shows where it is.
+    void show_focused_row();
     void move_selection(int delta);
     // Around a refill: with redrawing off every insert skips its repaint; switching it on
     // repaints the list once.
@@ -75,6 +81,8 @@ public:
     // Enter and Escape arrive as characters too; a single-line box can only beep at them.
     bool on_char(WPARAM unit) override;
     void select_all();
+    // The grey hint the empty box shows, also while it has the focus.
+    void set_cue_banner(const wchar_t* text);
 };
 
 struct RStatusPart {
@@ -107,8 +115,16 @@ private:
     std::vector<std::unique_ptr<RStatusPart>> parts_;
 };
 
-// Shows menu at the cursor for owner; the chosen item arrives as WM_COMMAND. Bringing the owner
-// to the foreground first and posting WM_NULL after make the menu close on a click elsewhere.
-void popup_menu(HWND owner, HMENU menu);
+// Shows menu for owner at a point of the screen, as the system aligns drop-down menus, and
+// returns the command chosen (0 for none).
+UINT track_menu(HWND owner, HMENU menu, POINT at);
+
+// Puts text on the clipboard as Unicode text; false when the clipboard would not take it.
+bool copy_to_clipboard(HWND owner, const std::wstring& text);
+
+// The name a screen reader says for control (a dynamic annotation of its client object), and
+// its removal, due before the control goes. The system's answer: S_OK, or why not.
+HRESULT set_accessible_name(HWND control, const wchar_t* name);
+void clear_accessible_name(HWND control);
 
 } // namespace wapi

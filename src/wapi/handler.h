@@ -6,11 +6,9 @@ class CWindowBase;
 
 // A handler one object installs on a control: an object and one of its member functions,
 // always called with the control object first. Bound at compile time, so it costs no heap.
-template <typename... Args>
-class THandler {
+template <typename... Args> class THandler {
 public:
-    template <typename T, bool (T::*Method)(CWindowBase*, Args...)>
-    void bind(T* object) {
+    template <typename T, bool (T::*Method)(CWindowBase*, Args...)> void bind(T* object) {
         object_ = object;
         thunk_ = [](void* o, CWindowBase* control, Args... args) {
             return (static_cast<T*>(o)->*Method)(control, args...);

@@ -194,7 +194,7 @@ void CWindowThread::run() {
         if (got == -1) {
             break; // invalid arguments: waiting again would spin
         }
-        if (got != 0) {
+        if (got != 0 && !kernel::guarded([&] { return window->pre_translate(msg); }, false)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

@@ -31,6 +31,10 @@ CNotifyIcon::CNotifyIcon(kernel::RNtVersion version, Notify notify, HINSTANCE in
     data_.cbSize = sizeof(NOTIFYICONDATAW);
     info_flags_ = NIIF_USER | NIIF_LARGE_ICON;
     const bool known = version.major != 0;
+    // Windows 7 and later keep balloons back while the user is new to the system or presenting.
+    quiet_flag_ = !known || version.major > 6 || (version.major == 6 && version.minor >= 1)
+                      ? NIIF_RESPECT_QUIET_TIME
+                      : 0;
     if (known && version.major < 6) {
         data_.cbSize = NOTIFYICONDATAW_V3_SIZE;
         info_flags_ = NIIF_USER;
@@ -48,11 +52,39 @@ CNotifyIcon::~CNotifyIcon() {
 }
 
 bool CNotifyIcon::send_locked(NOTIFYICONDATAW& data) {
-    if (notify_ == nullptr || !notify_(shown_ ? NIM_MODIFY : NIM_ADD, &data)) {
+    const DWORD message = shown_ ? NIM_MODIFY : NIM_ADD;
+    if (notify_ == nullptr || !notify_(message, &data)) {
         return false;
     }
     shown_ = true;
+    if (message == NIM_ADD && data_.cbSize == sizeof(NOTIFYICONDATAW)) {
+        // Every add, also after a taskbar restart: the shell forgets the version with the icon.
+        // With version 4 the icon answers the keyboard (Win+B, the arrows, Enter, the menu key).
+        NOTIFYICONDATAW version = data_;
+        version.uVersion = NOTIFYICON_VERSION_4;
+        version4_ = notify_(NIM_SETVERSION, &version) != FALSE;
+    }
     return true;
+}
+
+RTrayEvent CNotifyIcon::read_callback(WPARAM wparam, LPARAM lparam) const {
+    kernel::CLock guard(lock_);
+    RTrayEvent event;
+    if (version4_) {
+        event.event = LOWORD(lparam);
+        event.ours = HIWORD(lparam) == ICON_ID;
+        event.anchor = POINT{static_cast<short>(LOWORD(wparam)), static_cast<short>(HIWORD(wparam))};
+        return event;
+    }
+    event.event = static_cast<UINT>(lparam);
+    event.ours = wparam == ICON_ID;
+    GetCursorPos(&event.anchor);
+    return event;
+}
+
+bool CNotifyIcon::version4() const {
+    kernel::CLock guard(lock_);
+    return version4_;
 }
 
 bool CNotifyIcon::set_window(HWND window) {
@@ -106,7 +138,7 @@ bool CNotifyIcon::show_balloon(const std::wstring& title, const std::wstring& te
     NOTIFYICONDATAW balloon = data_;
     balloon.uFlags |= NIF_INFO;
     balloon.uTimeout = 3000;
-    balloon.dwInfoFlags = balloon_icon_.get() == nullptr ? 0 : info_flags_;
+    balloon.dwInfoFlags = (balloon_icon_.get() == nullptr ? 0 : info_flags_) | quiet_flag_;
     copy_cut(balloon.szInfoTitle, title);
     copy_cut(balloon.szInfo, text);
     return send_locked(balloon);
@@ -132,6 +164,7 @@ void CNotifyIcon::remove_locked() {
         }
         shown_ = false;
     }
+    version4_ = false;
     // Unbound: a taskbar restart must not bring a removed icon back.
     data_.hWnd = nullptr;
     balloon_icon_.reset();

@@ -11,14 +11,21 @@
 
 namespace wapi {
 
+// What a click or key on the icon came to.
+struct RTrayEvent {
+    UINT event = 0;    // WM_LBUTTONDBLCLK, NIN_SELECT, NIN_KEYSELECT, WM_CONTEXTMENU, ...
+    bool ours = false; // the message is about this icon
+    POINT anchor = {}; // where a menu for it goes, on the screen
+};
+
 // One notification-area icon, its texts in UTF-16. Every operation is serialised by one lock: the
 // GUI thread and the feed thread both change the icon.
 class CNotifyIcon {
 public:
     // Where the record goes; Shell_NotifyIconW unless a test puts itself in front of the shell.
     using Notify = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAW);
-    // The mouse on the icon arrives as this message with the icon's id in wParam and the mouse
-    // message in lParam. A message of the toolkit's own: a system message number there (such as
+    // The mouse and the keyboard on the icon arrive as this message (read_callback tells what it
+    // says). A message of the toolkit's own: a system message number there (such as
     // WM_CONTEXTMENU) would mix the icon's clicks with the window's.
     static constexpr UINT CALLBACK_MESSAGE = WM_APP + 0x3FFE;
     static constexpr UINT ICON_ID = 1;
@@ -51,6 +58,12 @@ public:
     // broadcast.
     bool on_message(UINT message);
 
+    // A callback message read in the layout the shell uses for this icon: once it has taken
+    // version 4, the event and the icon's id share lParam and wParam holds the anchor point;
+    // otherwise lParam is the mouse message, wParam the id, and the anchor is the cursor.
+    RTrayEvent read_callback(WPARAM wparam, LPARAM lparam) const;
+    bool version4() const;
+
     // The record as the next send would give it, and whether the shell holds the icon.
     NOTIFYICONDATAW record() const;
     bool shown() const;
@@ -61,7 +74,9 @@ private:
 
     mutable kernel::CCriticalSection lock_;
     NOTIFYICONDATAW data_;
-    DWORD info_flags_; // for a balloon with an icon, by version
+    DWORD info_flags_;     // for a balloon with an icon, by version
+    DWORD quiet_flag_ = 0; // for every balloon, where the system knows quiet time
+    bool version4_ = false;
     bool shown_ = false;
     CIcon icon_;         // data_.hIcon is a copy, not owned
     CIcon balloon_icon_; // data_.hBalloonIcon is a copy, not owned

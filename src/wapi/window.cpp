@@ -344,6 +344,10 @@ CWindow::~CWindow() = default;
 
 void CWindow::idle() {}
 
+bool CWindow::pre_translate(const MSG&) {
+    return false;
+}
+
 HICON CWindow::get_icon() {
     return LoadIconW(nullptr, IDI_APPLICATION);
 }

@@ -127,6 +127,9 @@ public:
 
     virtual void idle();
     virtual HICON get_icon();
+    // Every message of the thread's loop, before it is translated and dispatched: keys that mean
+    // something to the whole window, whichever control has the focus. True consumes it.
+    virtual bool pre_translate(const MSG& message);
 
     // Hides the window and destroys it: at once on its own GUI thread, from any other thread by
     // asking that thread (a window can only be destroyed by the thread that made it). False when

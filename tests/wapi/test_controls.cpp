@@ -242,6 +242,8 @@ struct RShellCall {
 
 struct RFakeShell {
     std::vector<RShellCall> calls;
+    std::vector<UINT> versions; // asked for with NIM_SETVERSION, which is not among the calls
+    BOOL take_version = TRUE;
     int refuse = 0; // calls still to fail
     std::atomic<int> inside{0};
     std::atomic<bool> overlapped{false};
@@ -252,6 +254,10 @@ RFakeShell* g_shell = nullptr;
 const kernel::RNtVersion CURRENT{10, 0};
 
 BOOL WINAPI fake_notify(DWORD message, PNOTIFYICONDATAW data) {
+    if (message == NIM_SETVERSION) {
+        g_shell->versions.push_back(data->uVersion);
+        return g_shell->take_version;
+    }
     if (g_shell->inside.fetch_add(1) != 0) {
         g_shell->overlapped = true;
     }
@@ -291,21 +297,39 @@ protected:
 TEST_F(Tray, RecordLayoutFollowsTheVersion) {
     // Windows NT versions: 4.0, 2000, XP, Server 2003 and XP x64, Vista, 10, one that could not
     // be read.
+    // A full record asks for version 4 after its add; from Windows 7 on, balloons keep quiet time.
+    const DWORD QUIET = NIIF_RESPECT_QUIET_TIME;
     const struct {
         kernel::RNtVersion version;
         DWORD size;
         DWORD info_flags;
+        DWORD balloon_flags;
+        std::vector<UINT> versions;
     } cases[] = {
-        {{4, 0}, NOTIFYICONDATAW_V2_SIZE, 0},
-        {{5, 0}, NOTIFYICONDATAW_V2_SIZE, 0},
-        {{5, 1}, NOTIFYICONDATAW_V3_SIZE, NIIF_USER},
-        {{5, 2}, NOTIFYICONDATAW_V3_SIZE, NIIF_USER},
-        {{6, 0}, sizeof(NOTIFYICONDATAW), NIIF_USER | NIIF_LARGE_ICON},
-        {{10, 0}, sizeof(NOTIFYICONDATAW), NIIF_USER | NIIF_LARGE_ICON},
-        {{0, 0}, sizeof(NOTIFYICONDATAW), NIIF_USER | NIIF_LARGE_ICON},
+        {{4, 0}, NOTIFYICONDATAW_V2_SIZE, 0, 0, {}},
+        {{5, 0}, NOTIFYICONDATAW_V2_SIZE, 0, 0, {}},
+        {{5, 1}, NOTIFYICONDATAW_V3_SIZE, NIIF_USER, NIIF_USER, {}},
+        {{5, 2}, NOTIFYICONDATAW_V3_SIZE, NIIF_USER, NIIF_USER, {}},
+        {{6, 0}, sizeof(NOTIFYICONDATAW), NIIF_USER | NIIF_LARGE_ICON, NIIF_USER | NIIF_LARGE_ICON, {4}},
+        {{6, 1},
+         sizeof(NOTIFYICONDATAW),
+         NIIF_USER | NIIF_LARGE_ICON,
+         NIIF_USER | NIIF_LARGE_ICON | QUIET,
+         {4}},
+        {{10, 0},
+         sizeof(NOTIFYICONDATAW),
+         NIIF_USER | NIIF_LARGE_ICON,
+         NIIF_USER | NIIF_LARGE_ICON | QUIET,
+         {4}},
+        {{0, 0},
+         sizeof(NOTIFYICONDATAW),
+         NIIF_USER | NIIF_LARGE_ICON,
+         NIIF_USER | NIIF_LARGE_ICON | QUIET,
+         {4}},
     };
     for (const auto& c : cases) {
         shell.calls.clear();
+        shell.versions.clear();
         // No module: the balloon icon comes from the system's icons.
         CNotifyIcon icon(c.version, &fake_notify, nullptr);
         const NOTIFYICONDATAW record = icon.record();
@@ -321,7 +345,10 @@ TEST_F(Tray, RecordLayoutFollowsTheVersion) {
         ASSERT_TRUE(icon.show_balloon(L"t", L"x"));
         ASSERT_EQ(shell.calls.size(), 2u);
         EXPECT_EQ(shell.calls[1].data.cbSize, c.size) << c.version.major << "." << c.version.minor;
-        EXPECT_EQ(shell.calls[1].data.dwInfoFlags, c.info_flags) << c.version.major << "." << c.version.minor;
+        EXPECT_EQ(shell.calls[1].data.dwInfoFlags, c.balloon_flags)
+            << c.version.major << "." << c.version.minor;
+        EXPECT_EQ(shell.versions, c.versions) << c.version.major << "." << c.version.minor;
+        EXPECT_EQ(icon.version4(), !c.versions.empty());
         EXPECT_NE(shell.calls[1].data.hBalloonIcon, nullptr);
     }
 }
@@ -401,7 +428,8 @@ TEST_F(Tray, BalloonLeavesTheRecordUntouched) {
     EXPECT_EQ(call.message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(call.data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_TIP | NIF_INFO));
     EXPECT_EQ(call.data.uTimeout, 3000u);
-    EXPECT_EQ(call.data.dwInfoFlags, 0u) << "no balloon icon, no icon flags";
+    EXPECT_EQ(call.data.dwInfoFlags, static_cast<DWORD>(NIIF_RESPECT_QUIET_TIME))
+        << "no balloon icon, no icon flags";
     EXPECT_STREQ(call.data.szInfoTitle, L"http://127.0.0.1:8765 (Postów: 3)");
     EXPECT_STREQ(call.data.szInfo, L"Temat");
 
@@ -410,6 +438,39 @@ TEST_F(Tray, BalloonLeavesTheRecordUntouched) {
     ASSERT_TRUE(fresh.show_balloon(L"a", L"b"));
     EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_ADD));
     EXPECT_TRUE(fresh.shown());
+}
+
+// Once the shell has taken version 4, the event and the icon's id share lParam and wParam is the
+// anchor; a shell that refused it sends the mouse message in lParam and the id in wParam.
+TEST_F(Tray, CallbacksAreReadInTheLayoutTheShellTook) {
+    const struct {
+        BOOL take_version;
+        WPARAM wparam;
+        LPARAM lparam;
+        UINT event;
+        bool ours;
+        POINT anchor; // x -1: the cursor
+    } cases[] = {
+        {TRUE, MAKEWPARAM(120, 700), MAKELPARAM(NIN_KEYSELECT, 1), NIN_KEYSELECT, true, {120, 700}},
+        {TRUE, MAKEWPARAM(-5, 30), MAKELPARAM(WM_CONTEXTMENU, 1), WM_CONTEXTMENU, true, {-5, 30}},
+        {TRUE, MAKEWPARAM(1, 1), MAKELPARAM(NIN_SELECT, 2), NIN_SELECT, false, {1, 1}},
+        {TRUE, 1, WM_LBUTTONUP, WM_LBUTTONUP, false, {1, 0}}, // the old layout means another icon now
+        {FALSE, 1, WM_LBUTTONUP, WM_LBUTTONUP, true, {-1, 0}},
+        {FALSE, 2, WM_RBUTTONUP, WM_RBUTTONUP, false, {-1, 0}},
+    };
+    for (const auto& c : cases) {
+        shell.take_version = c.take_version;
+        CNotifyIcon icon(CURRENT, &fake_notify);
+        icon.set_window(window);
+        EXPECT_EQ(icon.version4(), c.take_version != FALSE);
+        const RTrayEvent event = icon.read_callback(c.wparam, c.lparam);
+        EXPECT_EQ(event.event, c.event) << c.lparam;
+        EXPECT_EQ(event.ours, c.ours) << c.lparam;
+        if (c.anchor.x != -1) {
+            EXPECT_EQ(event.anchor.x, c.anchor.x) << c.lparam;
+            EXPECT_EQ(event.anchor.y, c.anchor.y) << c.lparam;
+        }
+    }
 }
 
 TEST_F(Tray, RemoveDeletesOnlyAShownIcon) {
@@ -467,6 +528,7 @@ TEST_F(Tray, TaskbarRestartAddsTheShownIconAgain) {
     EXPECT_EQ(shell.calls[3].message, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(std::memcmp(&shell.calls[3].data, &shell.calls[2].data, sizeof(NOTIFYICONDATAW)), 0)
         << "the whole record again";
+    EXPECT_EQ(shell.versions.size(), 3u) << "version 4 after each of the three adds that went through";
     EXPECT_TRUE(icon.update());
     EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_MODIFY));
 

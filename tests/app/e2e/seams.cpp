@@ -1,8 +1,10 @@
-// Linked into the end-to-end build of the program in place of the real tray and browser calls:
-// each tray record, each opened address and each answer to a poll is also written, one line each
-// in UTF-8, to the file that PELIKANT_E2E_LOG names, for the test to read. The tray records still
-// reach the shell.
+// Linked into the end-to-end build of the program in place of the real tray, browser and
+// screen-reader calls: each tray record (with the shell's answer to a version), each opened
+// address, each name given to a control and each answer to a poll is also written, one line each
+// in UTF-8, to the file that PELIKANT_E2E_LOG names, for the test to read. The tray records and
+// the names still reach the system.
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -11,8 +13,10 @@
 
 #include "resources/resource.h"
 #include "app/answered.h"
+#include "app/screen_reader.h"
 #include "app/tray.h"
 #include "kernel/sync.h"
+#include "wapi/controls.h"
 #include "app/shell.h"
 
 namespace {
@@ -86,7 +90,11 @@ std::string icon_name(HICON icon) {
 namespace app {
 
 BOOL WINAPI tray_notify(DWORD message, PNOTIFYICONDATAW data) {
+    const BOOL done = Shell_NotifyIconW(message, data);
     std::string line = "tray " + std::to_string(message);
+    if (message == NIM_SETVERSION && data != nullptr) {
+        line += " version=" + std::to_string(data->uVersion) + " taken=" + std::to_string(done);
+    }
     if (data != nullptr) {
         line += " icon=" + ((data->uFlags & NIF_ICON) != 0 ? icon_name(data->hIcon) : std::string("none"));
         if ((data->uFlags & NIF_TIP) != 0) {
@@ -101,7 +109,17 @@ BOOL WINAPI tray_notify(DWORD message, PNOTIFYICONDATAW data) {
         }
     }
     log_line(line);
-    return Shell_NotifyIconW(message, data);
+    return done;
+}
+
+HRESULT name_for_screen_readers(HWND control, const wchar_t* name) {
+    const HRESULT answer = wapi::set_accessible_name(control, name);
+    char text[64];
+    std::snprintf(text, sizeof(text), "name %llu %08lx ",
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(control)),
+                  static_cast<unsigned long>(answer));
+    log_line(text + utf8(name));
+    return answer;
 }
 
 void poll_answered(const feed::RFeedCheck& check) {
