@@ -133,6 +133,7 @@ TEST_F(ResultList, EveryOneWordTitleComesFirst) {
     };
     for (const std::wstring& title : titles) {
         const std::vector<RDisplayRow> rows = show(title);
+        ASSERT_FALSE(rows.empty()) << testing::PrintToString(title);
         if (one_word(title) && _wcsicmp(titles[rows[0].row_id].c_str(), title.c_str()) != 0) {
             not_first.push_back(title);
         }

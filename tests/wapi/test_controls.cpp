@@ -367,8 +367,10 @@ TEST_F(Tray, AddFirstModifyAfterAndRetryAFailedAdd) {
 
     const NOTIFYICONDATAW& added = shell.calls[1].data;
     EXPECT_EQ(added.hWnd, window);
-    EXPECT_EQ(added.uCallbackMessage, CNotifyIcon::CALLBACK_MESSAGE);
-    EXPECT_NE(added.uCallbackMessage, static_cast<UINT>(WM_CONTEXTMENU)) << "a system message number";
+    // A message number of the application's own range, never the system's (WM_CONTEXTMENU and the
+    // like would mix the icon's clicks with the window's).
+    EXPECT_GE(added.uCallbackMessage, static_cast<UINT>(WM_APP));
+    EXPECT_LT(added.uCallbackMessage, 0xC000u);
     EXPECT_EQ(added.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_TIP));
     EXPECT_STREQ(added.szTip, L"http://127.0.0.1:8765");
     EXPECT_EQ(shell.calls[2].data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_TIP | NIF_ICON));
