@@ -705,6 +705,8 @@ TEST(Proxy, PollsGoThroughTheInternetOptionsProxyExceptToBypassedHosts) {
          true},
         {"script", O::DIRECT | O::SCRIPT, "", "", script, "", "localhost", true},
         {"script, direct", O::DIRECT | O::SCRIPT, "", "", script, "", "127.0.0.1", false},
+        {"script unreachable: the fixed proxy", O::DIRECT | O::PROXY | O::SCRIPT, proxy, "",
+         "http://127.0.0.1:1/proxy.pac", "", "localhost", true},
         {"none, environment", O::DIRECT, "", "", "", "http://" + proxy, "localhost", true},
         {"none", O::DIRECT, "", "", "", "", "localhost", false},
     };
