@@ -1,7 +1,9 @@
 // The forum monitor on hand-made feeds: the change rule, the latest topic and its balloon, the
 // last feed, topic pages, the list's image rule and the notifications it takes; the schedule of
 // polls; and polls of a real web server (nginx) and of the scripted server's failures.
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -418,6 +420,19 @@ TEST(PollSchedule, WaitsAfterFailures) {
         EXPECT_EQ(backoff_ms(c.failures, c.retry_after_s, c.random), c.wait_ms)
             << c.failures << " " << c.retry_after_s << " " << c.random;
     }
+    // Copies that lost the site together: each waits 2 minutes ±10 %, and not all the same.
+    std::vector<std::int64_t> waits;
+    for (int copy = 0; copy < 20; ++copy) {
+        CFakeView view;
+        CHandleNexum handler(SITE, &view);
+        nexum::CNotificationDownload failed(1); // no connection
+        const std::int64_t before = static_cast<std::int64_t>(GetTickCount64());
+        handler.on_notification(&failed);
+        waits.push_back(handler.schedule().due_ms() - before);
+        EXPECT_NEAR(waits.back(), 120000, 12000 + 1000); // and a busy machine's delay
+    }
+    const auto range = std::minmax_element(waits.begin(), waits.end());
+    EXPECT_GT(*range.second - *range.first, 1000) << "every copy drew the same wait";
 }
 
 TEST(PollSchedule, TicksInsideAWaitAreSkippedAndAGoodAnswerEndsTheWaits) {
