@@ -49,9 +49,14 @@ wine_start_display
 pids+=("$XVFB_PID")
 wine_prepare_scaled_prefix "$PREFIX_144" 144
 wine_prepare_prefix "$PREFIX"
-# One wineserver for the whole run, so each test program starts in about a second.
+# One wineserver for the whole run, so each test program starts in about a second and none starts
+# while the server of the one before is closing down. The set-up's server must have ended first, or
+# this one gives up (Debian's wineserver ends after its last program, but not at once); and the
+# prefix's own processes start now, so that none of them holds a test's output open.
+wineserver -w
 wineserver -p -f &
 pids+=("$!")
+wineboot >/dev/null 2>&1
 
 # The scriptable HTTP server of the network tests, on a free port.
 port_file=$(mktemp)
