@@ -27,7 +27,8 @@ PREFIX=${PELIKANT_WINE_PREFIX:-$DEPS/wine-test}
 # The same system with its display at 150 % (144 DPI), for the entry app_144dpi.
 PREFIX_144=$PREFIX-144dpi
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DPELIKANT_DEPS="$DEPS" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
+    -DCMAKE_BUILD_TYPE=Release -DPELIKANT_DEPS="$DEPS" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$ROOT/tools/wine-test.sh" \
     -DPELIKANT_NATIVE_TESTS_DIR="$native_dir" -DPELIKANT_WINE_PREFIX_144DPI="$PREFIX_144" \
     ${PELIKANT_E2E_PORT:+-DPELIKANT_E2E_PORT=$PELIKANT_E2E_PORT} >/dev/null
 cmake --build "$BUILD" -j"$JOBS"
