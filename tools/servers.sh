@@ -4,7 +4,8 @@
 #
 #   servers_start_nginx DIR      a static site from DIR/www (the feed goes in DIR/www/xml/index.xml),
 #                                gzip on, ETag and Last-Modified as nginx gives them, every request
-#                                logged to DIR/access.log; sets NGINX_PORT and NGINX_PID
+#                                logged to DIR/access.log (the validators it brought and the
+#                                Last-Modified it got); sets NGINX_PORT and NGINX_PID
 #   servers_start_tinyproxy DIR  a proxy that logs every request to DIR/tinyproxy.log; sets
 #                                TINYPROXY_PORT and TINYPROXY_PID
 #   servers_export NGINX_DIR [TINYPROXY_DIR]
@@ -44,7 +45,8 @@ error_log $dir/error.log;
 events { worker_connections 64; }
 http {
     log_format poll '\$status \$body_bytes_sent \$bytes_sent \$request_length "\$http_if_none_match" '
-                    '"\$http_if_modified_since" "\$http_accept_encoding" "\$http_user_agent" \$request_uri';
+                    '"\$http_if_modified_since" "\$sent_http_last_modified" "\$http_accept_encoding" '
+                    '"\$http_user_agent" \$request_uri';
     access_log $dir/access.log poll;
     client_body_temp_path $dir/temp/body;
     proxy_temp_path $dir/temp/proxy;

@@ -27,7 +27,8 @@ PREFIX=${PELIKANT_WINE_PREFIX:-$DEPS/wine-test}
 # The same system with its display at 150 % (144 DPI), for the entry app_144dpi.
 PREFIX_144=$PREFIX-144dpi
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DPELIKANT_DEPS="$DEPS" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
+    -DCMAKE_BUILD_TYPE=Release -DPELIKANT_DEPS="$DEPS" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$ROOT/tools/wine-test.sh" \
     -DPELIKANT_NATIVE_TESTS_DIR="$native_dir" -DPELIKANT_WINE_PREFIX_144DPI="$PREFIX_144" \
     ${PELIKANT_E2E_PORT:+-DPELIKANT_E2E_PORT=$PELIKANT_E2E_PORT} >/dev/null
 cmake --build "$BUILD" -j"$JOBS"
@@ -49,9 +50,14 @@ wine_start_display
 pids+=("$XVFB_PID")
 wine_prepare_scaled_prefix "$PREFIX_144" 144
 wine_prepare_prefix "$PREFIX"
-# One wineserver for the whole run, so each test program starts in about a second.
+# One wineserver for the whole run, so each test program starts in about a second and none starts
+# while the server of the one before is closing down. The set-up's server must have ended first, or
+# this one gives up (Debian's wineserver ends after its last program, but not at once); and the
+# prefix's own processes start now, so that none of them holds a test's output open.
+wineserver -w
 wineserver -p -f &
 pids+=("$!")
+wineboot >/dev/null 2>&1
 
 # The scriptable HTTP server of the network tests, on a free port.
 port_file=$(mktemp)
