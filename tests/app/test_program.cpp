@@ -428,14 +428,6 @@ TEST_F(Program, StartsWithThePlaceholderThenShowsTheFeedAndAnnouncesNewPosts) {
     EXPECT_EQ(forum.text(0, 0), L"Pobieranie listy tematów…");
     EXPECT_EQ(forum.image(0), I_IMAGENONE);
     EXPECT_EQ(forum.header(1), L"Postów");
-    // The box draws in the lists' font, the system's (not the old bold System font): a text
-    // reaches as far in both.
-    const std::wstring sample = L"Wyszukiwanie w dokumentacji";
-    SetWindowTextW(program.box, sample.c_str());
-    const LRESULT first = SendMessageW(program.box, EM_POSFROMCHAR, 0, 0);
-    const LRESULT last = SendMessageW(program.box, EM_POSFROMCHAR, sample.size() - 1, 0);
-    EXPECT_NEAR(LOWORD(last) - LOWORD(first), results.string_width(sample.substr(0, sample.size() - 1)), 2);
-    SetWindowTextW(program.box, L"");
 
     // The first feed fills the list and announces nothing; each topic shows its state's icon.
     serve_feed(feed_xml(FIRST));
@@ -863,20 +855,6 @@ std::string good_feed(int posts) {
     return feed_xml(topics);
 }
 
-// Milliseconds from a key in the search box to the result list showing its text.
-long keystroke_ms(const CProgram& program, bool type) {
-    const std::wstring caption = type ? WEB_SEARCH + L" » x" : WEB_SEARCH;
-    const DWORD before = GetTickCount();
-    PostMessageW(program.box, WM_CHAR, type ? L'x' : VK_BACK, 1);
-    while (program.last_row() != caption) {
-        if (GetTickCount() - before > 5000) {
-            return 5000;
-        }
-        Sleep(1);
-    }
-    return static_cast<long>(GetTickCount() - before);
-}
-
 } // namespace
 
 TEST_F(Program, HostileAnswersChangeNothingAndTheNextGoodFeedIsJudgedAgainstTheLastGoodOne) {
@@ -890,8 +868,6 @@ TEST_F(Program, HostileAnswersChangeNothingAndTheNextGoodFeedIsJudgedAgainstTheL
     const RProcessFigures start_figures =
         process_figures(program.process(), program.pid(), "pelikant_e2e.exe");
 
-    bool typed = false;
-    long slowest_key = 0;
     for (const auto& c : HOSTILE) {
         const char* name = c.name;
         const size_t announced = balloons().size();
@@ -915,11 +891,6 @@ TEST_F(Program, HostileAnswersChangeNothingAndTheNextGoodFeedIsJudgedAgainstTheL
             EXPECT_EQ(forum.count(), c.shown) << name;
             EXPECT_EQ(balloons().size(), announced + 1) << name;
         }
-        typed = !typed;
-        const long key_ms = keystroke_ms(program, typed);
-        slowest_key = key_ms > slowest_key ? key_ms : slowest_key;
-        // Speed is the keystroke benchmark's business; here only that the box never freezes.
-        EXPECT_LT(key_ms, 1000) << name << ": the search box waited " << key_ms << " ms";
 
         // The next good feed is judged against the last one that parsed, so its new post shows.
         const size_t before_good = balloons().size();
@@ -939,11 +910,6 @@ TEST_F(Program, HostileAnswersChangeNothingAndTheNextGoodFeedIsJudgedAgainstTheL
         })) << name
             << ": threads " << now.threads << ", handles " << now.handles;
     }
-    const RProcessFigures end = process_figures(program.process(), program.pid(), "pelikant_e2e.exe");
-    std::printf("hostile answers: slowest keystroke %ld ms; threads %d -> %d, handles %lu -> %lu, private "
-                "%.1f -> %.1f MB\n",
-                slowest_key, start_figures.threads, end.threads, start_figures.handles, end.handles,
-                start_figures.private_mb, end.private_mb);
 }
 
 TEST_F(Program, EndsWithinTwoSecondsInTheMiddleOfAnyHostileAnswer) {
