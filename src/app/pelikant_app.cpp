@@ -489,11 +489,8 @@ bool CPelikantApp::on_search_key(wapi::CWindowBase* control, UINT key, LPARAM, U
         return false;
     }
     switch (key) {
-    case VK_RETURN: {
-        LPARAM row = 0;
-        return result_list_->item_data(result_list_->focused_item(), row) &&
-               activate_row(static_cast<long>(row));
-    }
+    case VK_RETURN:
+        return open_row(*result_list_, result_list_->focused_item());
     case VK_PRIOR:
         result_list_->move_selection(-8);
         return true;
@@ -612,17 +609,10 @@ bool CPelikantApp::on_activate(WPARAM wparam) {
 }
 
 // Every message of the icon is handled here: passed on to DefWindowProc it would mean something
-// else to the window. With version 4 the shell says NIN_SELECT for a click (after the button's
-// own messages) and WM_CONTEXTMENU for the right button or the menu key; before it, the button
-// messages are all there is.
+// else to the window. The button messages that come beside a click or the menu are left alone.
 bool CPelikantApp::on_tray(const wapi::RTrayEvent& tray) {
-    const bool version4 = tray_icon_.version4();
     switch (tray.event) {
     case NIN_SELECT:
-    case WM_LBUTTONUP:
-        if ((tray.event == NIN_SELECT) != version4) {
-            break;
-        }
         // The click that ends a double click is no click of its own.
         if (double_clicked_at_ != 0 && GetTickCount() - double_clicked_at_ <= GetDoubleClickTime()) {
             double_clicked_at_ = 0;
@@ -639,11 +629,7 @@ bool CPelikantApp::on_tray(const wapi::RTrayEvent& tray) {
         double_clicked_at_ = GetTickCount() | 1;
         show_window();
         break;
-    case WM_CONTEXTMENU:
-    case WM_RBUTTONUP: {
-        if ((tray.event == WM_CONTEXTMENU) != version4) {
-            break;
-        }
+    case WM_CONTEXTMENU: {
         const wapi::CMenu menu = wapi::load_menu(module_instance, IDM_TRAY);
         HMENU popup = menu.is_valid() ? GetSubMenu(menu.get(), 0) : nullptr;
         if (popup != nullptr) {

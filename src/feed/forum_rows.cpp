@@ -1,5 +1,6 @@
 #include "feed/forum_rows.h"
 
+#include "feed/feed_state.h"
 #include "resources/resource.h"
 
 namespace feed {
@@ -43,7 +44,7 @@ std::vector<RForumRow> forum_rows(const xml::RForumFeed& feed) {
 }
 
 RForumRow waiting_row() {
-    return RForumRow{-1, -1, L"Pobieranie listy tematów…", L"", L""};
+    return RForumRow{-1, -1, waiting_state().line, L"", L""};
 }
 
 } // namespace feed

@@ -19,6 +19,13 @@ public:
     boost::thread::id id;
 };
 
+// A notification of the download task, carrying its tag. Outcome 0 started, 1 failed, 2 finished.
+std::unique_ptr<CNotificationDownload> download_note(const CTaskGetMemoryFile& task, int outcome) {
+    auto note = std::make_unique<CNotificationDownload>(outcome);
+    note->tag = task.tag;
+    return note;
+}
+
 // libcurl's global set-up is not thread-safe; do it once, before any thread uses libcurl.
 void init_curl() {
     static boost::once_flag once = BOOST_ONCE_INIT;
@@ -241,9 +248,7 @@ void CNexum::start_download(const CTaskGetMemoryFile& task) {
         downloads_.back().reset(new boost::thread(boost::bind(&CNexum::run_download, this, copy)));
     } catch (const boost::thread_resource_error&) {
         downloads_.pop_back();
-        auto failed = std::make_unique<CNotificationDownload>(1);
-        failed->tag = task.tag;
-        post(std::move(failed));
+        post(download_note(task, 1));
     }
 }
 
@@ -301,22 +306,17 @@ void CNexum::download(const CTaskGetMemoryFile& task) {
         kernel::CLock guard(local.lock);
         handle = local.handle.get();
     }
-    const auto note = [&task](int outcome) {
-        auto made = std::make_unique<CNotificationDownload>(outcome);
-        made->tag = task.tag;
-        return made;
-    };
     if (handle == nullptr) {
-        post(note(1));
+        post(download_note(task, 1));
     } else {
-        post(note(0));
+        post(download_note(task, 0));
         // May take seconds: a configuration script to fetch, or a network to search for one.
         const RProxy proxy = proxies_.find(address, transfers_.flag());
         {
             kernel::CLock guard(local.lock);
             local.proxy = proxy;
         }
-        std::unique_ptr<CNotificationDownload> result = note(2);
+        std::unique_ptr<CNotificationDownload> result = download_note(task, 2);
         const bool ok = transfer(local, &result->file, &transfers_, &result->answer);
         result->kind = ok ? DownloadFinished : DownloadFailed;
         result->url = local.url;

@@ -96,26 +96,21 @@ std::wstring CCatalogue::title(long row_id) const {
                : std::wstring();
 }
 
-bool CCatalogue::sort_key_of(long row_id, const std::wstring& text, const std::string*& key) {
-    if (row_id < 0 || static_cast<size_t>(row_id) >= sort_keys_.size()) {
-        return false;
-    }
-    RSortKey& cached = sort_keys_[static_cast<size_t>(row_id)];
-    if (cached.key.empty() || cached.text != text) {
+const std::string* CCatalogue::sort_key_of(REntry& entry, const std::wstring& text) {
+    if (entry.sort_key.empty() || entry.sorted_text != text) {
         const DWORD flags = LCMAP_SORTKEY | LINGUISTIC_IGNORECASE;
         const int length = static_cast<int>(text.size());
         const int bytes = LCMapStringW(LOCALE_USER_DEFAULT, flags, text.c_str(), length, nullptr, 0);
-        cached.key.assign(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+        entry.sort_key.assign(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
         if (bytes <= 0 || LCMapStringW(LOCALE_USER_DEFAULT, flags, text.c_str(), length,
-                                       reinterpret_cast<wchar_t*>(&cached.key[0]), bytes) != bytes) {
-            cached.key.clear();
-            cached.text.clear();
-            return false;
+                                       reinterpret_cast<wchar_t*>(&entry.sort_key[0]), bytes) != bytes) {
+            entry.sort_key.clear();
+            entry.sorted_text.clear();
+            return nullptr;
         }
-        cached.text = text;
+        entry.sorted_text = text;
     }
-    key = &cached.key;
-    return true;
+    return &entry.sort_key;
 }
 
 void CCatalogue::display_rows(const CSearchResult& result, std::vector<RDisplayRow>& entries) {
@@ -126,11 +121,7 @@ void CCatalogue::display_rows(const CSearchResult& result, std::vector<RDisplayR
         rows_.collect_ids(ids);
     }
 
-    // Grown here only, before any key is handed out: growing moves the keys.
-    const size_t row_count = static_cast<size_t>(rows_.count());
-    if (sort_keys_.size() < row_count) {
-        sort_keys_.resize(row_count);
-    }
+    // Keys point into entries_, which only loading grows.
     std::vector<const std::string*> keys;
     std::vector<int> ranks;
     bool keyed = true;
@@ -144,11 +135,12 @@ void CCatalogue::display_rows(const CSearchResult& result, std::vector<RDisplayR
         if (row == nullptr || id == web_row_id_ || static_cast<size_t>(id) >= entries_.size()) {
             continue;
         }
+        REntry& known = entries_[static_cast<size_t>(id)];
         RDisplayRow entry{row->caption(), id};
-        const std::string* key = nullptr;
-        keyed = keyed && sort_key_of(id, entry.text, key);
+        const std::string* key = keyed ? sort_key_of(known, entry.text) : nullptr;
+        keyed = key != nullptr;
         keys.push_back(key);
-        ranks.push_back(title_rank(entries_[static_cast<size_t>(id)].folded_title, query));
+        ranks.push_back(title_rank(known.folded_title, query));
         entries.push_back(std::move(entry));
     }
 

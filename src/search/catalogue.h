@@ -53,18 +53,17 @@ public:
     std::wstring title(long row_id) const;
 
 private:
-    // A display text and its collation key: entries are sorted by comparing keys, which orders
-    // them as CompareStringW does at a fraction of its cost. Kept per row while its text stays.
-    struct RSortKey {
-        std::wstring text;
-        std::string key;
-    };
-    // What the ranking needs of an entry.
+    // What the ranking and the sort need of an entry, by row id. The display text's collation
+    // key orders entries as CompareStringW does at a fraction of its cost; it is kept while the
+    // text stays.
     struct REntry {
         std::wstring title;
         std::wstring folded_title; // case-folded, as the ranking compares it
+        std::wstring sorted_text;  // the text sort_key was made of
+        std::string sort_key;
     };
-    bool sort_key_of(long row_id, const std::wstring& text, const std::string*& key);
+    // Null when the system gives no key.
+    static const std::string* sort_key_of(REntry& entry, const std::wstring& text);
 
     std::shared_ptr<const RSiteUrls> urls_;
     CTextIndex index_;
@@ -72,7 +71,6 @@ private:
     long web_row_id_ = -1;
     CWebSearchRow* web_row_ = nullptr; // not owned: rows_ owns it
     std::vector<REntry> entries_;      // by row id; empty for rows that are no entry
-    std::vector<RSortKey> sort_keys_;  // by row id
 };
 
 } // namespace search

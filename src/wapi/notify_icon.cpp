@@ -76,15 +76,16 @@ RTrayEvent CNotifyIcon::read_callback(WPARAM wparam, LPARAM lparam) const {
         event.anchor = POINT{static_cast<short>(LOWORD(wparam)), static_cast<short>(HIWORD(wparam))};
         return event;
     }
+    // Before version 4 the button's release is all a click or a menu request says.
     event.event = static_cast<UINT>(lparam);
+    if (event.event == WM_LBUTTONUP) {
+        event.event = NIN_SELECT;
+    } else if (event.event == WM_RBUTTONUP) {
+        event.event = WM_CONTEXTMENU;
+    }
     event.ours = wparam == ICON_ID;
     GetCursorPos(&event.anchor);
     return event;
-}
-
-bool CNotifyIcon::version4() const {
-    kernel::CLock guard(lock_);
-    return version4_;
 }
 
 bool CNotifyIcon::set_window(HWND window) {

@@ -13,7 +13,7 @@ namespace wapi {
 
 // What a click or key on the icon came to.
 struct RTrayEvent {
-    UINT event = 0;    // WM_LBUTTONDBLCLK, NIN_SELECT, NIN_KEYSELECT, WM_CONTEXTMENU, ...
+    UINT event = 0;    // NIN_SELECT, NIN_KEYSELECT, WM_CONTEXTMENU, WM_LBUTTONDBLCLK, ...
     bool ours = false; // the message is about this icon
     POINT anchor = {}; // where a menu for it goes, on the screen
 };
@@ -60,9 +60,9 @@ public:
 
     // A callback message read in the layout the shell uses for this icon: once it has taken
     // version 4, the event and the icon's id share lParam and wParam holds the anchor point;
-    // otherwise lParam is the mouse message, wParam the id, and the anchor is the cursor.
+    // otherwise lParam is the mouse message, wParam the id, and the anchor is the cursor. Either
+    // way a click reads as NIN_SELECT and a request for the menu as WM_CONTEXTMENU.
     RTrayEvent read_callback(WPARAM wparam, LPARAM lparam) const;
-    bool version4() const;
 
     // The record as the next send would give it, and whether the shell holds the icon.
     NOTIFYICONDATAW record() const;

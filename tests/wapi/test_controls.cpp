@@ -300,7 +300,6 @@ TEST_F(Tray, RecordLayoutFollowsTheVersion) {
         EXPECT_EQ(shell.calls[1].data.dwInfoFlags, c.balloon_flags)
             << c.version.major << "." << c.version.minor;
         EXPECT_EQ(shell.versions, c.versions) << c.version.major << "." << c.version.minor;
-        EXPECT_EQ(icon.version4(), !c.versions.empty());
         EXPECT_NE(shell.calls[1].data.hBalloonIcon, nullptr);
     }
 }
@@ -395,7 +394,8 @@ TEST_F(Tray, BalloonLeavesTheRecordUntouched) {
 }
 
 // Once the shell has taken version 4, the event and the icon's id share lParam and wParam is the
-// anchor; a shell that refused it sends the mouse message in lParam and the id in wParam.
+// anchor; a shell that refused it sends the mouse message in lParam and the id in wParam, and its
+// button releases read as the click and the menu request.
 TEST_F(Tray, CallbacksAreReadInTheLayoutTheShellTook) {
     const struct {
         BOOL take_version;
@@ -409,14 +409,14 @@ TEST_F(Tray, CallbacksAreReadInTheLayoutTheShellTook) {
         {TRUE, MAKEWPARAM(-5, 30), MAKELPARAM(WM_CONTEXTMENU, 1), WM_CONTEXTMENU, true, {-5, 30}},
         {TRUE, MAKEWPARAM(1, 1), MAKELPARAM(NIN_SELECT, 2), NIN_SELECT, false, {1, 1}},
         {TRUE, 1, WM_LBUTTONUP, WM_LBUTTONUP, false, {1, 0}}, // the old layout means another icon now
-        {FALSE, 1, WM_LBUTTONUP, WM_LBUTTONUP, true, {-1, 0}},
-        {FALSE, 2, WM_RBUTTONUP, WM_RBUTTONUP, false, {-1, 0}},
+        {FALSE, 1, WM_LBUTTONUP, NIN_SELECT, true, {-1, 0}},
+        {FALSE, 1, WM_LBUTTONDBLCLK, WM_LBUTTONDBLCLK, true, {-1, 0}},
+        {FALSE, 2, WM_RBUTTONUP, WM_CONTEXTMENU, false, {-1, 0}},
     };
     for (const auto& c : cases) {
         shell.take_version = c.take_version;
         CNotifyIcon icon(CURRENT, &fake_notify);
         icon.set_window(window);
-        EXPECT_EQ(icon.version4(), c.take_version != FALSE);
         const RTrayEvent event = icon.read_callback(c.wparam, c.lparam);
         EXPECT_EQ(event.event, c.event) << c.lparam;
         EXPECT_EQ(event.ours, c.ours) << c.lparam;
