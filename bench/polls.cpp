@@ -119,10 +119,7 @@ void poll_as_before(const std::string& url) {
 // Counts the answers the handler has taken.
 class CCountingView : public IForumView {
 public:
-    void announce(const RBalloon&) override {}
-    void feed_replaced() override {}
-    void open_url(const string::weak_string<char>&) override {}
-    void feed_checked(const RFeedCheck&) override { ++checked; }
+    void feed_polled(RFeedSnapshot) override { ++checked; }
 
     std::atomic<int> checked{0};
 };

@@ -1,10 +1,28 @@
 #include "app/forum_view.h"
 
 #include <algorithm>
+#include <string>
 
+#include "resources/resource.h"
 #include "wapi/dpi.h"
 
 namespace app {
+
+const RTopicIcon TOPIC_ICONS[8] = {
+    {{true, false, false}, IDI_TOPIC_OPEN},          {{true, false, true}, IDI_TOPIC_OPEN_VISITED},
+    {{true, true, false}, IDI_TOPIC_PINNED},         {{true, true, true}, IDI_TOPIC_PINNED_VISITED},
+    {{false, false, false}, IDI_TOPIC_CLOSED},       {{false, false, true}, IDI_TOPIC_CLOSED_VISITED},
+    {{false, true, false}, IDI_TOPIC_CLOSED_PINNED}, {{false, true, true}, IDI_TOPIC_CLOSED_PINNED_VISITED},
+};
+
+int topic_image(const feed::RTopicState& state) {
+    for (int image = 0; image < 8; ++image) {
+        if (TOPIC_ICONS[image].state == state) {
+            return image;
+        }
+    }
+    return I_IMAGENONE; // every state is in the table
+}
 
 namespace {
 
@@ -23,9 +41,9 @@ void insert_rows(wapi::CListView& list, const std::vector<feed::RForumRow>& rows
         if (item < 0) {
             continue;
         }
-        // No topic's icon for a row that is no topic.
-        list.set_item_image(item, row.image >= 0 ? row.image : I_IMAGENONE);
-        list.set_item_text(item, 1, row.posts.c_str());
+        // No topic's icon or count for a row that is no topic.
+        list.set_item_image(item, row.is_topic() ? topic_image(row.state) : I_IMAGENONE);
+        list.set_item_text(item, 1, row.is_topic() ? std::to_wstring(row.posts).c_str() : L"");
         list.set_item_text(item, 2, row.update.c_str());
     }
 }
@@ -76,9 +94,6 @@ void fill_forum_list(wapi::CListView& list, const std::vector<feed::RForumRow>& 
     list.delete_all();
     insert_rows(list, rows);
     shown = rows;
-    // The same topic at the top if it is still there, else the same position.
-    const int new_top = top_id >= 0 ? list.find_item(top_id) : -1;
-    list.scroll_to(new_top >= 0 ? new_top : std::min(top, list.item_count() - 1));
     for (LPARAM id : selected) {
         const int item = id >= 0 ? list.find_item(id) : -1;
         if (item >= 0) {
@@ -89,6 +104,10 @@ void fill_forum_list(wapi::CListView& list, const std::vector<feed::RForumRow>& 
     if (new_focus >= 0) {
         list.set_item_state(new_focus, LVIS_FOCUSED, LVIS_FOCUSED);
     }
+    // Scrolled last: the list brings a row that takes the focus into view.
+    // The same topic at the top if it is still there, else the same position.
+    const int new_top = top_id >= 0 ? list.find_item(top_id) : -1;
+    list.scroll_to(new_top >= 0 ? new_top : std::min(top, list.item_count() - 1));
     list.set_redraw(true);
 }
 

@@ -6,6 +6,17 @@
 
 namespace app {
 
+// The forum list's images, by image index: one icon per topic state. The image list is made from
+// this table and a row's image picked from it.
+struct RTopicIcon {
+    feed::RTopicState state;
+    int icon; // resource id
+};
+extern const RTopicIcon TOPIC_ICONS[8];
+// The image index of a state.
+int topic_image(const feed::RTopicState& state);
+
+// The forum list; GUI thread only.
 // Columns and the one row that says the topics are coming, shown until the first feed has
 // parsed; shown becomes what the list shows.
 void setup_forum_list(wapi::CListView& list, std::vector<feed::RForumRow>& shown);

@@ -1,37 +1,26 @@
 #pragma once
-#include <atomic>
-#include <cstdint>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <windows.h>
 
-#include "kernel/sync.h"
-#include "nexum/nexum.h"
+#include "app/feed_bridge.h"
+#include "app/row_actions.h"
+#include "app/tray.h"
 #include "search/catalogue.h"
-#include "feed/feed_state.h"
-#include "feed/forum_rows.h"
-#include "feed/monitor.h"
 #include "wapi/controls.h"
 #include "wapi/dpi.h"
-#include "wapi/notify_icon.h"
 #include "wapi/window.h"
 
 namespace app {
 
-// The poll timer: value as SetTimer gave it, running 1 while it runs.
-struct RPollTimer {
-    UINT_PTR value = 0;
-    std::int32_t running = 0;
-};
-
-// The application: the one top-level window and the owner of everything else. Members are
-// destroyed in reverse order, the engine first: its threads end there, so the feed thread is gone
-// before anything it uses (the feed handler, the tray icon, the last answer and its lock). The
-// engine is stopped at WM_DESTROY already; its destructor only makes sure.
-class CPelikantApp : public wapi::CWindow, private feed::IForumView {
+// The application: the one top-level window, its controls, layout and scaling, its shown and
+// hidden states and the global key, and the owner of everything else: the tray, the keys and
+// row actions, the documentation search and the feed's bridge. GUI thread only. Members are
+// destroyed in reverse order, the feed's bridge first: the engine's threads end there, before
+// anything they reach goes.
+class CPelikantApp : public wapi::CWindow, private ITrayOwner, private IRowOwner, private IFeedWindow {
 public:
     // Posted by a second start of the program: show the window and come to the front.
     static const UINT WM_SHOW_REQUEST = WM_APP + 3;
@@ -44,13 +33,7 @@ public:
     ~CPelikantApp() override = default;
 
 private:
-    static const UINT_PTR POLL_TIMER_ID = 1;
-    static const UINT POLL_PERIOD_MS = 60000;
     static const int HOTKEY_ID = 1;
-    // Posted by the feed thread: the window is changed on the GUI thread, so the feed thread
-    // never waits for it (the GUI thread waits for the feed thread at exit).
-    static const UINT WM_FEED_REPLACED = WM_APP + 1;
-    static const UINT WM_FEED_CHECKED = WM_APP + 2;
     // The global key that summons the search, and its name as the user sees it.
     static const UINT HOTKEY_MODIFIERS = MOD_WIN | MOD_SHIFT;
     static const UINT HOTKEY_KEY = 'P';
@@ -67,60 +50,30 @@ private:
     HICON get_icon() override;
     bool pre_translate(const MSG& message) override;
 
-    void layout();
-    // The tray's left click: hides the window when it is in front, otherwise shows it there.
-    void toggle_window();
-    void show_window();
-    void hide_window();
-    bool on_search_key(wapi::CWindowBase* control, UINT key, LPARAM key_data, UINT repeat, bool extended,
-                       bool transition);
-    bool on_list_key(wapi::CWindowBase* control, UINT key, LPARAM key_data, UINT repeat, bool extended,
-                     bool transition);
-    // GUI thread: the forum list from the last feed that parsed.
-    void fill_forum_list();
-
-    // Feed thread: only tray calls, posted messages and this object's own lock, never a wait on
-    // the GUI thread.
+    // ITrayOwner: the tray's clicks.
+    void toggle_window() override;
+    void show_window() override;
+    void open_topic(std::int32_t id) override;
+    // IRowOwner.
+    std::string row_address(const wapi::CListView& list, LPARAM data) const override;
+    void report(const std::wstring& problem) override;
+    void hide_window() override;
+    // IFeedWindow.
+    void show_topics(const std::vector<feed::RForumRow>& topics) override;
+    void show_feed_state(const feed::RFeedState& state) override;
     void announce(const feed::RBalloon& balloon) override;
-    void feed_replaced() override;
-    void feed_checked(const feed::RFeedCheck& check) override;
-    // GUI thread.
-    void open_url(const string::weak_string<char>& url) override;
 
+    void make_controls();
+    void layout();
     void apply_dpi(UINT new_dpi);
     void make_status_bar();
-    void show_state();
     void run_search(const string::weak_string<wchar_t>& text);
-    // Opens the row's address; false only when no such row exists.
-    bool activate_row(long row_id) const;
-    bool on_tray(const wapi::RTrayEvent& tray);
-    bool on_context_menu(HWND control, LPARAM at);
-    // The list a control is, or null.
-    wapi::CListView* list_of(HWND control) const;
-    bool open_row(const wapi::CListView& list, int item);
-    std::wstring row_address(const wapi::CListView& list, int item) const;
-    void show_row_menu(wapi::CListView& list, const POINT* clicked);
-    void copy_address(const wapi::CListView& list);
-    void move_focus(bool back);
     std::vector<std::pair<wapi::CWindowBase*, const wchar_t*>> named_controls() const;
     bool on_activate(WPARAM wparam);
+    // The global key: the search, ready to type into, or away when it is in front already.
     void summon();
     bool in_front() const;
-    void request_feed();
-    void stop_timer();
 
-    // Used by the feed thread too.
-    wapi::CNotifyIcon tray_icon_;
-    feed::CFeedMonitor feed_handler_;
-    std::atomic<std::int32_t> balloon_topic_{-1};
-    // The last answer to a poll and when it came, handed from the feed thread.
-    kernel::CCriticalSection check_lock_;
-    bool checked_ = false;
-    feed::RFeedCheck check_;
-    SYSTEMTIME checked_at_ = {};
-
-    // GUI thread only.
-    RPollTimer poll_timer_;
     // The controls' font and the forum list's icons, for the window's DPI. Replaced, not changed,
     // when the DPI changes: the controls hold the old ones until they have the new.
     wapi::CFont font_;
@@ -131,7 +84,6 @@ private:
     wapi::CTextBox* search_box_ = nullptr;
     wapi::CListView* result_list_ = nullptr;
     wapi::CStatusBar* status_bar_ = nullptr;
-    search::CCatalogue catalogue_;
     UINT dpi_ = wapi::DESIGN_DPI;
     // What the forum list shows.
     std::vector<feed::RForumRow> shown_topics_;
@@ -139,14 +91,12 @@ private:
     // When the window last lost the foreground: a click on the tray icon takes it away just
     // before the click arrives.
     DWORD deactivated_at_ = 0;
-    // When the tray icon was last double-clicked (0: not lately): the click that ends a double
-    // click is no click of its own.
-    DWORD double_clicked_at_ = 0;
-    // The key that opened a row's menu, until it is released.
-    UINT row_menu_key_ = 0;
 
+    search::CCatalogue catalogue_;
+    CTray tray_;
+    CRowActions rows_;
     // Last, so that it goes first.
-    nexum::CNexum engine_;
+    CFeedBridge feed_;
 };
 
 } // namespace app

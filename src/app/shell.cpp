@@ -10,13 +10,15 @@
 
 namespace app {
 
-void shell_open(const char* url) {
+bool shell_open(const char* url) {
     std::wstring address;
     // An address that is no UTF-8 would open something else than was meant.
     if (url == nullptr || !string::from_utf8_strict(url, address) || address.empty()) {
-        return;
+        return false;
     }
-    ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOW);
+    // Above 32 is success; the rest are error codes.
+    const HINSTANCE done = ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOW);
+    return reinterpret_cast<INT_PTR>(done) > 32;
 }
 
 } // namespace app

@@ -1,12 +1,74 @@
 #pragma once
+#include <cstdint>
+#include <string>
+
 #include <windows.h>
-// after windows.h, which it needs
-#include <shellapi.h>
+
+#include "feed/monitor.h"
+#include "wapi/notify_icon.h"
 
 namespace app {
 
-// Hands the tray record to the shell. Alone in its source file, so that a test build of the
-// program can link a definition of its own in its place and see every record.
-BOOL WINAPI tray_notify(DWORD message, PNOTIFYICONDATAW data);
+// What the tray asks of the window.
+class ITrayOwner {
+public:
+    // A click on the icon: away when the window is in front, otherwise to the front.
+    virtual void toggle_window() = 0;
+    virtual void show_window() = 0;
+    // A click on a balloon: the topic it named.
+    virtual void open_topic(std::int32_t id) = 0;
+
+protected:
+    ~ITrayOwner() = default;
+};
+
+// A double click on the icon arrives as a click, the double click and one more click, which is
+// no click of its own. Apart from the tray, so that its times can be given.
+class CTrayClicks {
+public:
+    // The double click at now (GetTickCount).
+    void double_clicked(DWORD now);
+    // Whether a click at now counts: not the one that ends a double click within double_click_ms.
+    bool click_counts(DWORD now, DWORD double_click_ms);
+
+private:
+    bool ending_double_click_ = false;
+    DWORD double_clicked_at_ = 0;
+};
+
+// The program's icon in the notification area: the icon (plain, or new posts), its tip, the
+// balloons, what a click, a double click, the keyboard and the menu key do, and the tray menu.
+// GUI thread only: the feed thread posts what to announce to the window.
+class CTray {
+public:
+    CTray(ITrayOwner& owner, HINSTANCE instance);
+    CTray(const CTray&) = delete;
+    CTray& operator=(const CTray&) = delete;
+
+    // Puts the plain icon in the tray, its clicks going to window.
+    void attach(HWND window);
+    // Takes the icon out of the tray, before the window goes: an icon nobody answers would stay.
+    void remove();
+    // The tip: the program's name with the feed's state, then hint on a line of its own.
+    void show_state(const std::wstring& state, const std::wstring& hint);
+    // The plain icon again: the user has seen the window.
+    void show_plain();
+    // New posts: the new-posts icon and the balloon; a click on it opens its topic.
+    void announce(const feed::RBalloon& balloon);
+    // The icon's messages; true when message was one and has been dealt with. The taskbar's
+    // restart is answered (the icon added again) and still reported false, as every window sees it.
+    bool on_message(UINT message, WPARAM wparam, LPARAM lparam);
+
+private:
+    void on_event(const wapi::RTrayEvent& event);
+    void show_menu(POINT at);
+
+    ITrayOwner& owner_;     // not owned
+    HINSTANCE instance_;    // not owned
+    HWND window_ = nullptr; // not owned
+    wapi::CNotifyIcon icon_;
+    CTrayClicks clicks_;
+    std::int32_t balloon_topic_ = -1;
+};
 
 } // namespace app

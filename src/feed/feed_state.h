@@ -3,9 +3,21 @@
 
 #include <windows.h>
 
-#include "feed/monitor.h"
-
 namespace feed {
+
+// What one poll of the feed came to.
+struct RFeedCheck {
+    enum Outcome {
+        FEED,          // a 200 body that parsed as a feed
+        UNCHANGED,     // 304: the feed is as it was
+        NO_CONNECTION, // no HTTP answer: refused, DNS, time-out, TLS, proxy, a broken connection
+        HTTP_ERROR,    // a status of 400 or more
+        NOT_A_FEED,    // a body that is no feed: another page, too big, badly compressed, empty
+    };
+    Outcome outcome = FEED;
+    long http_status = 0; // the answer's status, 0 when none came
+    std::wstring detail;  // for a tooltip: libcurl's error text, the status line, ...
+};
 
 // What the window and the tray say of the feed: a line for the status bar, the details for its
 // tooltip, and the tray tip's shorter form.

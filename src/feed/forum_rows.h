@@ -7,29 +7,30 @@
 
 namespace feed {
 
-// The forum list's images, by image index: the program's icon, then one per topic state. The
-// list is made from this table and topic_image picks from it.
-struct RTopicIcon {
-    bool open;
-    bool pinned;
-    bool visited;
-    int icon; // resource id
-};
-extern const RTopicIcon LIST_ICONS[9];
+// What tells topics apart in the list: open or closed, pinned (an OrderKey above 0), and visited
+// on the site. The window gives each state its own icon.
+struct RTopicState {
+    bool open = true;
+    bool pinned = false;
+    bool visited = false;
 
-// The image index of a topic's state, 1 to 8: open or closed, pinned (an OrderKey above 0),
-// visited.
-int topic_image(const xml::RTopic& topic);
+    bool operator==(const RTopicState& o) const {
+        return open == o.open && pinned == o.pinned && visited == o.visited;
+    }
+};
+RTopicState topic_state(const xml::RTopic& topic);
 
 // One row of the forum list as it is shown; the item's data is the topic's id, so that a row
 // opens its own topic whatever the list shows by then.
 struct RForumRow {
-    std::int32_t id = -1; // -1: no topic (a placeholder)
-    int image = -1;       // -1: none
-    std::wstring title, posts, update;
+    std::int32_t id = -1; // -1: no topic (a placeholder, with no icon and no count)
+    RTopicState state;
+    std::wstring title, update;
+    std::int32_t posts = 0;
 
+    bool is_topic() const { return id >= 0; }
     bool operator==(const RForumRow& o) const {
-        return id == o.id && image == o.image && title == o.title && posts == o.posts && update == o.update;
+        return id == o.id && state == o.state && title == o.title && update == o.update && posts == o.posts;
     }
     bool operator!=(const RForumRow& o) const { return !(*this == o); }
 };

@@ -167,13 +167,15 @@ bool CFeedMonitor::on_notification(nexum::INotification* notification) {
         answered_ = download->tag;
     }
     const nexum::RAnswer& answer = download->answer;
-    RFeedCheck check = classify(kind, answer);
+    RFeedSnapshot snapshot;
+    snapshot.check = classify(kind, answer);
+    RFeedCheck& check = snapshot.check;
     const bool readable = kind == nexum::DownloadFinished && check.outcome == RFeedCheck::FEED;
     if (readable) {
         memory::ChunkedMemory<char, 1024>& data = download->file.data;
         data.push_back('\0');
         data.linearize(0);
-        if (!process_feed(data.data())) {
+        if (!process_feed(data.data(), snapshot)) {
             check.outcome = RFeedCheck::NOT_A_FEED;
             if (!answer.content_type.empty()) {
                 check.detail += L" (" + wide(answer.content_type) + L")";
@@ -190,8 +192,11 @@ bool CFeedMonitor::on_notification(nexum::INotification* notification) {
         schedule_.answered(is_failure(check), answer.retry_after, static_cast<std::uint32_t>(random_()),
                            static_cast<std::int64_t>(GetTickCount64()));
     }
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    snapshot.state = feed_state(check, now);
     if (IForumView* view = view_.load()) {
-        view->feed_checked(check);
+        view->feed_polled(std::move(snapshot));
     }
     // The tick that came while this poll was under way.
     nexum::CNexum* engine = nullptr;
@@ -207,7 +212,7 @@ bool CFeedMonitor::on_notification(nexum::INotification* notification) {
     return false;
 }
 
-bool CFeedMonitor::process_feed(const char* text) {
+bool CFeedMonitor::process_feed(const char* text, RFeedSnapshot& out) {
     if (text == nullptr || *text == '\0') {
         return false;
     }
@@ -221,41 +226,19 @@ bool CFeedMonitor::process_feed(const char* text) {
         }
         parser.swap_feed(feed);
     }
-    bool changed = false;
-    {
-        kernel::CLock lock(lock_);
-        changed = is_changed(last_, feed);
+    out.announce = is_changed(last_, feed);
+    if (out.announce) {
+        make_balloon(site_url_, feed.Topics[latest_topic(feed.Topics)], out.balloon);
     }
-    // The view is called with no lock held: it may read the last feed itself.
-    IForumView* view = view_.load();
-    if (changed && view != nullptr) {
-        RBalloon balloon;
-        make_balloon(site_url_, feed.Topics[latest_topic(feed.Topics)], balloon);
-        view->announce(balloon);
-    }
-    {
-        kernel::CLock lock(lock_);
-        swap(last_, feed);
-    }
-    // feed now holds the previous one, which is freed outside the lock.
-    if (view != nullptr) {
-        view->feed_replaced();
-    }
+    out.has_topics = true;
+    out.topics = forum_rows(feed);
+    swap(last_, feed);
     return true;
 }
 
-std::string CFeedMonitor::topic_url(std::int32_t id) const {
-    return std::string(site_url_.c_str(), static_cast<size_t>(site_url_.length())) +
+std::string topic_url(const string::weak_string<char>& site_url, std::int32_t id) {
+    return std::string(site_url.c_str(), static_cast<size_t>(site_url.length())) +
            "/forum/temat/?id=" + std::to_string(id);
-}
-
-void CFeedMonitor::open_topic(std::int32_t id) {
-    IForumView* view = view_.load();
-    if (view == nullptr) {
-        return;
-    }
-    const std::string url = topic_url(id);
-    view->open_url(string::weak_string<char>(url));
 }
 
 bool CFeedMonitor::is_changed(const xml::RForumFeed& previous, const xml::RForumFeed& current) {

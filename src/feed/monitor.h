@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "feed/feed_state.h"
+#include "feed/forum_rows.h"
+#include "feed/poll_schedule.h"
 #include "kernel/sync.h"
 #include "nexum/download.h"
 #include "nexum/task.h"
 #include "xml/parse_xml.h"
-#include "feed/poll_schedule.h"
 #include "string/basic_string.h"
 #include "string/weak_string.h"
 
@@ -23,44 +25,38 @@ namespace feed {
 using string::narrow_string;
 using string::wide_string;
 
-// What one poll of the feed came to.
-struct RFeedCheck {
-    enum Outcome {
-        FEED,          // a 200 body that parsed as a feed
-        UNCHANGED,     // 304: the feed is as it was
-        NO_CONNECTION, // no HTTP answer: refused, DNS, time-out, TLS, proxy, a broken connection
-        HTTP_ERROR,    // a status of 400 or more
-        NOT_A_FEED,    // a body that is no feed: another page, too big, badly compressed, empty
-    };
-    Outcome outcome = FEED;
-    long http_status = 0; // the answer's status, 0 when none came
-    std::wstring detail;  // for a tooltip: libcurl's error text, the status line, ...
-};
-
 struct RBalloon {
     wide_string title;
     wide_string text;
     std::int32_t topic_id = -1; // the topic it names
 };
 
-// What the forum monitor needs of the application. announce, feed_replaced and feed_checked
-// come on the engine's notification thread, which the GUI thread waits for at exit: they must
-// never wait for the GUI thread (post to it, never send). open_url comes on the GUI thread.
+// One answer to a poll, finished on the feed thread: all the window shows of it, handed over
+// whole, so that the window never reads the monitor.
+struct RFeedSnapshot {
+    RFeedCheck check;
+    RFeedState state;        // the status line, its details and the tray tip
+    bool has_topics = false; // a feed was taken: topics is the list from now on
+    std::vector<RForumRow> topics;
+    bool announce = false; // new posts: the balloon says so
+    RBalloon balloon;
+};
+
+// What the forum monitor needs of the application.
 class IForumView {
 public:
-    // New posts: tray icon 5001, 5001 as the balloon icon, then the balloon (the tray cuts the
-    // texts to its fields); a click on the balloon opens its topic.
-    virtual void announce(const RBalloon& balloon) = 0;
-    // The last feed has been replaced: refill the forum list from it (CFeedMonitor::visit_last).
-    virtual void feed_replaced() = 0;
-    // Opens a URL (UTF-8) in the default browser.
-    virtual void open_url(const string::weak_string<char>& url) = 0;
-    // Once per answer to a poll, whatever it was, after the feed (if any) has been taken.
-    virtual void feed_checked(const RFeedCheck& check) = 0;
+    // Once per answer to a poll, whatever it was, on the engine's notification thread, which the
+    // GUI thread waits for at exit: it must never wait for the GUI thread (post to it, never
+    // send).
+    virtual void feed_polled(RFeedSnapshot snapshot) = 0;
 
 protected:
     ~IForumView() = default;
 };
+
+// The page of a topic, UTF-8: the forum list keeps each row's id, so a row opens its own topic
+// whatever the list shows by then.
+std::string topic_url(const string::weak_string<char>& site_url, std::int32_t id);
 
 // The balloon naming topic: "<site URL> (Postów: N)" and the topic's title, or a general line
 // when the title is blank (the shell shows no balloon without a text).
@@ -102,25 +98,16 @@ public:
     // Takes the answers to polls (kinds 8 and 9); always false, so the engine deletes the
     // notification.
     bool on_notification(nexum::INotification* notification) override;
-    // text: one feed, zero-terminated UTF-8. False when it is no feed.
-    bool process_feed(const char* text);
-    // Opens the page of the topic with this id (the forum list keeps the id of each row).
-    void open_topic(std::int32_t id);
-    // That page's address, UTF-8.
-    std::string topic_url(std::int32_t id) const;
+    // text: one feed, zero-terminated UTF-8. Takes it as the last feed and puts its rows (and its
+    // balloon, when it has new posts against the last) into out; false, and out as it was, when
+    // it is no feed.
+    bool process_feed(const char* text, RFeedSnapshot& out);
 
     // New posts in current against previous, topic by topic in feed order.
     static bool is_changed(const xml::RForumFeed& previous, const xml::RForumFeed& current);
     // Position of the topic updated last (greatest UpdateDT text, the earliest on ties); 0 for
     // an empty list.
     static std::size_t latest_topic(const std::vector<xml::RTopic>& topics);
-
-    // Calls visit(const xml::RForumFeed&) with the last feed, under the lock that the notification
-    // thread takes to replace it. visit must not call back into this object.
-    template <class F> void visit_last(F&& visit) {
-        kernel::CLock lock(lock_);
-        visit(static_cast<const xml::RForumFeed&>(last_));
-    }
 
     // The validators sent with the next poll, and the schedule of polls.
     std::string etag() {
@@ -136,7 +123,7 @@ private:
     narrow_string site_url_;
     std::atomic<IForumView*> view_;
     kernel::CCriticalSection lock_;
-    xml::RForumFeed last_; // guarded by lock_
+    xml::RForumFeed last_; // feed thread only
     // Of the last feed that parsed, as they came; guarded by lock_.
     std::string etag_;
     std::string last_modified_;

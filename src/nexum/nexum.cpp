@@ -329,29 +329,4 @@ void CNexum::download(const CTaskGetMemoryFile& task) {
     post_task(std::make_unique<CTaskReapDownload>(boost::this_thread::get_id()));
 }
 
-string::basic_string<char, 256> CNexum::escape(const string::weak_string<char>& text) {
-    string::basic_string<char, 256> out;
-    const int length = text.length();
-    if (length == 0) {
-        return out;
-    }
-    char* escaped = curl_easy_escape(nullptr, text.c_str(), length);
-    if (escaped == nullptr) {
-        return out;
-    }
-    // libcurl leaves '-', '.', '_' and '~' as they are; only letters and digits may stay.
-    static const char hex[] = "0123456789ABCDEF";
-    for (const char* p = escaped; *p != '\0'; ++p) {
-        const char c = *p;
-        if (c == '-' || c == '.' || c == '_' || c == '~') {
-            const char code[3] = {'%', hex[(c >> 4) & 0xF], hex[c & 0xF]};
-            out.append(3, code);
-        } else {
-            out.push_back(c);
-        }
-    }
-    curl_free(escaped);
-    return out;
-}
-
 } // namespace nexum

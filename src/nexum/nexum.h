@@ -48,9 +48,6 @@ public:
     // The same with the request's own headers.
     void get_memory_file(const CTaskGetMemoryFile& task);
 
-    // Percent-encodes every byte but ASCII letters and digits; empty when libcurl fails.
-    static string::basic_string<char, 256> escape(const string::weak_string<char>& text);
-
 private:
     static DWORD WINAPI task_thread_proc(void* engine);
     static DWORD WINAPI notification_thread_proc(void* engine);

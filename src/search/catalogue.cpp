@@ -175,8 +175,13 @@ void CCatalogue::display_rows(const CSearchResult& result, std::vector<RDisplayR
 }
 
 std::vector<RDisplayRow> CCatalogue::search(const string::weak_string<wchar_t>& query) {
+    // A decomposed mark would split a word; blanks alone are no query, not even for the web.
+    std::wstring text = composed(string::to_standard(query));
+    if (string::trimmed(text).empty()) {
+        text.clear();
+    }
     CSearchResult result;
-    index_.match(query, result);
+    index_.match(string::weak_string<wchar_t>(text), result);
     std::vector<RDisplayRow> entries;
     display_rows(result, entries);
     return entries;

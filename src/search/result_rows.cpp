@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <utility>
 
-#include "nexum/nexum.h"
 #include "string/convert.h"
 
 namespace search {
@@ -92,7 +91,7 @@ narrow_string CWebSearchRow::url() const {
         return out;
     }
     append(out, "/search?q=");
-    out.append(string::weak_string<char>(nexum::CNexum::escape(string::weak_string<char>(utf8))));
+    out.append(string::weak_string<char>(string::url_escape(string::weak_string<char>(utf8))));
     return out;
 }
 

@@ -119,6 +119,28 @@ bool folded_copy(const wchar_t* chars, std::int32_t length, std::wstring& out) {
     return true;
 }
 
+std::wstring composed(const std::wstring& text) {
+    if (text.empty()) {
+        return text;
+    }
+    const int length = static_cast<int>(text.size());
+    // The size asked for is an estimate; a text that composes longer asks again with its answer.
+    int size = NormalizeString(NormalizationC, text.c_str(), length, nullptr, 0);
+    for (int attempt = 0; attempt < 3 && size > 0; ++attempt) {
+        std::wstring out(static_cast<size_t>(size), L'\0');
+        const int written = NormalizeString(NormalizationC, text.c_str(), length, &out[0], size);
+        if (written > 0) {
+            out.resize(static_cast<size_t>(written));
+            return out;
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+            break;
+        }
+        size = -written;
+    }
+    return text;
+}
+
 std::vector<std::wstring> tokenize(wide_string text) {
     std::vector<std::wstring> words;
     const std::int32_t length = text.length();

@@ -40,6 +40,11 @@ inline bool letter_matches(wchar_t query, wchar_t text) {
 bool starts_with_loosely(const wchar_t* text, std::size_t text_length, const wchar_t* query,
                          std::size_t query_length);
 
+// The text in composed form (NFC): "o" followed by U+0301, as some pages and macOS give it,
+// becomes "ó", which is one letter to the word splitter. The text as it was where the system
+// cannot compose it.
+std::wstring composed(const std::wstring& text);
+
 // Words of a text, in order and with repeats: maximal runs of one class after case folding;
 // blanks only separate. No words at all when folding fails. The index and the query side
 // both cut text here, so that a query word and an indexed word always compare alike.

@@ -123,4 +123,20 @@ std::wstring trimmed(const std::wstring& text) {
     return trimmed_of(text);
 }
 
+narrow_string url_escape(const weak_string<char>& text) {
+    static const char hex[] = "0123456789ABCDEF";
+    narrow_string out;
+    const char* bytes = text.c_str();
+    for (std::int32_t i = 0; i < text.length(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            const char code[3] = {'%', hex[c >> 4], hex[c & 0xF]};
+            out.append(3, code);
+        }
+    }
+    return out;
+}
+
 } // namespace string

@@ -22,6 +22,10 @@ std::wstring from_code_page(unsigned code_page, const std::string& text);
 // False, and out empty, for bytes that are no UTF-8.
 bool from_utf8_strict(const std::string& text, std::wstring& out);
 
+// Percent-encodes every byte but ASCII letters and digits ("%C5%82" for the UTF-8 of 'ł'), zero
+// bytes included, for a query in an address.
+narrow_string url_escape(const weak_string<char>& text);
+
 // The text without the blanks (space, tab, line breaks) around it.
 std::string trimmed(const std::string& text);
 std::wstring trimmed(const std::wstring& text);

@@ -199,10 +199,14 @@ bool CListView::item_rect(int item, RECT& out) const {
 void CListView::show_focused_row() {
     const int focused = focused_item();
     if (focused >= 0) {
-        SendMessageW(handle, LVM_ENSUREVISIBLE, static_cast<WPARAM>(focused), FALSE);
+        ensure_visible(focused);
     } else if (item_count() > 0) {
         select_item(0);
     }
+}
+
+void CListView::ensure_visible(int item) {
+    SendMessageW(handle, LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE);
 }
 
 void CListView::move_selection(int delta) {
@@ -232,8 +236,8 @@ void CListView::set_redraw(bool on) {
 
 CTextBox::CTextBox() {
     class_name = WC_EDITW;
-    // No ES_AUTOHSCROLL: the box takes text only up to its visible width.
-    style = WS_CHILD | WS_VISIBLE | WS_BORDER;
+    // A long or pasted query scrolls, as in every Windows box, instead of being cut at the width.
+    style = WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL;
     ex_style = WS_EX_CLIENTEDGE;
 }
 
@@ -316,23 +320,45 @@ UINT track_menu(HWND owner, HMENU menu, POINT at) {
     return chosen;
 }
 
+namespace {
+
+bool free_global(HGLOBAL memory) {
+    return GlobalFree(memory) == nullptr;
+}
+using CGlobal = kernel::COwner<HGLOBAL, &free_global>;
+
+// Clipboard managers and remote desktops hold the clipboard for a moment after every change.
+bool open_clipboard(HWND owner) {
+    const DWORD start = GetTickCount();
+    while (!OpenClipboard(owner)) {
+        if (GetTickCount() - start >= CLIPBOARD_PATIENCE_MS) {
+            return false;
+        }
+        Sleep(10);
+    }
+    return true;
+}
+
+} // namespace
+
 bool copy_to_clipboard(HWND owner, const std::wstring& text) {
-    if (!OpenClipboard(owner)) {
+    // Made before the clipboard is emptied: a copy that cannot be made leaves the user's
+    // clipboard as it was.
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    CGlobal memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
+    void* target = memory.is_valid() ? GlobalLock(memory.get()) : nullptr;
+    if (target == nullptr) {
+        return false;
+    }
+    std::memcpy(target, text.c_str(), bytes);
+    GlobalUnlock(memory.get());
+    if (!open_clipboard(owner)) {
         return false;
     }
     bool copied = false;
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    if (EmptyClipboard()) {
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-        if (void* target = memory != nullptr ? GlobalLock(memory) : nullptr) {
-            std::memcpy(target, text.c_str(), bytes);
-            GlobalUnlock(memory);
-            // The clipboard owns the memory once it has taken it.
-            copied = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-        }
-        if (!copied && memory != nullptr) {
-            GlobalFree(memory);
-        }
+    if (EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory.get()) != nullptr) {
+        memory.release(); // the clipboard's from now on
+        copied = true;
     }
     CloseClipboard();
     return copied;

@@ -66,6 +66,8 @@ public:
     // Scrolls the focused row into view, or selects the first when no row has the focus: a list
     // that gets the focus shows where it is.
     void show_focused_row();
+    // Scrolls the list just enough to show item whole.
+    void ensure_visible(int item);
     void move_selection(int delta);
     // Around a refill: with redrawing off every insert skips its repaint; switching it on
     // repaints the list once.
@@ -119,7 +121,10 @@ private:
 // returns the command chosen (0 for none).
 UINT track_menu(HWND owner, HMENU menu, POINT at);
 
-// Puts text on the clipboard as Unicode text; false when the clipboard would not take it.
+// Puts text on the clipboard as Unicode text, waiting up to CLIPBOARD_PATIENCE_MS for a
+// clipboard another program holds; false when the clipboard would not take it, and then the
+// clipboard is as it was.
+const DWORD CLIPBOARD_PATIENCE_MS = 100;
 bool copy_to_clipboard(HWND owner, const std::wstring& text);
 
 // The name a screen reader says for control (a dynamic annotation of its client object), and

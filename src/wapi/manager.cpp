@@ -103,9 +103,10 @@ void CWindowManager::unregister_window(CWindowBase* window) {
     CWindow* top = dynamic_cast<CWindow*>(window);
     DWORD wake = 0;
     {
+        // The handle is left alone: it is the window's GUI thread's, which clears it when the
+        // system window goes.
         boost::lock_guard<boost::mutex> guard(lock_);
         windows_.erase(window);
-        window->handle = nullptr;
         if (windows_.empty()) {
             no_windows_.notify_all();
         }
@@ -147,12 +148,25 @@ private:
 } // namespace
 
 void CWindowThread::operator()() {
+    CComApartment apartment;
     // Nothing may leave a thread's entry: the process would end with the tray icon left behind.
-    kernel::guarded([this] { run(); });
+    // Whatever ends the loop, the window is still unregistered and deleted, or the first thread
+    // would wait for it for ever.
+    HWND hwnd = nullptr;
+    bool started = false;
+    if (!kernel::guarded([&] { hwnd = create(started); }) && !started) {
+        // The registering thread waits at the barrier until this thread has been there.
+        startup_->created = false;
+        startup_->barrier.wait();
+    }
+    if (hwnd == nullptr) {
+        return; // the registering thread deletes the window; it must not be touched now
+    }
+    kernel::guarded([&] { loop(); });
+    kernel::guarded([&] { finish(hwnd); });
 }
 
-void CWindowThread::run() {
-    CComApartment apartment;
+HWND CWindowThread::create(bool& started) {
     CWindow* window = window_;
     window->thread_id = GetCurrentThreadId();
     RRect r = window->rect;
@@ -170,14 +184,19 @@ void CWindowThread::run() {
     window->creating = false;
     if (hwnd == nullptr) {
         window->handle = nullptr; // set during WM_NCCREATE even when creation then failed
+    } else {
+        window->system_window = hwnd;
     }
     startup_->created = hwnd != nullptr;
+    started = true;
     startup_->barrier.wait();
-    if (hwnd == nullptr) {
-        return; // the registering thread deletes the window; it must not be touched now
-    }
+    return hwnd;
+}
+
+void CWindowThread::loop() {
     // Every message of the thread, not only the main window's: tooltips, owned pop-ups and
     // thread messages live in other windows of this thread. The loop ends by the flag alone.
+    CWindow* window = window_;
     MSG msg;
     while (!window->destroyed) {
         window->idle();
@@ -199,23 +218,27 @@ void CWindowThread::run() {
             DispatchMessageW(&msg);
         }
     }
+}
+
+void CWindowThread::finish(HWND hwnd) {
+    CWindow* window = window_;
+    // A loop ended without WM_NCDESTROY (from another thread, by GetMessage failing or by an
+    // exception) leaves the system window alive: it is destroyed here, still linked to its
+    // object, so that the window's own WM_DESTROY work (hot key, timers, its controls) is done
+    // as on any other way out; WM_NCDESTROY then unlinks it.
+    if (IsWindow(hwnd)) {
+        DestroyWindow(hwnd);
+    }
+    if (IsWindow(hwnd)) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0); // refused to go: no message may reach the object
+    }
     if (!window->destroyed) {
         CWindowManager::instance().unregister_window(window);
     }
     const std::wstring class_name = window->class_name;
     const HINSTANCE instance = window->module_instance;
-    // A loop ended without WM_NCDESTROY (from another thread, or GetMessage failing) leaves the
-    // system window alive and linked to the object: unlink it before the object goes, so that
-    // the messages of its destruction below reach no freed object.
-    if (IsWindow(hwnd)) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    }
     delete window;
-    // A class cannot be unregistered while a window of it exists: destroy what is left, then
-    // unregister, so the class can be registered again.
-    if (IsWindow(hwnd)) {
-        DestroyWindow(hwnd);
-    }
+    // A class cannot be unregistered while a window of it exists.
     UnregisterClassW(class_name.c_str(), instance);
 }
 

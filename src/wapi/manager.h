@@ -43,7 +43,11 @@ public:
     void operator()();
 
 private:
-    void run();
+    // The window, or null when it could not be made; started once the barrier has been passed.
+    HWND create(bool& started);
+    void loop();
+    // Destroys what is left of the window, unregisters and deletes it.
+    void finish(HWND hwnd);
 
     CWindow* window_; // owned from the end of the message loop on
     // Kept by the thread itself: after a failed creation the registering thread deletes the

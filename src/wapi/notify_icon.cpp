@@ -51,7 +51,7 @@ CNotifyIcon::~CNotifyIcon() {
     remove();
 }
 
-bool CNotifyIcon::send_locked(NOTIFYICONDATAW& data) {
+bool CNotifyIcon::send(NOTIFYICONDATAW& data) {
     const DWORD message = shown_ ? NIM_MODIFY : NIM_ADD;
     if (notify_ == nullptr || !notify_(message, &data)) {
         return false;
@@ -68,7 +68,6 @@ bool CNotifyIcon::send_locked(NOTIFYICONDATAW& data) {
 }
 
 RTrayEvent CNotifyIcon::read_callback(WPARAM wparam, LPARAM lparam) const {
-    kernel::CLock guard(lock_);
     RTrayEvent event;
     if (version4_) {
         event.event = LOWORD(lparam);
@@ -89,23 +88,23 @@ RTrayEvent CNotifyIcon::read_callback(WPARAM wparam, LPARAM lparam) const {
 }
 
 bool CNotifyIcon::set_window(HWND window) {
-    kernel::CLock guard(lock_);
-    remove_locked();
+    remove();
     data_.uFlags |= NIF_MESSAGE;
     data_.hWnd = window;
     data_.uCallbackMessage = CALLBACK_MESSAGE;
-    return send_locked(data_);
+    return send(data_);
 }
 
 bool CNotifyIcon::set_tip(const std::wstring& tip) {
-    kernel::CLock guard(lock_);
     if (tip.empty()) {
-        data_.uFlags &= ~NIF_TIP;
+        data_.uFlags &= ~(NIF_TIP | NIF_SHOWTIP);
     } else {
-        data_.uFlags |= NIF_TIP;
+        // Beside a version-4 icon, Vista and later show the standard tip only with NIF_SHOWTIP;
+        // older shells know no such flag.
+        data_.uFlags |= NIF_TIP | (data_.cbSize == sizeof(NOTIFYICONDATAW) ? NIF_SHOWTIP : 0);
         copy_cut(data_.szTip, tip);
     }
-    return send_locked(data_);
+    return send(data_);
 }
 
 bool CNotifyIcon::show_icon(int id) {
@@ -117,7 +116,6 @@ bool CNotifyIcon::show_icon(int id) {
 }
 
 bool CNotifyIcon::set_icon(HICON icon) {
-    kernel::CLock guard(lock_);
     if (icon == nullptr) {
         data_.uFlags &= ~NIF_ICON;
     } else {
@@ -125,37 +123,29 @@ bool CNotifyIcon::set_icon(HICON icon) {
         icon_.reset(icon);
         data_.hIcon = icon_.get();
     }
-    return send_locked(data_);
+    return send(data_);
 }
 
 void CNotifyIcon::set_balloon_icon(int id) {
-    kernel::CLock guard(lock_);
     balloon_icon_ = load_icon(instance_, id, icon_size((info_flags_ & NIIF_LARGE_ICON) != 0));
     data_.hBalloonIcon = balloon_icon_.get();
 }
 
 bool CNotifyIcon::show_balloon(const std::wstring& title, const std::wstring& text) {
-    kernel::CLock guard(lock_);
     NOTIFYICONDATAW balloon = data_;
     balloon.uFlags |= NIF_INFO;
     balloon.uTimeout = 3000;
     balloon.dwInfoFlags = (balloon_icon_.get() == nullptr ? 0 : info_flags_) | quiet_flag_;
     copy_cut(balloon.szInfoTitle, title);
     copy_cut(balloon.szInfo, text);
-    return send_locked(balloon);
+    return send(balloon);
 }
 
 bool CNotifyIcon::update() {
-    kernel::CLock guard(lock_);
-    return send_locked(data_);
+    return send(data_);
 }
 
 void CNotifyIcon::remove() {
-    kernel::CLock guard(lock_);
-    remove_locked();
-}
-
-void CNotifyIcon::remove_locked() {
     icon_.reset();
     data_.hIcon = nullptr;
     data_.hBalloonIcon = nullptr;
@@ -175,14 +165,13 @@ bool CNotifyIcon::on_message(UINT message) {
     if (message == 0 || message != taskbar_created_) {
         return false;
     }
-    kernel::CLock guard(lock_);
     if (data_.hWnd != nullptr) {
         shown_ = false;
-        if (!send_locked(data_)) {
+        if (!send(data_)) {
             // The shell may have kept the icon after all; if it has not, the next operation
             // adds it again.
             shown_ = true;
-            if (!send_locked(data_)) {
+            if (!send(data_)) {
                 shown_ = false;
             }
         }
@@ -191,12 +180,10 @@ bool CNotifyIcon::on_message(UINT message) {
 }
 
 NOTIFYICONDATAW CNotifyIcon::record() const {
-    kernel::CLock guard(lock_);
     return data_;
 }
 
 bool CNotifyIcon::shown() const {
-    kernel::CLock guard(lock_);
     return shown_;
 }
 

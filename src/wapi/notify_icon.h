@@ -5,7 +5,6 @@
 // after windows.h, which it needs
 #include <shellapi.h>
 
-#include "kernel/sync.h"
 #include "kernel/version.h"
 #include "wapi/controls.h"
 
@@ -18,8 +17,8 @@ struct RTrayEvent {
     POINT anchor = {}; // where a menu for it goes, on the screen
 };
 
-// One notification-area icon, its texts in UTF-16. Every operation is serialised by one lock: the
-// GUI thread and the feed thread both change the icon.
+// One notification-area icon, its texts in UTF-16. GUI thread only: the shell is called without a
+// lock, and a slow Explorer keeps no other thread waiting.
 class CNotifyIcon {
 public:
     // Where the record goes; Shell_NotifyIconW unless a test puts itself in front of the shell.
@@ -39,7 +38,8 @@ public:
     CNotifyIcon& operator=(const CNotifyIcon&) = delete;
 
     bool set_window(HWND window);
-    // An empty text removes the tip; a longer one is cut to the record's 127 units.
+    // An empty text removes the tip; a longer one is cut to the record's 127 units. The shell
+    // shows it beside a version-4 icon too (NIF_SHOWTIP).
     bool set_tip(const std::wstring& tip);
     // False, and nothing changed, when the icon does not load.
     bool show_icon(int id);
@@ -69,10 +69,8 @@ public:
     bool shown() const;
 
 private:
-    bool send_locked(NOTIFYICONDATAW& data);
-    void remove_locked();
+    bool send(NOTIFYICONDATAW& data);
 
-    mutable kernel::CCriticalSection lock_;
     NOTIFYICONDATAW data_;
     DWORD info_flags_;     // for a balloon with an icon, by version
     DWORD quiet_flag_ = 0; // for every balloon, where the system knows quiet time

@@ -15,17 +15,16 @@ void set_object(HWND hwnd, CWindowBase* object) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
 }
 
-UINT key_repeat_bits(LPARAM key_data) {
-    return static_cast<UINT>((key_data >> 16) & 0xF);
-}
-bool key_extended(LPARAM key_data) {
-    return ((key_data >> 24) & 1) != 0;
-}
-bool key_transition(LPARAM key_data) {
-    return ((key_data >> 31) & 1) != 0;
-}
-
 } // namespace
+
+RKey RKey::read(WPARAM wparam, LPARAM key_data) {
+    RKey key;
+    key.key = static_cast<UINT>(wparam);
+    key.repeat = static_cast<UINT>(key_data & 0xFFFF);
+    key.extended = ((key_data >> 24) & 1) != 0;
+    key.repeated = ((key_data >> 30) & 1) != 0;
+    return key;
+}
 
 // ---------------------------------------------------------------------------------------------
 // CWindowDelegate
@@ -49,14 +48,11 @@ bool CWindowDelegate::delegate_message(CWindowBase* control, UINT message, WPARA
         }
         return control->on_notify(wparam, reinterpret_cast<NMHDR*>(lparam));
     case WM_KEYDOWN: {
-        const UINT key = static_cast<UINT>(wparam);
-        if (control->key_handler.present() &&
-            control->key_handler(control, key, lparam, key_repeat_bits(lparam), key_extended(lparam),
-                                 key_transition(lparam))) {
+        const RKey key = RKey::read(wparam, lparam);
+        if (control->key_handler.present() && control->key_handler(control, key)) {
             return true;
         }
-        return control->on_key_down(key, lparam, key_repeat_bits(lparam), key_extended(lparam),
-                                    key_transition(lparam));
+        return control->on_key_down(key);
     }
     case WM_CHAR:
         return control->on_char(wparam);
@@ -65,12 +61,13 @@ bool CWindowDelegate::delegate_message(CWindowBase* control, UINT message, WPARA
     }
 }
 
-void CWindowDelegate::add_child(HWND handle, CWindowBase* control) {
+bool CWindowDelegate::add_child(HWND handle, CWindowBase* control) {
     std::unique_ptr<CWindowBase> owned(control);
     if (children_.count(handle) != 0) {
-        return; // the handle keeps its first control; this one is deleted
+        return false; // the handle keeps its first control; this one is deleted
     }
     children_.emplace(handle, std::move(owned));
+    return true;
 }
 
 CWindowBase* CWindowDelegate::find_child(HWND handle) const {
@@ -123,8 +120,7 @@ bool CWindowBase::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_NOTIFY:
         return on_notify(wparam, reinterpret_cast<NMHDR*>(lparam));
     case WM_KEYDOWN:
-        return on_key_down(static_cast<UINT>(wparam), lparam, key_repeat_bits(lparam), key_extended(lparam),
-                           key_transition(lparam));
+        return on_key_down(RKey::read(wparam, lparam));
     case WM_COMMAND:
     case WM_HSCROLL:
     case WM_VSCROLL: {
@@ -176,7 +172,7 @@ bool CWindowBase::on_notify(WPARAM, NMHDR*) {
 bool CWindowBase::on_message(UINT, WPARAM, LPARAM) {
     return false;
 }
-bool CWindowBase::on_key_down(UINT, LPARAM, UINT, bool, bool) {
+bool CWindowBase::on_key_down(const RKey&) {
     return false;
 }
 bool CWindowBase::on_char(WPARAM) {
@@ -321,12 +317,17 @@ bool CWindowBase::add_control(CWindowBase* control, CWindowBase* parent) {
         delete control;
         return false;
     }
+    // Registered before it is linked and subclassed: a handle the registry refuses must not be
+    // left subclassed to the deleted control.
     control->handle = hwnd;
-    set_object(hwnd, control);
     control->parent = parent;
+    if (!parent->add_child(hwnd, control)) {
+        DestroyWindow(hwnd);
+        return false;
+    }
+    set_object(hwnd, control);
     control->previous_proc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&control_proc)));
-    parent->add_child(hwnd, control);
     return true;
 }
 
@@ -364,7 +365,7 @@ void hide_and_destroy(HWND hwnd) {
 } // namespace
 
 bool CWindow::close_window() {
-    const HWND hwnd = handle;
+    const HWND hwnd = system_window;
     if (hwnd == nullptr) {
         return false;
     }
@@ -410,10 +411,12 @@ LRESULT dispatch(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
         // reach it.
         set_object(hwnd, nullptr);
         CWindow* top = dynamic_cast<CWindow*>(object);
-        if (top != nullptr && top->creating) {
-            // Failed creation: the registering thread deletes the window itself.
-            object->handle = nullptr;
-        } else {
+        if (top != nullptr) {
+            top->system_window = nullptr;
+        }
+        object->handle = nullptr;
+        if (top == nullptr || !top->creating) {
+            // A failed creation is the registering thread's to clean up.
             CWindowManager::instance().unregister_window(object);
         }
         return DefWindowProcW(hwnd, message, wparam, lparam);

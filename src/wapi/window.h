@@ -18,7 +18,17 @@ class CWindowBase;
 using CommandHandler = THandler<HWND, WPARAM, WORD>;
 using PaintHandler = THandler<>;
 using NotifyHandler = THandler<WPARAM, LPARAM>;
-using KeyHandler = THandler<UINT, LPARAM, UINT, bool, bool>;
+
+// A key as WM_KEYDOWN gives it: the repeat count is the low word of the key data, and bit 30
+// says the key was down already (the keyboard's auto-repeat); bits 16 to 23 are the scan code.
+struct RKey {
+    UINT key = 0;
+    UINT repeat = 1;
+    bool extended = false;
+    bool repeated = false;
+    static RKey read(WPARAM wparam, LPARAM key_data);
+};
+using KeyHandler = THandler<const RKey&>;
 
 LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK control_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -48,8 +58,9 @@ public:
     NotifyHandler notify_handler;
     KeyHandler key_handler;
 
-    // Takes ownership of control; a handle already registered keeps its first control.
-    void add_child(HWND handle, CWindowBase* control);
+    // Takes ownership of control; a handle already registered keeps its first control, and then
+    // control is deleted and false returned.
+    bool add_child(HWND handle, CWindowBase* control);
     // Restores the control's own window procedure, unlinks it, destroys its window and
     // deletes the object.
     void remove_child(HWND handle);
@@ -77,7 +88,7 @@ public:
     virtual bool on_paint();
     virtual bool on_notify(WPARAM wparam, NMHDR* header);
     virtual bool on_message(UINT message, WPARAM wparam, LPARAM lparam);
-    virtual bool on_key_down(UINT key, LPARAM key_data, UINT repeat_bits, bool extended, bool transition);
+    virtual bool on_key_down(const RKey& key);
     // A character (WM_CHAR) for a control; true swallows it.
     virtual bool on_char(WPARAM unit);
     virtual void set_style(DWORD style);
@@ -133,7 +144,7 @@ public:
 
     // Hides the window and destroys it: at once on its own GUI thread, from any other thread by
     // asking that thread (a window can only be destroyed by the thread that made it). False when
-    // there is no window.
+    // there is no window. Any thread.
     bool close_window();
     // Shared, so that either side may go on (and the window be deleted) while the other is
     // still leaving the barrier.
@@ -141,6 +152,9 @@ public:
 
     // Written by unregister_window (any thread), read by the GUI thread's loop.
     std::atomic<bool> destroyed{false};
+    // The system window while it exists, for other threads: handle itself is the GUI thread's
+    // alone, which reads it without a lock.
+    std::atomic<HWND> system_window{nullptr};
     bool blocking_loop = true;
     // True while CreateWindowExW runs on the GUI thread: a creation that fails then sends
     // WM_NCDESTROY for a window the manager never registered.

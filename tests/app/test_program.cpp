@@ -18,12 +18,13 @@
 #include <commctrl.h>
 
 #include "app/config.h"
-#include "feed/forum_rows.h"
+#include "app/forum_view.h"
 #include "feed_server.h"
 #include "process_figures.h"
 #include "resources/resource.h"
 #include "search/catalogue.h"
 #include "started_process.h"
+#include "string/convert.h"
 #include "wapi/dpi.h"
 #include "wapi/notify_icon.h"
 #include "window_shot.h"
@@ -272,6 +273,28 @@ std::wstring clipboard_text() {
     return text;
 }
 
+void set_clipboard(const std::wstring& text) {
+    if (!OpenClipboard(nullptr)) {
+        return;
+    }
+    EmptyClipboard();
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        memcpy(GlobalLock(memory), text.c_str(), bytes);
+        GlobalUnlock(memory);
+        SetClipboardData(CF_UNICODETEXT, memory);
+    }
+    CloseClipboard();
+}
+
+// The open popup menu, once it shows.
+HWND open_menu() {
+    HWND menu = nullptr;
+    eventually([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); },
+               3000);
+    return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+}
+
 const std::wstring WEB_SEARCH = L"Szukaj za pomocą wyszukiwarki Google";
 
 // The end-to-end build of the program, with its window and controls.
@@ -449,8 +472,8 @@ TEST_F(Program, StartsWithThePlaceholderThenShowsTheFeedAndAnnouncesNewPosts) {
         EXPECT_EQ(forum.text(i, 1), shown[i].posts) << i;
         EXPECT_EQ(forum.text(i, 2), shown[i].update) << i;
         const int image = forum.image(i);
-        ASSERT_TRUE(image >= 0 && image < 9) << i; // the list's images are made from LIST_ICONS
-        EXPECT_EQ(feed::LIST_ICONS[image].icon, shown[i].icon) << i;
+        ASSERT_TRUE(image >= 0 && image < 8) << i; // the list's images are made from TOPIC_ICONS
+        EXPECT_EQ(app::TOPIC_ICONS[image].icon, shown[i].icon) << i;
     }
     EXPECT_TRUE(balloons().empty());
     EXPECT_EQ(tray_icon(), std::to_string(IDI_PELIKANT));
@@ -541,6 +564,12 @@ TEST_F(Program, SearchesAsYouTypeAndEverythingIsReachedByKeyboard) {
     key(program.forum, VK_RETURN);
     ASSERT_TRUE(eventually([&] { return opened().size() == 2; }));
     EXPECT_EQ(opened()[1], "open " PELIKANT_SITE_URL "/forum/temat/?id=101");
+    // Enter held down repeats (bit 30 of the key data): the page opens once, not at the keyboard's
+    // rate, in the lists and in the box alike.
+    PostMessageW(program.forum, WM_KEYDOWN, VK_RETURN, 0x401C0001);
+    PostMessageW(program.box, WM_KEYDOWN, VK_RETURN, 0x401C0001);
+    ASSERT_TRUE(program.flush());
+    EXPECT_EQ(opened().size(), 2u) << "an auto-repeated Enter opened the page again";
     const RECT row = forum.rect(1);
     for (const LPARAM at : {forum.point(1), MAKELPARAM((row.left + row.right) / 2, row.bottom + 60)}) {
         SendMessageW(program.forum, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
@@ -550,12 +579,15 @@ TEST_F(Program, SearchesAsYouTypeAndEverythingIsReachedByKeyboard) {
     EXPECT_EQ(opened().size(), 3u);
     EXPECT_EQ(opened().back(), "open " PELIKANT_SITE_URL "/forum/temat/?id=102");
 
+    // AltGr arrives as Ctrl+Alt: AltGr+C types "ć" and copies nothing.
+    set_clipboard(L"przed");
+    press({VK_CONTROL, VK_MENU, 'C'});
+    ASSERT_TRUE(program.flush());
+    EXPECT_EQ(clipboard_text(), L"przed") << "AltGr+C copied the row";
     // The row's menu (Shift+F10) copies the focused row's address. Wine keeps a menu's items in
     // its own process: they are read from the program's resources.
     press({VK_SHIFT, VK_F10});
-    HWND menu = nullptr;
-    ASSERT_TRUE(eventually(
-        [&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); }, 3000));
+    ASSERT_NE(open_menu(), nullptr);
     HMODULE exe = LoadLibraryExA(beside_test("pelikant_e2e.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HMENU row_menu = LoadMenuW(exe, MAKEINTRESOURCEW(IDM_ROW));
     wchar_t open_text[32] = {}, copy_text[32] = {};
@@ -727,8 +759,9 @@ TEST_F(Program, ForumListKeepsItsPlaceAndOpensTheTopicClicked) {
     std::vector<RT> reversed(topics.rbegin(), topics.rend());
     serve_feed(feed_xml(reversed));
     const size_t before = log_lines("answer ").size();
-    program.poll();
     program.type(std::wstring(400, L'a') + L'§');
+    // Sent: the tick is handled before the characters, and the feed it asks for comes behind them.
+    SendMessageW(program.window, WM_TIMER, 1, 0);
     ASSERT_TRUE(eventually([&] { return log_lines("answer ").size() > before; }));
     ASSERT_EQ(program.box_text().find(L'§'), std::wstring::npos)
         << "the characters ran out before the answer";
@@ -740,6 +773,36 @@ TEST_F(Program, ForumListKeepsItsPlaceAndOpensTheTopicClicked) {
     EXPECT_EQ(clicked, L"Temat 20");
     EXPECT_EQ(opened()[0], "open " PELIKANT_SITE_URL "/forum/temat/?id=1020");
     EXPECT_TRUE(eventually([&] { return forum.text(0, 0) == L"Temat 59"; }, 60000));
+    EXPECT_EQ(forum.text(forum.top(), 0), L"Temat 20") << "the reordered list lost its place";
+
+    // The keyboard's menu (both coordinates -1) for a focused row scrolled out of view brings the
+    // row into view and opens below it. A feed that comes while the menu is open reorders the
+    // list; "Otwórz" still opens the row the menu was opened for.
+    const int height = first.bottom - first.top;
+    SendMessageW(program.forum, LVM_SCROLL, 0, 30 * height);
+    const int chosen = forum.top() + 2;
+    SendMessageW(program.forum, WM_LBUTTONDOWN, MK_LBUTTON, forum.point(chosen));
+    SendMessageW(program.forum, WM_LBUTTONUP, 0, forum.point(chosen));
+    const std::wstring chosen_title = forum.text(chosen, 0);
+    SendMessageW(program.forum, LVM_SCROLL, 0, -60 * height);
+    ASSERT_EQ(forum.top(), 0);
+    SetForegroundWindow(program.window);
+    PostMessageW(program.window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(program.forum), 0xFFFFFFFF);
+    const HWND menu = open_menu();
+    ASSERT_NE(menu, nullptr) << "the keyboard's request opened no menu";
+    RECT below = forum.rect(chosen), placed;
+    MapWindowPoints(program.forum, nullptr, reinterpret_cast<POINT*>(&below), 2);
+    GetWindowRect(menu, &placed);
+    EXPECT_GT(forum.top(), 0) << "the row was not brought into view";
+    EXPECT_LE(std::abs(placed.top - below.bottom), 2) << placed.top << " " << below.bottom;
+    serve_feed(feed_xml(topics));
+    program.poll();
+    EXPECT_TRUE(eventually([&] { return forum.text(0, 0) == L"Nowy temat"; }));
+    press({VK_HOME});
+    press({VK_RETURN});
+    ASSERT_TRUE(eventually([&] { return opened().size() == 2; }));
+    EXPECT_EQ(opened()[1], "open " PELIKANT_SITE_URL "/forum/temat/?id=" +
+                               std::to_string(1000 + std::stoi(string::to_utf8(chosen_title).substr(6))));
 }
 
 TEST_F(Program, LivesInTheTrayAndSaysHowEachPollWent) {
@@ -798,6 +861,13 @@ TEST_F(Program, LivesInTheTrayAndSaysHowEachPollWent) {
         EXPECT_TRUE(eventually([&] { return tray_tip().rfind(answer.tip, 0) == 0; })) << tray_tip();
         EXPECT_NE(program.status(1, true).find(answer.words), std::wstring::npos) << program.status(1, true);
     }
+    // Beside a version-4 icon Windows shows the tip only with NIF_SHOWTIP (Wine shows it anyway).
+    for (const std::string& line : log_lines("tray ")) {
+        if (line.find(" tip=") != std::string::npos) {
+            const unsigned flags = std::stoul(line.substr(line.find(" flags=") + 7, 2), nullptr, 16);
+            EXPECT_NE(flags & NIF_SHOWTIP, 0u) << line;
+        }
+    }
     EXPECT_EQ(program.quit(), 0);
 
     // Where another program holds the key, the status bar says so and the rest goes on.
@@ -806,6 +876,50 @@ TEST_F(Program, LivesInTheTrayAndSaysHowEachPollWent) {
     EXPECT_EQ(without_key.status(0), L"Skrót Win+Shift+P zajęty");
     EXPECT_TRUE(eventually([&] { return without_key.status(1).rfind(L"Sprawdzono ", 0) == 0; }));
     UnregisterHotKey(nullptr, 1);
+}
+
+// What could not be done is said in the status line: a timer the system refused (and got on a
+// later try), an address no browser opens, a clipboard another program holds.
+TEST_F(Program, SaysInTheStatusLineWhatCouldNotBeDone) {
+    serve_feed(feed_xml(FIRST));
+    SetEnvironmentVariableA("PELIKANT_E2E_NO_BROWSER", "1");
+    SetEnvironmentVariableA("PELIKANT_E2E_TIMER_REFUSALS", "4");
+    CProgram& program = start();
+    SetEnvironmentVariableA("PELIKANT_E2E_NO_BROWSER", nullptr);
+    SetEnvironmentVariableA("PELIKANT_E2E_TIMER_REFUSALS", nullptr);
+    ASSERT_NE(program.forum_list, nullptr);
+    EXPECT_TRUE(eventually([&] {
+        return program.status(1).rfind(L"Nie działa sprawdzanie co minutę", 0) == 0;
+    })) << program.status(1);
+    EXPECT_TRUE(eventually([&] { return program.status(1).rfind(L"Sprawdzono ", 0) == 0; }))
+        << program.status(1);
+    EXPECT_EQ(log_lines("timer refused").size(), 4u);
+    const size_t answers = log_lines("answer ").size();
+    program.poll();
+    EXPECT_TRUE(eventually([&] { return log_lines("answer ").size() > answers; })) << "the timer never ran";
+
+    CRemoteList& forum = *program.forum_list;
+    ASSERT_TRUE(eventually([&] { return forum.count() == 3; }));
+    SetForegroundWindow(program.window);
+    SendMessageW(program.forum, WM_LBUTTONDOWN, MK_LBUTTON, forum.point(0));
+    SendMessageW(program.forum, WM_LBUTTONUP, 0, forum.point(0));
+    key(program.forum, VK_RETURN);
+    EXPECT_TRUE(eventually([&] {
+        return program.status(1) == L"Nie udało się otworzyć adresu: " PELIKANT_SITE_URL
+                                    "/forum/temat/?id=101";
+    })) << program.status(1);
+
+    set_clipboard(L"przed");
+    ASSERT_TRUE(OpenClipboard(nullptr)); // held, as a clipboard manager holds it, for longer
+    PostMessageW(program.window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(program.forum), 0xFFFFFFFF);
+    ASSERT_NE(open_menu(), nullptr);
+    press({VK_END});
+    press({VK_RETURN});
+    EXPECT_TRUE(eventually([&] {
+        return program.status(1).rfind(L"Nie udało się skopiować adresu", 0) == 0;
+    })) << program.status(1);
+    CloseClipboard();
+    EXPECT_EQ(clipboard_text(), L"przed");
 }
 
 // Run by its own test entry in a prefix whose display is at 150 % (144 DPI).

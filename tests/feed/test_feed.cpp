@@ -1,5 +1,5 @@
 // The forum monitor on hand-made feeds: the change rule, the latest topic and its balloon, the
-// last feed, topic pages, the list's image rule and the notifications it takes; the schedule of
+// snapshots it hands over, topic states and pages and the notifications it takes; the schedule of
 // polls; and polls of a real web server (nginx) and of the scripted server's failures.
 #include <algorithm>
 #include <atomic>
@@ -57,7 +57,7 @@ std::string feed_xml(const std::vector<RT>& topics) {
     return text + "</TopicContainer></Forum></Pelikant>";
 }
 
-// Records what the monitor asks of the application.
+// Records the snapshots the monitor hands over, as the window would take them.
 class CFakeView : public IForumView {
 public:
     struct RBalloonCall {
@@ -65,22 +65,21 @@ public:
         int topic;
     };
 
-    void announce(const RBalloon& balloon) override {
-        check_unlocked();
-        balloons.push_back({s(string::weak_string<wchar_t>(balloon.title)),
-                            s(string::weak_string<wchar_t>(balloon.text)), balloon.topic_id});
-    }
-    void feed_replaced() override {
-        check_unlocked();
-        ++replaced;
-    }
-    void open_url(const string::weak_string<char>& url) override {
-        check_unlocked();
-        urls.push_back(s(url));
-    }
-    void feed_checked(const RFeedCheck& check) override {
-        check_unlocked();
-        checks.push_back(check);
+    void feed_polled(RFeedSnapshot snapshot) override { take(snapshot); }
+    void take(const RFeedSnapshot& snapshot) {
+        if (snapshot.announce) {
+            balloons.push_back({s(string::weak_string<wchar_t>(snapshot.balloon.title)),
+                                s(string::weak_string<wchar_t>(snapshot.balloon.text)),
+                                snapshot.balloon.topic_id});
+        }
+        if (snapshot.has_topics) {
+            ++replaced;
+            shown.clear();
+            for (const RForumRow& row : snapshot.topics) {
+                shown.push_back(row.id);
+            }
+        }
+        checks.push_back(snapshot.check);
         ++checked;
     }
     // The check of the n-th answer, once it has come (or after 15 s, an empty one).
@@ -91,58 +90,21 @@ public:
         return checked >= n ? checks[static_cast<size_t>(n - 1)] : RFeedCheck{RFeedCheck::FEED, -1, L""};
     }
 
-    // Another thread must be able to read the last feed while the view is called (the GUI thread
-    // refilling the list). A held lock shows as a wait that times out; that reader is joined
-    // later, once the lock is free, so the test fails instead of hanging.
-    void check_unlocked() {
-        if (handler == nullptr) {
-            return;
-        }
-        HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        std::thread reader([this, done] {
-            handler->visit_last([](const RForumFeed&) {});
-            SetEvent(done);
-        });
-        if (WaitForSingleObject(done, 5000) == WAIT_OBJECT_0) {
-            reader.join();
-            CloseHandle(done);
-        } else {
-            ++locked_calls;
-            pending.emplace_back(std::move(reader));
-            pending_events.push_back(done);
-        }
-    }
-    // Before the handler goes.
-    void join_pending() {
-        for (std::thread& reader : pending) {
-            reader.join();
-        }
-        for (HANDLE done : pending_events) {
-            CloseHandle(done);
-        }
-        pending.clear();
-        pending_events.clear();
-    }
-
     std::vector<RBalloonCall> balloons;
     int replaced = 0;
-    std::vector<std::string> urls;
+    std::vector<int> shown; // the ids the list shows
     std::vector<RFeedCheck> checks;
     std::atomic<int> checked{0};
-    CFeedMonitor* handler = nullptr;
-    int locked_calls = 0;
-    std::vector<std::thread> pending;
-    std::vector<HANDLE> pending_events;
 };
 
-std::vector<int> last_ids(CFeedMonitor& handler) {
-    std::vector<int> ids;
-    handler.visit_last([&](const RForumFeed& f) {
-        for (const RTopic& t : f.Topics) {
-            ids.push_back(t.Id);
-        }
-    });
-    return ids;
+// Hands a feed to the monitor as an answer would, the view taking what it gives.
+bool process(CFeedMonitor& handler, CFakeView& view, const char* text) {
+    RFeedSnapshot snapshot;
+    const bool taken = handler.process_feed(text, snapshot);
+    if (taken) {
+        view.take(snapshot);
+    }
+    return taken;
 }
 
 } // namespace
@@ -168,9 +130,9 @@ TEST(ForumChange, RuleComparesTopicsByPosition) {
     for (const RCase& c : cases) {
         CFakeView view;
         CFeedMonitor handler(SITE, &view);
-        handler.process_feed(feed_xml(c.previous).c_str());
+        process(handler, view, feed_xml(c.previous).c_str());
         EXPECT_TRUE(view.balloons.empty()) << c.name << ": the first feed is never announced";
-        handler.process_feed(feed_xml(c.current).c_str());
+        process(handler, view, feed_xml(c.current).c_str());
         EXPECT_EQ(view.balloons.size(), c.changed ? 1u : 0u) << c.name;
         EXPECT_EQ(view.replaced, 2) << c.name;
     }
@@ -205,15 +167,12 @@ TEST(ForumChange, FeedSequences) {
     for (const RCase& c : cases) {
         CFakeView view;
         CFeedMonitor handler(SITE, &view);
-        view.handler = &handler;
         for (const RStep& step : c.steps) {
-            handler.process_feed(step.text);
-            EXPECT_EQ(last_ids(handler), step.last) << c.name;
+            process(handler, view, step.text);
+            EXPECT_EQ(view.shown, step.last) << c.name;
         }
-        view.join_pending();
         EXPECT_EQ(view.balloons.size(), c.balloons) << c.name;
         EXPECT_EQ(view.replaced, c.replaced) << c.name;
-        EXPECT_EQ(view.locked_calls, 0) << c.name << ": the view was called under the lock";
     }
 }
 
@@ -256,11 +215,12 @@ TEST(ForumBalloon, LatestTopic) {
 TEST(ForumBalloon, NamesTheLatestTopic) {
     CFakeView view;
     CFeedMonitor handler(SITE, &view);
-    handler.process_feed(feed_xml({{1, 5, 7}, {2, 3, 9}, {3, 1, 1}}).c_str());
-    handler.process_feed(feed_xml({{1, 5, 7, false, "A", "pierwszy"},
-                                   {2, 4, 9, false, "B", "drugi"},
-                                   {3, 2, 1, false, "B", "trzeci"}})
-                             .c_str());
+    process(handler, view, feed_xml({{1, 5, 7}, {2, 3, 9}, {3, 1, 1}}).c_str());
+    process(handler, view,
+            feed_xml({{1, 5, 7, false, "A", "pierwszy"},
+                      {2, 4, 9, false, "B", "drugi"},
+                      {3, 2, 1, false, "B", "trzeci"}})
+                .c_str());
     ASSERT_EQ(view.balloons.size(), 1u);
     EXPECT_EQ(view.balloons[0].text, L"drugi");
     EXPECT_EQ(view.balloons[0].topic, 2) << "a click on the balloon opens the topic it names";
@@ -332,42 +292,31 @@ TEST(ForumState, WhatTheWindowAndTheTraySay) {
     EXPECT_EQ(waiting_state().line, L"Pobieranie listy tematów…");
 }
 
-TEST(ForumList, ImageIndexRule) {
+TEST(ForumList, StatesAndRows) {
     struct RCase {
         bool open;
         int order_key;
         bool visited;
-        int image;
+        bool pinned;
     } cases[] = {
-        {true, 0, false, 1},  {true, 0, true, 2},   {true, 1, false, 3},  {true, 5, true, 4},
-        {false, 0, false, 5}, {false, 0, true, 6},  {false, 1, false, 7}, {false, 1, true, 8},
-        {true, -3, false, 1}, {false, -3, true, 6}, // a negative key is not pinned
+        {true, 0, false, false}, {true, 1, true, true},    {false, 5, false, true},
+        {false, 0, true, false}, {true, -3, false, false}, // a negative key is not pinned
     };
     for (const RCase& c : cases) {
         RTopic topic;
         topic.IsOpen = c.open;
         topic.OrderKey = c.order_key;
         topic.Visited = c.visited;
-        EXPECT_EQ(topic_image(topic), c.image) << c.open << " " << c.order_key << " " << c.visited;
+        const RTopicState state = topic_state(topic);
+        EXPECT_EQ(state.open, c.open) << c.order_key;
+        EXPECT_EQ(state.pinned, c.pinned) << c.order_key;
+        EXPECT_EQ(state.visited, c.visited) << c.order_key;
     }
-}
-
-TEST(ForumList, OpenTopicById) {
-    CFakeView view;
-    CFeedMonitor handler(SITE, &view);
-    view.handler = &handler;
-    // The list keeps each row's id: the topic opens whatever the last feed holds by then.
+    // The placeholder is no topic; a row keeps its topic's id for the page it opens.
+    EXPECT_FALSE(waiting_row().is_topic());
     for (int id : {7, -1, 2147483647}) {
-        handler.open_topic(id);
+        EXPECT_EQ(topic_url(SITE, id), std::string(SITE) + "/forum/temat/?id=" + std::to_string(id));
     }
-    EXPECT_EQ(view.urls, (std::vector<std::string>{std::string(SITE) + "/forum/temat/?id=7",
-                                                   std::string(SITE) + "/forum/temat/?id=-1",
-                                                   std::string(SITE) + "/forum/temat/?id=2147483647"}));
-    view.join_pending();
-    EXPECT_EQ(view.locked_calls, 0);
-    handler.set_view(nullptr);
-    handler.open_topic(7);
-    EXPECT_EQ(view.urls.size(), 3u);
 }
 
 TEST(ForumNotifications, OnlyFinishedDownloadsAreRead) {
@@ -396,7 +345,7 @@ TEST(ForumNotifications, OnlyFinishedDownloadsAreRead) {
         CFeedMonitor handler(SITE, c.with_view ? &view : nullptr);
         EXPECT_FALSE(handler.on_notification(c.note)) << c.name;
         EXPECT_EQ(view.replaced, c.replaced) << c.name;
-        EXPECT_EQ(last_ids(handler), c.replaced ? std::vector<int>{1} : std::vector<int>{}) << c.name;
+        EXPECT_EQ(view.shown, c.replaced ? std::vector<int>{1} : std::vector<int>{}) << c.name;
         delete c.note;
     }
 
@@ -424,7 +373,7 @@ TEST(ForumNotifications, OnlyFinishedDownloadsAreRead) {
     ASSERT_TRUE(handler.poll(engine, now + 120000 + CFeedMonitor::ANSWER_OVERDUE_MS));
     answer(3, 3);
     answer(2, 2);
-    EXPECT_EQ(last_ids(handler), std::vector<int>{3});
+    EXPECT_EQ(view.shown, std::vector<int>{3});
     EXPECT_EQ(view.replaced, 2);
 }
 

@@ -22,7 +22,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "nexum/nexum.h"
+#include "string/convert.h"
 #include "search/catalogue.h"
 #include "xml/parse_xml.h"
 #include "search/tokenize.h"
@@ -538,7 +538,7 @@ class CEscapeTarget : public ITarget {
 public:
     CEscapeTarget() : urls_(std::make_shared<RSiteUrls>()) { urls_->search = SEARCH_SITE; }
     std::string check(const std::string& input) override {
-        const narrow_string escaped = nexum::CNexum::escape(string::weak_string<char>(input));
+        const narrow_string escaped = string::url_escape(string::weak_string<char>(input));
         std::string why = escaping_fault(input, escaped.is_empty() ? "" : std::string(escaped.c_str()));
         if (!why.empty()) {
             return why;

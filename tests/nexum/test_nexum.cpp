@@ -388,29 +388,6 @@ TEST(EngineReceiver, DetachWaitsForTheCallUnderWayAndStopFromInsideReturns) {
     } // the destructor joins the notification thread that stop could not
 }
 
-TEST(Escape, OnlyLettersAndDigitsStay) {
-    EXPECT_STREQ(CNexum::escape(string::weak_string<char>("std::vector \xc5\x82-._~")).c_str(),
-                 "std%3A%3Avector%20%C5%82%2D%2E%5F%7E");
-    EXPECT_EQ(CNexum::escape(string::weak_string<char>("")).length(), 0);
-
-    for (int byte = 1; byte < 256; ++byte) {
-        const char text[2] = {static_cast<char>(byte), 0};
-        const std::string got = CNexum::escape(string::weak_string<char>(text)).c_str();
-        const bool alnum =
-            (byte >= '0' && byte <= '9') || (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
-        char expected[4];
-        if (alnum) {
-            snprintf(expected, sizeof(expected), "%c", byte);
-        } else {
-            snprintf(expected, sizeof(expected), "%%%02X", byte);
-        }
-        EXPECT_EQ(got, expected) << "byte " << byte;
-    }
-    // A zero byte inside the text is escaped too, not taken as its end.
-    std::string with_zero("a\0b", 3);
-    EXPECT_STREQ(CNexum::escape(string::weak_string<char>(with_zero)).c_str(), "a%00b");
-}
-
 TEST(SyncQueue, ClosedQueueRefusesButHandsOutWhatItHolds) {
     CSyncQueue<int*> queue;
     int a = 1, b = 2, c = 3;

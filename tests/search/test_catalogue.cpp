@@ -83,8 +83,9 @@ TEST_F(ResultList, QueriesGiveTheirRowsAndCaption) {
          nullptr},
         {L"std::vector", {L"Szukaj za pomocą wyszukiwarki Google » std::vector"}, nullptr},
         {L"zzz", {L"Szukaj za pomocą wyszukiwarki Google » zzz"}, nullptr},
-        {L"   ", {}, L"Szukaj za pomocą wyszukiwarki Google »    "},
-        {L" ", {}, L"Szukaj za pomocą wyszukiwarki Google »  "},
+        // Blanks alone are no query: every entry, and the web search with nothing to search for.
+        {L"   ", {}, WEB_SEARCH},
+        {L" \t", {}, WEB_SEARCH},
         {L"printf", {L"printf - C | funkcja", L"fprintf - C | funkcja"}, nullptr, true},
         {L"PRINTF", {L"printf - C | funkcja"}, nullptr, true},
         {L"int", {L"int - C | słowo kluczowe", L"int - C++ | słowo kluczowe"}, nullptr, true},
@@ -112,6 +113,17 @@ TEST_F(ResultList, QueriesGiveTheirRowsAndCaption) {
         }
         EXPECT_EQ(items.back().row_id, 0) << name;
     }
+    // Pasted in decomposed form ("a" and a combining ogonek), a word is still one word.
+    const auto texts = [](const std::vector<RDisplayRow>& rows) {
+        std::vector<std::wstring> out;
+        for (const RDisplayRow& row : rows) {
+            out.push_back(row.text);
+        }
+        return out;
+    };
+    const std::vector<RDisplayRow> composed = show(L"wyjątek");
+    ASSERT_GT(composed.size(), 1u);
+    EXPECT_EQ(texts(show(L"wyja\u0328tek")), texts(composed));
 }
 
 // Typing a one-word title, Enter opens an entry of that title ("int" of C or of C++).
@@ -144,7 +156,7 @@ TEST_F(ResultList, EachRowOpensItsAddress) {
         {L"inline", 0, "http://strona.test/dokumentacja/?nro=9"},
         {L"inline", -1, "https://szukaj.test/search?q=inline"},
         {L"std::vector", -1, "https://szukaj.test/search?q=std%3A%3Avector"},
-        {L"   ", -1, "https://szukaj.test/search?q=%20%20%20"},
+        {L"   ", -1, "https://szukaj.test"},
         {L"łańcuch", -1, "https://szukaj.test/search?q=%C5%82a%C5%84cuch"},
         {L"a-b.c_d~e", -1, "https://szukaj.test/search?q=a%2Db%2Ec%5Fd%7Ee"},
         {L"", -1, "https://szukaj.test"},

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -52,3 +53,26 @@ TEST(Convert, AnsiCodePage) {
 }
 
 } // namespace
+
+TEST(Escape, OnlyLettersAndDigitsStay) {
+    EXPECT_STREQ(string::url_escape(string::weak_string<char>("std::vector \xc5\x82-._~")).c_str(),
+                 "std%3A%3Avector%20%C5%82%2D%2E%5F%7E");
+    EXPECT_EQ(string::url_escape(string::weak_string<char>("")).length(), 0);
+
+    for (int byte = 1; byte < 256; ++byte) {
+        const char text[2] = {static_cast<char>(byte), 0};
+        const std::string got = string::url_escape(string::weak_string<char>(text)).c_str();
+        const bool alnum =
+            (byte >= '0' && byte <= '9') || (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
+        char expected[4];
+        if (alnum) {
+            snprintf(expected, sizeof(expected), "%c", byte);
+        } else {
+            snprintf(expected, sizeof(expected), "%%%02X", byte);
+        }
+        EXPECT_EQ(got, expected) << "byte " << byte;
+    }
+    // A zero byte inside the text is escaped too, not taken as its end.
+    std::string with_zero("a\0b", 3);
+    EXPECT_STREQ(string::url_escape(string::weak_string<char>(with_zero)).c_str(), "a%00b");
+}

@@ -5,6 +5,7 @@
 #include <functional>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -27,6 +28,8 @@ struct RLog {
     WPARAM command_wparam = 0;
     WORD command_code = 0;
     size_t children_at_destroy = 99;
+    HWND handle_at_destroy = nullptr;
+    RKey last_key;
     int controls_deleted = 0;
     std::atomic<int> windows_deleted{0};
     std::vector<bool> proc_restored_at_destroy;
@@ -73,9 +76,9 @@ public:
         style = WS_CHILD | WS_VISIBLE;
     }
     ~CRecordingControl() override { log_->controls_deleted++; }
-    bool on_key_down(UINT key, LPARAM, UINT, bool, bool) override {
-        log_->add(name_ + " on_key_down " + std::to_string(key));
-        return key == 'C'; // the control's own refusal lets a key through
+    bool on_key_down(const RKey& key) override {
+        log_->add(name_ + " on_key_down " + std::to_string(key.key));
+        return key.key == 'C'; // the control's own refusal lets a key through
     }
     bool on_destroy() override {
         log_->add(name_ + " on_destroy");
@@ -83,9 +86,10 @@ public:
     }
 
     // Handlers installed on other controls.
-    bool swallow_a(CWindowBase* control, UINT key, LPARAM, UINT, bool, bool) {
-        log_->add("key_handler " + std::to_string(key) + (control == this ? " self" : " other"));
-        return key == 'A';
+    bool swallow_a(CWindowBase* control, const RKey& key) {
+        log_->add("key_handler " + std::to_string(key.key) + (control == this ? " self" : " other"));
+        log_->last_key = key;
+        return key.key == 'A';
     }
     bool command_true(CWindowBase* control, HWND, WPARAM, WORD code) {
         log_->add("command_handler true " + std::to_string(code) + (control == this ? " self" : " other"));
@@ -120,9 +124,19 @@ public:
     }
     bool on_destroy() override {
         log_->children_at_destroy = child_count();
+        log_->handle_at_destroy = handle;
         log_->add("window on_destroy");
         return false;
     }
+    // Takes each new child's handle for a control of its own before add_control can register it.
+    bool on_message(UINT message, WPARAM wparam, LPARAM lparam) override {
+        if (message == WM_PARENTNOTIFY && LOWORD(wparam) == WM_CREATE && squatter != nullptr) {
+            add_child(reinterpret_cast<HWND>(lparam), squatter);
+            squatter = nullptr;
+        }
+        return CGuiWindow::on_message(message, wparam, lparam);
+    }
+    CWindowBase* squatter = nullptr;
 
 private:
     RLog* log_;
@@ -223,6 +237,21 @@ TEST_F(WindowTest, KeyHandlerSwallowsOrPassesKeys) {
     SendMessageA(box->handle, WM_KEYDOWN, 'C', 1);
     EXPECT_TRUE(log.saw("box on_key_down 67"));
     EXPECT_FALSE(log.saw("proc key 67"));
+
+    // The key data: the repeat count is the low word, bit 30 an auto-repeat, bits 16 to 23 the
+    // scan code (Enter's is 0x1C), bit 24 an extended key.
+    const struct {
+        LPARAM data;
+        UINT repeat;
+        bool repeated, extended;
+    } keys[] = {{0x001C0001, 1, false, false}, {0x401C0003, 3, true, false}, {0x011C0001, 1, false, true}};
+    for (const auto& k : keys) {
+        SendMessageA(box->handle, WM_KEYDOWN, VK_RETURN, k.data);
+        EXPECT_EQ(log.last_key.key, static_cast<UINT>(VK_RETURN));
+        EXPECT_EQ(log.last_key.repeat, k.repeat) << std::hex << k.data;
+        EXPECT_EQ(log.last_key.repeated, k.repeated) << std::hex << k.data;
+        EXPECT_EQ(log.last_key.extended, k.extended) << std::hex << k.data;
+    }
 }
 
 TEST_F(WindowTest, KeyWithoutHandlerReachesOnKeyDownThenProcedure) {
@@ -352,6 +381,14 @@ TEST_F(WindowTest, AddControlFailuresDeleteTheControl) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(log.controls_deleted, 2);
     EXPECT_FALSE(CWindowBase::add_control(nullptr, window));
+
+    // A handle the registry holds already keeps its first control: the new one is deleted, and
+    // add_control must say so, or its caller keeps a freed pointer.
+    window->squatter = new CRecordingControl(&log, "squatter");
+    CRecordingControl* late = new CRecordingControl(&log, "late");
+    window->run([&] { ok = CWindowBase::add_control(late, window); });
+    EXPECT_FALSE(ok) << "the control was deleted, yet reported added";
+    EXPECT_EQ(log.controls_deleted, 3);
 }
 
 TEST_F(WindowTest, ClosedWindowCanBeRegisteredAgain) {
@@ -372,21 +409,26 @@ TEST_F(WindowTest, ClosedWindowCanBeRegisteredAgain) {
     ASSERT_EQ(second_log.windows_deleted, 1) << "the loop slept on after its window was destroyed";
     CWindowManager::instance().wait_for_windows();
 
-    // A loop ended from another thread: the system window is destroyed after the object is gone,
-    // by then unlinked from it (a hook on the window's thread sees its WM_DESTROY).
+    // A loop ended from another thread: the system window is destroyed by its own thread while
+    // its object lives, so that the window's own WM_DESTROY work is done with its handle intact;
+    // a hook on the window's thread sees that WM_DESTROY.
     RLog third_log;
     CTestWindow* third = new CTestWindow(&third_log);
     CWindowManager::instance().register_window(third);
     ASSERT_EQ(third_log.windows_deleted, 0);
     static HWND watched = nullptr;
     static LONG_PTR linked_at_destroy = -1;
+    static RLog* watched_log = nullptr;
+    static int deleted_at_destroy = -1;
     watched = third->handle;
+    watched_log = &third_log;
     HHOOK hook = SetWindowsHookExW(
         WH_CALLWNDPROC,
         [](int code, WPARAM wparam, LPARAM lparam) -> LRESULT {
             const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lparam);
             if (code == HC_ACTION && sent->hwnd == watched && sent->message == WM_DESTROY) {
                 linked_at_destroy = GetWindowLongPtrW(sent->hwnd, GWLP_USERDATA);
+                deleted_at_destroy = watched_log->windows_deleted;
             }
             return CallNextHookEx(nullptr, code, wparam, lparam);
         },
@@ -397,7 +439,52 @@ TEST_F(WindowTest, ClosedWindowCanBeRegisteredAgain) {
     CWindowManager::instance().wait_for_windows();
     UnhookWindowsHookEx(hook);
     ASSERT_EQ(third_log.windows_deleted, 1);
-    EXPECT_EQ(linked_at_destroy, 0) << "the window was destroyed still linked to its deleted object";
+    EXPECT_TRUE(linked_at_destroy == 0 || deleted_at_destroy == 0)
+        << "the window was destroyed still linked to its deleted object";
+    EXPECT_TRUE(third_log.saw("window on_destroy")) << "the window's own WM_DESTROY work was skipped";
+    EXPECT_EQ(third_log.handle_at_destroy, watched) << "another thread took the window's handle from it";
+}
+
+namespace {
+
+// Its loop's idle work throws once the window exists.
+class CThrowingWindow : public CTestWindow {
+public:
+    explicit CThrowingWindow(RLog* log) : CTestWindow(log) { class_name = L"PelikantThrowingWindow"; }
+    void idle() override {
+        if (armed) {
+            throw std::bad_alloc();
+        }
+    }
+    std::atomic<bool> armed{false};
+};
+
+} // namespace
+
+// An exception that ends the loop still ends the window: its WM_DESTROY work is done, it is
+// deleted, and the first thread does not wait for it for ever.
+TEST(WindowManager, ExceptionEndingTheLoopStillEndsTheWindow) {
+    RLog log;
+    CThrowingWindow* window = new CThrowingWindow(&log);
+    CWindowManager::instance().register_window(window);
+    ASSERT_EQ(log.windows_deleted, 0);
+    window->armed = true;
+    window->post(WM_NULL);
+    std::atomic<bool> returned{false};
+    std::thread waiter([&] {
+        CWindowManager::instance().wait_for_windows();
+        returned = true;
+    });
+    for (int i = 0; i < 500 && !returned; ++i) {
+        Sleep(20);
+    }
+    if (!returned) {
+        waiter.detach();
+        FAIL() << "wait_for_windows still waits for a window whose loop has ended";
+    }
+    waiter.join();
+    EXPECT_EQ(log.windows_deleted, 1);
+    EXPECT_TRUE(log.saw("window on_destroy"));
 }
 
 namespace {

@@ -1,8 +1,10 @@
-// Linked into the end-to-end build of the program in place of the real tray, browser and
-// screen-reader calls: each tray record (with the shell's answer to a version), each opened
-// address, each name given to a control and each answer to a poll is also written, one line each
-// in UTF-8, to the file that PELIKANT_E2E_LOG names, for the test to read. The tray records and
-// the names still reach the system.
+// Linked into the end-to-end build of the program in place of the real tray, browser, timer and
+// screen-reader calls: each tray record (with its flags and the shell's answer to a version), each
+// opened address, each name given to a control and each answer to a poll is also written, one
+// line each in UTF-8, to the file that PELIKANT_E2E_LOG names, for the test to read. The tray
+// records and the names still reach the system. PELIKANT_E2E_NO_BROWSER makes every address fail
+// to open, as where no browser is associated; PELIKANT_E2E_TIMER_REFUSALS=N makes the system
+// refuse the first N timers.
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
@@ -14,7 +16,7 @@
 #include "resources/resource.h"
 #include "app/answered.h"
 #include "app/screen_reader.h"
-#include "app/tray.h"
+#include "app/tray_notify.h"
 #include "kernel/sync.h"
 #include "wapi/controls.h"
 #include "app/shell.h"
@@ -96,6 +98,9 @@ BOOL WINAPI tray_notify(DWORD message, PNOTIFYICONDATAW data) {
         line += " version=" + std::to_string(data->uVersion) + " taken=" + std::to_string(done);
     }
     if (data != nullptr) {
+        char flags[16];
+        std::snprintf(flags, sizeof(flags), " flags=%02x", static_cast<unsigned>(data->uFlags));
+        line += flags;
         line += " icon=" + ((data->uFlags & NIF_ICON) != 0 ? icon_name(data->hIcon) : std::string("none"));
         if ((data->uFlags & NIF_TIP) != 0) {
             std::string tip = utf8(data->szTip);
@@ -127,8 +132,22 @@ void poll_answered(const feed::RFeedCheck& check) {
     log_line(std::string("answer ") + OUTCOMES[check.outcome] + " " + std::to_string(check.http_status));
 }
 
-void shell_open(const char* url) {
+bool shell_open(const char* url) {
     log_line(std::string("open ") + (url != nullptr ? url : ""));
+    return std::getenv("PELIKANT_E2E_NO_BROWSER") == nullptr;
+}
+
+UINT_PTR set_system_timer(HWND window, UINT_PTR id, UINT period_ms) {
+    static int refusals = [] {
+        const char* text = std::getenv("PELIKANT_E2E_TIMER_REFUSALS");
+        return text != nullptr ? std::atoi(text) : 0;
+    }();
+    if (refusals > 0) {
+        --refusals;
+        log_line("timer refused");
+        return 0;
+    }
+    return SetTimer(window, id, period_ms, nullptr);
 }
 
 } // namespace app
