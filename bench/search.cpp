@@ -4,10 +4,15 @@
 // Columns: CTextIndex::match; the same search built only from find_texts and get_text, one text
 // copy per hit; and a straightforward baseline that scans lower-cased copies of all texts with a
 // substring search per query word and intersects the rows. All three run in the same loop, in
-// turns, and must give the same rows. Also the heap the loaded documentation (index and rows)
-// holds, counted by this program's operator new.
+// turns, and must give the same rows. Also the heap the loaded documentation (index, rows and
+// names) holds, counted by this program's operator new.
+//
+// Then the match with its close matches per keystroke, over the queries above and a few hundred of
+// the index's names mistyped; and, for every name mistyped once of each kind or abbreviated, where
+// it comes among the rows shown.
 
 #include "../tests/search/embedded_index.h"
+#include "../tests/search/slipped_names.h"
 
 #include "memory/collection.h"
 #include "search/catalogue.h"
@@ -174,6 +179,7 @@ std::vector<std::wstring> keystrokes(const std::wstring& query) {
 struct RFigures {
     double median = 0; // microseconds
     double p99 = 0;
+    double worst = 0;
 };
 
 RFigures figures(std::vector<double> us) {
@@ -182,6 +188,7 @@ RFigures figures(std::vector<double> us) {
     if (!us.empty()) {
         f.median = us[us.size() / 2];
         f.p99 = us[std::min(us.size() - 1, us.size() * 99 / 100)];
+        f.worst = us.back();
     }
     return f;
 }
@@ -204,6 +211,69 @@ std::string padded(const std::wstring& text, std::size_t width) {
     return utf8(text) + std::string(width > text.size() ? width - text.size() : 0, ' ');
 }
 
+// Per keystroke state of the queries, the median of a few rounds (spread over the run, so that a
+// pause of the machine does not cover all of them) of the search's match alone and of the match
+// with its close matches; over all states, their median and their worst.
+void close_match_times(const CCatalogue& loaded, const std::vector<std::wstring>& queries, RFigures& alone,
+                       RFigures& with_close) {
+    std::vector<std::wstring> states;
+    for (const std::wstring& query : queries) {
+        const std::vector<std::wstring> typed = keystrokes(query);
+        states.insert(states.end(), typed.begin(), typed.end());
+    }
+    const int rounds = 5;
+    std::vector<double> us[2];
+    us[0].resize(states.size() * rounds);
+    us[1].resize(states.size() * rounds);
+    std::vector<long> close;
+    for (int round = 0; round < rounds; ++round) {
+        for (std::size_t i = 0; i < states.size(); ++i) {
+            for (int with = 0; with < 2; ++with) {
+                const Clock::time_point start = Clock::now();
+                CSearchResult result;
+                loaded.index().match(states[i].c_str(), result);
+                if (with == 1) {
+                    loaded.close_matches(result, close);
+                }
+                us[with][i * rounds + round] = since(start);
+            }
+        }
+    }
+    std::vector<double> per_state[2];
+    for (int with = 0; with < 2; ++with) {
+        for (std::size_t i = 0; i < states.size(); ++i) {
+            const auto from = us[with].begin() + static_cast<std::ptrdiff_t>(i * rounds);
+            per_state[with].push_back(figures(std::vector<double>(from, from + rounds)).median);
+        }
+    }
+    alone = figures(per_state[0]);
+    with_close = figures(per_state[1]);
+}
+
+// Where the slipped names come in the rows shown: first, or within the first three.
+void print_ranks(CCatalogue& loaded, const std::vector<test::RSlipped>& slipped) {
+    const char* kinds[] = {"two letters swapped", "a letter left out", "a letter doubled", "the key beside",
+                           "abbreviation"};
+    int first[5] = {}, three[5] = {}, all[5] = {};
+    for (const test::RSlipped& s : slipped) {
+        const int kind = static_cast<int>(s.kind);
+        const std::vector<RDisplayRow> rows = loaded.search(s.query.c_str());
+        for (std::size_t i = 0; i < rows.size() && i < 3; ++i) {
+            if (loaded.title(rows[i].row_id) == s.name) {
+                first[kind] += i == 0 ? 1 : 0;
+                three[kind] += 1;
+                break;
+            }
+        }
+        ++all[kind];
+    }
+    std::printf("\nthe index's names mistyped: where the name comes among the rows shown\n");
+    std::printf("%-22s %6s %6s %8s\n", "kind", "names", "first", "in three");
+    for (int kind = 0; kind < 5; ++kind) {
+        std::printf("%-22s %6d %6d %8d\n", kinds[kind], all[kind], first[kind], three[kind]);
+    }
+}
+
 } // namespace
 
 int main() {
@@ -223,13 +293,11 @@ int main() {
         ++row;
     }
     const CBaseline baseline(docs);
-    {
-        const long long before = heap_bytes.load();
-        CCatalogue loaded(RSiteUrls{"http://127.0.0.1:8765", "https://www.google.com"});
-        loaded.load_documentation(shipped.get());
-        std::printf("heap held by the loaded documentation (index, rows, dictionary): %.1f KiB\n",
-                    static_cast<double>(heap_bytes.load() - before) / 1024.0);
-    }
+    const long long before = heap_bytes.load();
+    CCatalogue loaded(RSiteUrls{"http://127.0.0.1:8765", "https://www.google.com"});
+    loaded.load_documentation(shipped.get());
+    std::printf("heap held by the loaded documentation (index, rows, dictionary, titles): %.1f KiB\n",
+                static_cast<double>(heap_bytes.load() - before) / 1024.0);
 
     // The last two typed without Polish marks, as most people type.
     const std::wstring queries[] = {L"printf",   L"std::vector",   L"łańcuch znaków",     L"operator",
@@ -297,5 +365,19 @@ int main() {
     std::printf("rows differing between the three: %ld\n", mismatches);
     std::printf("target (match median <= baseline median, match p99 < 1000 us) met on %d of %zu queries\n",
                 met, sizeof(queries) / sizeof(queries[0]));
+
+    const std::vector<test::RSlipped> slipped = test::slipped_names(loaded, 20240601);
+    std::vector<std::wstring> typed(std::begin(queries), std::end(queries));
+    for (std::size_t i = 0; i < slipped.size(); i += 5) {
+        typed.push_back(slipped[i].query);
+    }
+    RFigures alone, close;
+    close_match_times(loaded, typed, alone, close);
+    std::printf("\nper keystroke (median of 5 rounds each) over %zu queries, %zu of them slipped, in us:\n"
+                "match alone: median %.1f, worst %.1f; with close matches: median %.1f, worst %.1f "
+                "(target: worst at most 1000) %s\n",
+                typed.size(), typed.size() - sizeof(queries) / sizeof(queries[0]), alone.median, alone.worst,
+                close.median, close.worst, close.worst <= 1000.0 ? "met" : "NOT met");
+    print_ranks(loaded, slipped);
     return mismatches == 0 ? 0 : 1;
 }

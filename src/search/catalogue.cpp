@@ -87,6 +87,7 @@ void CCatalogue::load_documentation(HMODULE module) {
         REntry& entry = entries_[static_cast<size_t>(r)];
         entry.title = string::to_standard(doc.Title);
         folded_copy(entry.title.c_str(), static_cast<std::int32_t>(entry.title.size()), entry.folded_title);
+        titles_.add(r, entry.title);
     }
 }
 
@@ -168,10 +169,31 @@ void CCatalogue::display_rows(const CSearchResult& result, std::vector<RDisplayR
     }
     entries.swap(sorted);
 
+    std::vector<long> close;
+    close_matches(result, close);
+    for (long id : close) {
+        entries.push_back(RDisplayRow{rows_.get_row(id)->caption(), id});
+    }
+
     if (web_row_ != nullptr) {
         web_row_->set_query(string::weak_string<wchar_t>(result.query()));
         entries.push_back(RDisplayRow{web_row_->caption(), web_row_id_});
     }
+}
+
+void CCatalogue::close_matches(const CSearchResult& result, std::vector<long>& rows) const {
+    std::vector<std::wstring> words;
+    for (const RQueryWord& word : result.words()) {
+        words.push_back(word.word);
+    }
+    memory::CollectionMemory<long, 256> ids;
+    result.row_ids(ids);
+    std::vector<long> shown;
+    shown.reserve(static_cast<size_t>(ids.count()));
+    for (long id : ids) {
+        shown.push_back(id);
+    }
+    titles_.find(words, shown, CLOSE_MATCHES, rows);
 }
 
 std::vector<RDisplayRow> CCatalogue::search(const string::weak_string<wchar_t>& query) {

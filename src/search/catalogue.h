@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "memory/chunked.h"
+#include "search/close_match.h"
 #include "search/result_rows.h"
 #include "search/search_result.h"
 #include "search/text_index.h"
@@ -28,6 +29,10 @@ bool read_documentation(HMODULE module, memory::ChunkedMemory<char, 128>& text);
 // only.
 class CCatalogue {
 public:
+    // Close matches shown at most: enough for the likely names of an abbreviation, few enough to
+    // leave the web-search row in sight.
+    static constexpr std::size_t CLOSE_MATCHES = 10;
+
     explicit CCatalogue(const RSiteUrls& urls);
     CCatalogue(const CCatalogue&) = delete;
     CCatalogue& operator=(const CCatalogue&) = delete;
@@ -36,9 +41,12 @@ public:
     // texts per entry of the index in module, in document order.
     void load_documentation(HMODULE module = GetModuleHandleW(nullptr));
     // The rows a search shows: the entries whose title is the query, then those whose title
-    // starts with it, then the rest, each group sorted by text; the web-search row, given the
-    // query, last. With no query words, every entry.
+    // starts with it, then the rest, each group sorted by text; then its close matches; the
+    // web-search row, given the query, last. With no query words, every entry.
     void display_rows(const CSearchResult& result, std::vector<RDisplayRow>& entries);
+    // Entries the result does not hold whose titles its words reach with a slip or as an
+    // abbreviation, best first, at most CLOSE_MATCHES of them.
+    void close_matches(const CSearchResult& result, std::vector<long>& rows) const;
     // The search of one keystroke: match, then display_rows.
     std::vector<RDisplayRow> search(const string::weak_string<wchar_t>& query);
     // The row of an id, or null. Not owned.
@@ -71,6 +79,7 @@ private:
     long web_row_id_ = -1;
     CWebSearchRow* web_row_ = nullptr; // not owned: rows_ owns it
     std::vector<REntry> entries_;      // by row id; empty for rows that are no entry
+    CCloseMatcher titles_;
 };
 
 } // namespace search

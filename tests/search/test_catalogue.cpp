@@ -10,6 +10,7 @@
 
 #include "search/catalogue.h"
 #include "search/embedded_index.h"
+#include "search/slipped_names.h"
 
 using namespace search;
 
@@ -95,6 +96,17 @@ TEST_F(ResultList, QueriesGiveTheirRowsAndCaption) {
         // Typed without the marks, the title still comes first.
         {L"slowa kluczowe", {L"Słowa kluczowe - C", L"Słowa kluczowe - C++"}, nullptr, true},
         {L"SLOWA", {L"Słowa kluczowe - C", L"Słowa kluczowe - C++"}, nullptr, true},
+        // Reaching nothing, a name with one slip or abbreviated comes first, so Enter opens it.
+        {L"pritnf", {L"printf - C | funkcja"}, nullptr, true},
+        {L"prinf", {L"printf - C | funkcja"}, nullptr, true},
+        {L"printff", {L"printf - C | funkcja"}, nullptr, true},
+        {L"ptintf", {L"printf - C | funkcja"}, nullptr, true},
+        {L"pritn", {L"printf - C | funkcja"}, nullptr, true},
+        {L"strtlo", {L"strtol - C | funkcja", L"strtod - C | funkcja"}, nullptr, true},
+        {L"eqra", {L"equal_range - C++ | algorytm"}, nullptr, true},
+        {L"naglwki", {L"Nagłówki - C", L"Nagłówki - C++"}, nullptr, true},
+        {L"sotr", {L"Szukaj za pomocą wyszukiwarki Google » sotr"}, nullptr}, // too short for a slip
+        {L"qwxzvb", {L"Szukaj za pomocą wyszukiwarki Google » qwxzvb"}, nullptr},
     };
     for (const auto& c : cases) {
         const std::vector<RDisplayRow> items = show(c.query);
@@ -189,4 +201,65 @@ TEST(DocumentationRow, AddressAndMissingTexts) {
     EXPECT_TRUE(row.full_title().is_empty());
     EXPECT_TRUE(row.short_description().is_empty());
     EXPECT_EQ(row.caption(), L" /**/");
+}
+
+// The index's names, each slipped once of every kind: the name comes within the first three rows,
+// after at most ten close matches. The few it misses follow from the order (a later slip in another
+// name comes first: "conut" gives const before count).
+TEST_F(ResultList, SlippedNamesComeWithinThreeRows) {
+    std::vector<std::wstring> missed;
+    size_t slips = 0;
+    for (const test::RSlipped& slip : test::slipped_names(*catalogue_, 20240601)) {
+        if (slip.kind == test::ESlip::abbreviated) {
+            continue;
+        }
+        ++slips;
+        const std::vector<RDisplayRow> rows = show(slip.query);
+        const auto three = rows.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(3, rows.size()));
+        if (std::none_of(rows.begin(), three, [&](const RDisplayRow& row) {
+                return catalogue_->title(row.row_id) == slip.name;
+            })) {
+            missed.push_back(slip.query);
+        }
+        CSearchResult today;
+        catalogue_->index().match(slip.query.c_str(), today);
+        EXPECT_LE(rows.size(), today.rows().size() + CCatalogue::CLOSE_MATCHES + 1);
+    }
+    EXPECT_GT(slips, 2000u);
+    EXPECT_LE(missed.size() * 100, slips) << testing::PrintToString(missed);
+}
+
+// For the queries of the tests above, the rows the search reaches come first as they did: the title
+// typed, then titles starting with it, then the rest, each group by text. None of them comes again
+// among the close matches ("ostream" has one: ofstream).
+TEST_F(ResultList, ReachedRowsComeFirstInTheirOrder) {
+    for (const std::wstring query :
+         {L"inline", L"INLINE", L"printf", L"printf printf", L"print", L"int", L"static", L"slowa kluczowe",
+          L"c++", L"::", L"wskaznik", L"wyjątk", L"zzz", L"a", L"ostream"}) {
+        CSearchResult result;
+        catalogue_->index().match(query.c_str(), result);
+        std::set<long> reached;
+        for (const RResultRow& row : result.rows()) {
+            reached.insert(row.row_id);
+        }
+        const std::vector<RDisplayRow> rows = show(query);
+        std::vector<std::pair<int, std::wstring>> today; // rank of the title, text
+        for (size_t i = 0; i + 1 < rows.size(); ++i) {
+            ASSERT_EQ(reached.count(rows[i].row_id) > 0, i < reached.size())
+                << testing::PrintToString(query) << i;
+            const std::wstring name = catalogue_->title(rows[i].row_id);
+            std::wstring title, typed;
+            folded_copy(query.c_str(), static_cast<std::int32_t>(query.size()), typed);
+            folded_copy(name.c_str(), static_cast<std::int32_t>(name.size()), title);
+            const bool starts = starts_with_loosely(title.c_str(), title.size(), typed.c_str(), typed.size());
+            today.emplace_back(!starts ? 2 : title.size() == typed.size() ? 0 : 1, rows[i].text);
+        }
+        today.resize(reached.size());
+        EXPECT_TRUE(std::is_sorted(today.begin(), today.end(), [](const auto& a, const auto& b) {
+            return a.first < b.first ||
+                   (a.first == b.first &&
+                    CompareStringW(LOCALE_USER_DEFAULT, LINGUISTIC_IGNORECASE, a.second.c_str(), -1,
+                                   b.second.c_str(), -1) == CSTR_LESS_THAN);
+        })) << testing::PrintToString(query);
+    }
 }

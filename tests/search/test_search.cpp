@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include "search/catalogue.h"
+#include "search/close_match.h"
 #include "search/embedded_index.h"
 #include "xml/parse_xml.h"
 #include "search/result_rows.h"
@@ -613,4 +614,34 @@ TEST_F(ShippedSearch, WordsTypedWithoutMarksLoseNoEntry) {
         }
     }
     EXPECT_EQ(losing, std::vector<std::wstring>{});
+}
+
+// Close matches on names made up for it: each slip, parts of a name, the letter rule, and what is
+// not forgiven.
+TEST(CloseMatcher, SlipsAndAbbreviations) {
+    CCloseMatcher names;
+    const wchar_t* titles[] = {L"wskaźnik",    L"lower_bound", L"toAnsiString", L"EXIT_SUCCESS",
+                               L"std::vector", L"printf",      L"print",        L"Łańcuch"};
+    for (long row = 0; row < 8; ++row) {
+        names.add(row, titles[row]);
+    }
+    struct RCase {
+        const wchar_t* query;
+        std::vector<long> rows;
+    } cases[] = {
+        {L"wskaznk", {0}},   {L"wskażnik", {0}}, {L"rpintf", {}},  {L"pritnf", {5}}, {L"prnit", {6, 5}},
+        {L"printx", {6, 5}}, {L"prin", {}},      {L"prtn", {}},    {L"lobo", {1}},   {L"lowerbound", {1}},
+        {L"tost", {2}},      {L"toanst", {2}},   {L"exsu", {3}},   {L"eisu", {}},    {L"stdvec", {4}},
+        {L"std vectr", {4}}, {L"lancuh", {7}},   {L"łańcuh", {7}}, {L"wskażnk", {}}, {L"xyzzy", {}},
+    };
+    for (const RCase& c : cases) {
+        std::vector<long> rows{99};
+        names.find(tokenize(c.query), {}, 10, rows);
+        EXPECT_EQ(rows, c.rows) << testing::PrintToString(std::wstring(c.query));
+    }
+    std::vector<long> rows;
+    names.find(tokenize(L"prnit"), {6}, 10, rows); // shown already
+    EXPECT_EQ(rows, std::vector<long>{5});
+    names.find(tokenize(L"prnit"), {}, 1, rows);
+    EXPECT_EQ(rows, std::vector<long>{6});
 }
