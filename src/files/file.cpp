@@ -71,15 +71,36 @@ bool read_last_line(IFile& file, string::super_string<char>& out) {
 
 } // namespace priv
 
+namespace {
+
+unsigned long access_of(int mode) {
+    return ((mode & mode_read) ? GENERIC_READ : 0) | ((mode & mode_write) ? GENERIC_WRITE : 0);
+}
+
+unsigned long share_of(int mode) {
+    return ((mode & share_read) ? FILE_SHARE_READ : 0) | ((mode & share_write) ? FILE_SHARE_WRITE : 0);
+}
+
+} // namespace
+
 bool CFile::make(const string::weak_string<char>& name, int mode, unsigned long disposition) {
     close();
     const char* path = name.c_str();
     if (!path) {
         return false;
     }
-    DWORD access = ((mode & mode_read) ? GENERIC_READ : 0) | ((mode & mode_write) ? GENERIC_WRITE : 0);
-    DWORD share = ((mode & share_read) ? FILE_SHARE_READ : 0) | ((mode & share_write) ? FILE_SHARE_WRITE : 0);
-    handle_.reset(CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    handle_.reset(CreateFileA(path, access_of(mode), share_of(mode), nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    return is_open();
+}
+
+bool CFile::make(const wchar_t* name, int mode, unsigned long disposition) {
+    close();
+    if (!name) {
+        return false;
+    }
+    handle_.reset(CreateFileW(name, access_of(mode), share_of(mode), nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
     return is_open();
 }
 
@@ -88,6 +109,14 @@ bool CFile::create(const string::weak_string<char>& name, int mode, bool replace
 }
 
 bool CFile::open(const string::weak_string<char>& name, int mode, bool create_missing) {
+    return make(name, mode, create_missing ? OPEN_ALWAYS : OPEN_EXISTING);
+}
+
+bool CFile::create(const wchar_t* name, int mode, bool replace) {
+    return make(name, mode, replace ? CREATE_ALWAYS : CREATE_NEW);
+}
+
+bool CFile::open(const wchar_t* name, int mode, bool create_missing) {
     return make(name, mode, create_missing ? OPEN_ALWAYS : OPEN_EXISTING);
 }
 

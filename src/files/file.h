@@ -94,6 +94,9 @@ public:
     bool read_last_line(string::super_string<char>& out) override { return priv::read_last_line(*this, out); }
     bool read_line(string::super_string<char>& out) override { return priv::read_line(*this, out); }
 
+    // The same with a UTF-16 name, for paths the system gives (a user's folder may have any letters).
+    bool create(const wchar_t* name, int mode, bool replace);
+    bool open(const wchar_t* name, int mode, bool create_missing);
     // Reads up to `count` bytes into `buffer`, stopping early only at the end of the file; *done gets
     // the bytes read. False when a read failed.
     bool read(void* buffer, std::int64_t count, std::int64_t* done);
@@ -102,6 +105,7 @@ public:
 
 private:
     bool make(const string::weak_string<char>& name, int mode, unsigned long disposition);
+    bool make(const wchar_t* name, int mode, unsigned long disposition);
 
     kernel::CHandle handle_;
     char buffer_[4096];

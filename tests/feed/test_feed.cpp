@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -24,6 +25,7 @@
 #include "feed/monitor.h"
 #include "xml/parse_xml.h"
 #include "feed/poll_schedule.h"
+#include "feed/seen.h"
 
 using namespace feed;
 using namespace xml;
@@ -584,6 +586,204 @@ TEST(ForumPolls, AnUnchangedFeedIsA304WithNoBodyAChangedOneA200AndOneBalloon) {
     EXPECT_EQ(unchanged[1], sent) << log[log_start + 1];
     EXPECT_NE(ok[5], "-") << log[log_start];
     EXPECT_EQ(unchanged[3], ok[5]) << log[log_start + 1];
+}
+
+namespace {
+
+// A fresh folder of the test's own, gone with everything in it afterwards.
+struct RFolder {
+    RFolder()
+        : path(std::filesystem::temp_directory_path() /
+               ("pelikant_seen_" + std::to_string(GetCurrentProcessId()))) {
+        std::filesystem::create_directories(path);
+    }
+    ~RFolder() { std::filesystem::remove_all(path, ignored); }
+    std::wstring file(const wchar_t* name) const { return (path / name).wstring(); }
+    std::filesystem::path path;
+    std::error_code ignored;
+};
+
+RForumFeed topics_feed(const std::vector<std::pair<int, int>>& topics) {
+    RForumFeed feed;
+    for (const auto& t : topics) {
+        feed.Topics.emplace_back();
+        feed.Topics.back().Id = t.first;
+        feed.Topics.back().PostCount = t.second;
+    }
+    return feed;
+}
+
+} // namespace
+
+TEST(SeenTopics, NewPostsRule) {
+    using Topics = std::vector<std::pair<int, int>>;
+    struct RCase {
+        const char* name;
+        std::vector<Topics> marked; // in turn: opened topics, "mark all as read"
+        bool restart;               // the program ends and starts again before the feed
+        Topics feed;
+        std::vector<std::int64_t> each;
+        std::int64_t posts, topics;
+    } cases[] = {
+        {"new topic", {}, false, {{1, 5}}, {5}, 5, 1},
+        {"never opened: all its posts", {{{2, 1}}}, false, {{1, 8}, {2, 1}}, {8, 0}, 8, 1},
+        {"seen", {{{1, 5}}}, false, {{1, 5}}, {0}, 0, 0},
+        {"seen then grown", {{{1, 5}}}, false, {{1, 8}}, {3}, 3, 1},
+        {"seen twice: the later counts", {{{1, 5}}, {{1, 7}}}, false, {{1, 8}}, {1}, 1, 1},
+        {"fewer than seen", {{{1, 5}}}, false, {{1, 3}}, {0}, 0, 0},
+        {"no posts at all", {}, false, {{1, 0}, {2, -3}}, {0, 0}, 0, 0},
+        {"left the feed and came back", {{{1, 5}, {2, 3}}, {{2, 4}}}, false, {{1, 7}, {2, 4}}, {2, 0}, 2, 1},
+        {"posts while off", {{{1, 5}, {2, 2}}}, true, {{1, 9}, {2, 2}, {3, 1}}, {4, 0, 1}, 5, 2},
+    };
+    for (const RCase& c : cases) {
+        RFolder folder;
+        CSeenFile file(folder.file(L"seen"));
+        for (const Topics& marked : c.marked) {
+            file.topics().see_feed(topics_feed(marked));
+        }
+        if (c.restart) {
+            ASSERT_EQ(file.save(0), CSeenFile::SAVE_WRITTEN);
+            ASSERT_EQ(file.load(), CSeenFile::LOADED);
+        }
+        const CSeenTopics& counted = file.topics();
+        const RForumFeed feed = topics_feed(c.feed);
+        for (size_t i = 0; i < c.each.size(); ++i) {
+            EXPECT_EQ(new_posts(feed.Topics[i], counted), c.each[i]) << c.name << " " << i;
+        }
+        const RNewPosts count = count_new(feed, counted);
+        EXPECT_EQ(std::make_pair(count.posts, count.topics), std::make_pair(c.posts, c.topics)) << c.name;
+    }
+}
+
+TEST(SeenTopics, PolishPlurals) {
+    struct RCase {
+        std::int64_t posts, topics;
+        const wchar_t *posts_word, *topics_word;
+    } cases[] = {
+        {1, 1, L"nowy post", L"temacie"},        {2, 2, L"nowe posty", L"tematach"},
+        {4, 1, L"nowe posty", L"temacie"},       {5, 5, L"nowych postów", L"tematach"},
+        {11, 11, L"nowych postów", L"tematach"}, {12, 3, L"nowych postów", L"tematach"},
+        {14, 14, L"nowych postów", L"tematach"}, {21, 21, L"nowych postów", L"tematach"},
+        {22, 22, L"nowe posty", L"tematach"},    {25, 2, L"nowych postów", L"tematach"},
+        {101, 1, L"nowych postów", L"temacie"},  {112, 4, L"nowych postów", L"tematach"},
+        {122, 100, L"nowe posty", L"tematach"},
+    };
+    for (const RCase& c : cases) {
+        const std::wstring posts = std::to_wstring(c.posts) + L" " + c.posts_word;
+        EXPECT_EQ(new_posts_line({c.posts, c.topics}),
+                  posts + L" w " + std::to_wstring(c.topics) + L" " + c.topics_word);
+        EXPECT_EQ(new_since_start_line(c.posts), posts + L" od ostatniego uruchomienia");
+    }
+    EXPECT_EQ(new_posts_line({0, 0}), L"Brak nowych postów");
+    EXPECT_EQ(new_since_start_line(0), L"Brak nowych postów od ostatniego uruchomienia");
+}
+
+TEST(SeenFile, RoundTripKeepsCountsOrderAndPauseAndTheCapDropsTheOldest) {
+    RFolder folder;
+    CSeenFile file(folder.file(L"seen"));
+    ASSERT_EQ(file.load(), CSeenFile::NO_FILE);
+    CSeenTopics& seen = file.topics();
+    for (int id = 1; id <= 1998; ++id) {
+        ASSERT_TRUE(seen.see(id, id % 13));
+    }
+    const int low = INT32_MIN, high = INT32_MAX;
+    EXPECT_TRUE(seen.see(low, high) && seen.see(high, 0));
+    EXPECT_TRUE(seen.see(1, 1) && seen.see(5000, 3)) << "the same count seen again is seen later";
+    EXPECT_FALSE(seen.see(5000, 3) || seen.see_feed(topics_feed({{5000, 3}})));
+    EXPECT_TRUE(seen.pause_until(0x01DC5A0B12345678));
+    ASSERT_EQ(file.save(0), CSeenFile::SAVE_WRITTEN);
+    const std::string before = seen_text(seen);
+    ASSERT_EQ(file.load(), CSeenFile::LOADED);
+    EXPECT_EQ(seen_text(file.topics()), before);
+    const std::vector<CSeenTopics::RSeen> order = file.topics().in_order();
+    ASSERT_EQ(order.size(), 2000u);
+    std::vector<std::pair<int, int>> ends;
+    for (size_t i : {0, 1, 1996, 1997, 1998, 1999}) {
+        ends.push_back({order[i].id, order[i].posts});
+    }
+    EXPECT_EQ(ends,
+              (std::vector<std::pair<int, int>>{{3, 3}, {4, 4}, {low, high}, {high, 0}, {1, 1}, {5000, 3}}));
+    EXPECT_EQ(file.topics().posts_seen(2), -1) << "seen longest ago, dropped";
+    EXPECT_EQ(file.topics().paused_until(), 0x01DC5A0B12345678);
+}
+
+TEST(SeenFile, EveryDamageReadsAsAFreshStartAndTheNextSaveMendsIt) {
+    CSeenTopics good;
+    good.see_feed(topics_feed({{7, 12}, {-3, 0}, {2147483647, 5}}));
+    good.pause_until(133000000000000000);
+    const std::string text = seen_text(good);
+    struct RCase {
+        std::string name, bytes;
+        CSeenFile::Load load; // NO_FILE: none written
+    };
+    std::vector<RCase> cases = {{"good", text, CSeenFile::LOADED},
+                                {"missing", "", CSeenFile::NO_FILE},
+                                {"empty", "", CSeenFile::BAD},
+                                {"10 MB", std::string(10 << 20, '1'), CSeenFile::BAD},
+                                {"version 2", "pelikant-seen 2" + text.substr(15), CSeenFile::BAD},
+                                {"CR LF", text.substr(0, 15) + "\r" + text.substr(15), CSeenFile::BAD}};
+    for (size_t n = 0; n < text.size(); ++n) {
+        cases.push_back({"cut at " + std::to_string(n), text.substr(0, n), CSeenFile::BAD});
+        for (char flip : {'\x01', '\x30'}) {
+            std::string garbled = text;
+            garbled[n] ^= flip;
+            cases.push_back({"garbled at " + std::to_string(n), garbled, CSeenFile::BAD});
+        }
+    }
+    RFolder folder;
+    for (const RCase& c : cases) {
+        std::filesystem::remove(folder.path / L"seen");
+        if (c.load != CSeenFile::NO_FILE) {
+            std::ofstream(folder.path / L"seen", std::ios::binary) << c.bytes;
+        }
+        CSeenFile file(folder.file(L"seen"));
+        EXPECT_EQ(file.load(), c.load) << c.name;
+        EXPECT_EQ(file.topics().empty(), c.load != CSeenFile::LOADED) << c.name;
+        EXPECT_EQ(file.pending(), c.load == CSeenFile::BAD) << c.name << ": a bad file is rewritten";
+        file.topics().see(1, 2);
+        EXPECT_EQ(file.save(0), CSeenFile::SAVE_WRITTEN) << c.name;
+        EXPECT_EQ(file.load(), CSeenFile::LOADED) << c.name;
+        EXPECT_EQ(file.topics().posts_seen(1), 2) << c.name;
+    }
+}
+
+TEST(SeenFile, WritesAtMostOnceASecondAndTellsOfAFailureOnce) {
+    RFolder folder;
+    const std::filesystem::path sub = folder.path / "sub";
+    CSeenFile file((sub / "seen").wstring());
+    EXPECT_EQ(file.load(), CSeenFile::NO_FILE);
+    // Nothing changed; a write; changes within the next second wait. A failed write is tried again
+    // only after a change, and told of once until a write succeeds.
+    using S = CSeenFile;
+    struct RStep {
+        bool folder_there;
+        int see; // a topic seen first, or 0
+        std::int64_t at;
+        S::Save save;
+        bool pending;
+    } steps[] = {
+        {true, 0, 0, S::SAVE_NOTHING, false},     {true, 1, 0, S::SAVE_WRITTEN, false},
+        {true, 2, 500, S::SAVE_NOTHING, true},    {true, 0, 999, S::SAVE_NOTHING, true},
+        {true, 0, 1000, S::SAVE_WRITTEN, false},  {false, 3, 5000, S::SAVE_FAILED, false},
+        {false, 0, 9000, S::SAVE_NOTHING, false}, {false, 4, 10000, S::SAVE_FAILED_AGAIN, false},
+        {true, 5, 11000, S::SAVE_WRITTEN, false}, {false, 6, 12000, S::SAVE_FAILED, false},
+        {true, 7, 12500, S::SAVE_NOTHING, true},
+    };
+    for (const RStep& step : steps) {
+        if (step.folder_there) {
+            std::filesystem::create_directories(sub);
+        } else {
+            std::filesystem::remove_all(sub);
+        }
+        if (step.see != 0) {
+            file.topics().see(step.see, step.see);
+        }
+        EXPECT_EQ(file.save(step.at), step.save) << step.at;
+        EXPECT_EQ(file.pending(), step.pending) << step.at;
+    }
+    EXPECT_EQ(file.save_before_exit(), CSeenFile::SAVE_WRITTEN);
+    ASSERT_EQ(file.load(), CSeenFile::LOADED);
+    EXPECT_EQ(file.topics().in_order().size(), 7u);
 }
 
 // The scripted server fails in turn: a 503, a closed connection, a 429 with a Retry-After, and

@@ -2,6 +2,7 @@
 // they promise the same; the randomized cases compare every step with a std::string model.
 #include "files/fast_file.h"
 #include "files/file.h"
+#include "files/small_file.h"
 
 #include <windows.h>
 
@@ -345,6 +346,61 @@ TEST_F(Files, FailedWritesAreReportedAndKept) {
     EXPECT_EQ(text(chars), "next");
     EXPECT_TRUE(fast.close());
     EXPECT_EQ(disk(name), "next");
+}
+
+std::wstring wide(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+TEST_F(Files, SmallFileReadsUpToItsCap) {
+    struct Case {
+        std::string name;
+        const std::string* bytes; // null: no such file
+        std::int64_t cap;
+        files::ReadOutcome outcome;
+    };
+    const std::string ten = "0123456789", none, big(10 << 20, 'x');
+    const Case cases[] = {
+        {"missing", nullptr, 10, files::READ_MISSING}, {"no_folder\\file", nullptr, 10, files::READ_MISSING},
+        {"empty", &none, 0, files::READ_OK},           {"at_cap", &ten, 10, files::READ_OK},
+        {"over_cap", &ten, 9, files::READ_TOO_BIG},    {"10MB", &big, 256 * 1024, files::READ_TOO_BIG},
+        {"", &none, 10, files::READ_FAILED}, // the folder itself
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.name.empty() ? folder_.substr(0, folder_.size() - 1) : path(c.name);
+        if (c.bytes && !c.name.empty()) {
+            put_disk(name, *c.bytes);
+        }
+        std::string out = "stale";
+        EXPECT_EQ(files::read_small_file(wide(name), c.cap, out), c.outcome) << c.name;
+        EXPECT_EQ(out, c.outcome == files::READ_OK ? *c.bytes : "") << c.name;
+    }
+}
+
+TEST_F(Files, AtomicWriteReplacesTheFileOrLeavesItWhole) {
+    const std::string name = path("state");
+    const std::wstring target = wide(name);
+    const std::string second("second\0", 7);
+    EXPECT_TRUE(files::write_file_atomically(target, "first"));
+    EXPECT_EQ(disk(name), "first");
+    EXPECT_TRUE(files::write_file_atomically(target, second));
+    EXPECT_EQ(disk(name), second);
+    // Stopped between the temporary and the replacement, as by a crash or a power cut.
+    bool stopped = false;
+    EXPECT_FALSE(files::write_file_atomically(target, "third", [&](const std::wstring& temporary) {
+        stopped = true;
+        EXPECT_EQ(disk(std::string(temporary.begin(), temporary.end())), "third");
+        EXPECT_EQ(disk(name), second);
+        return false;
+    }));
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(disk(name), second);
+    EXPECT_EQ(GetFileAttributesA((name + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(files::write_file_atomically(wide(path("no_folder\\state")), "x"));
+    std::wstring folder;
+    ASSERT_TRUE(files::local_app_folder(folder));
+    EXPECT_EQ(folder.substr(folder.size() - 9), L"\\Pelikant");
+    EXPECT_NE(GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
 }
 
 // Random steps checked against a model; positions gather around page boundaries.
