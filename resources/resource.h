@@ -17,10 +17,17 @@
 /* The documentation index, an RT_RCDATA resource holding documentation.xml. */
 #define IDR_DOCUMENTATION 5010
 
-/* Tray menu: a bar whose popup 0 ("&Plik") holds the commands. */
+/* Tray menu: a bar whose popup 0 ("&Plik") holds the commands; "Wstrzymaj powiadomienia" is a
+   popup of its own within it. */
 #define IDM_TRAY 6000
 #define IDM_SHOW 6001
 #define IDM_EXIT 6002
+#define IDM_CHECK_NOW 6003
+#define IDM_MARK_ALL_READ 6004
+#define IDM_PAUSE_HOUR 6005
+#define IDM_PAUSE_TOMORROW 6006
+#define IDM_RESUME 6007
+#define IDM_AUTOSTART 6008
 
 /* A row's menu in either list: a bar whose popup 0 holds the commands. */
 #define IDM_ROW 6010

@@ -1,31 +1,115 @@
 #include "app/feed_bridge.h"
 
+#include <cwchar>
 #include <utility>
 
 #include "app/answered.h"
 #include "app/config.h"
+#include "app/user_quiet.h"
 
 namespace app {
 
 namespace {
 
 const UINT POLL_PERIOD_MS = 60000;
+// Writes what was seen once the second after the last write has passed.
+const UINT_PTR SAVE_TIMER_ID = 2;
+// How long a notice stays beside the feed's state.
+const std::int64_t NOTICE_MS = 30000;
+const std::int64_t HOUR = 36000000000LL; // in FILETIME units
+const WORD TOMORROW_HOUR = 8;
 
 // What the status line says while the system gives no timer: the polls would stop unseen.
 const wchar_t* const NO_TIMER =
     L"Nie działa sprawdzanie co minutę: system odmówił zegara. Ponowna próba wkrótce.";
 
+std::int64_t now_ms() {
+    return static_cast<std::int64_t>(GetTickCount64());
+}
+
+std::int64_t utc_now() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) |
+                                     now.dwLowDateTime);
+}
+
+FILETIME as_filetime(std::int64_t value) {
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(value & 0xFFFFFFFF);
+    time.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(value) >> 32);
+    return time;
+}
+
+// Tomorrow at TOMORROW_HOUR, local time, as UTC: "do jutra" means until the morning.
+std::int64_t tomorrow_morning() {
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    today.wHour = TOMORROW_HOUR;
+    today.wMinute = today.wSecond = today.wMilliseconds = 0;
+    FILETIME local;
+    SYSTEMTIME tomorrow, utc;
+    FILETIME moved, result;
+    if (!SystemTimeToFileTime(&today, &local)) {
+        return utc_now() + 12 * HOUR;
+    }
+    const std::int64_t next = static_cast<std::int64_t>(
+        ((static_cast<std::uint64_t>(local.dwHighDateTime) << 32) | local.dwLowDateTime) + 24 * HOUR);
+    moved = as_filetime(next);
+    if (!FileTimeToSystemTime(&moved, &tomorrow) ||
+        !TzSpecificLocalTimeToSystemTime(nullptr, &tomorrow, &utc) || !SystemTimeToFileTime(&utc, &result)) {
+        return utc_now() + 12 * HOUR;
+    }
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(result.dwHighDateTime) << 32) |
+                                     result.dwLowDateTime);
+}
+
+// "Powiadomienia wstrzymane do 18:30", or "do jutra, 08:00".
+std::wstring paused_line(std::int64_t until) {
+    const FILETIME at = as_filetime(until);
+    SYSTEMTIME utc, local, today;
+    if (!FileTimeToSystemTime(&at, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+        return L"Powiadomienia wstrzymane";
+    }
+    GetLocalTime(&today);
+    wchar_t text[64];
+    std::swprintf(text, 64, L"Powiadomienia wstrzymane do %ls%02u:%02u",
+                  local.wDay == today.wDay ? L"" : L"jutra, ", local.wHour, local.wMinute);
+    return text;
+}
+
+std::wstring clock_time(std::int64_t tick_ms) {
+    SYSTEMTIME at;
+    GetLocalTime(&at);
+    const std::int64_t minutes = (tick_ms - now_ms() + 59999) / 60000;
+    FILETIME local;
+    SystemTimeToFileTime(&at, &local);
+    const std::int64_t later = static_cast<std::int64_t>(
+        ((static_cast<std::uint64_t>(local.dwHighDateTime) << 32) | local.dwLowDateTime) +
+        minutes * 600000000LL);
+    const FILETIME moved = as_filetime(later);
+    FileTimeToSystemTime(&moved, &at);
+    wchar_t text[8];
+    std::swprintf(text, 8, L"%02u:%02u", at.wHour, at.wMinute);
+    return text;
+}
+
 } // namespace
 
-CFeedBridge::CFeedBridge(IFeedWindow& window, const char* site_url)
+CFeedBridge::CFeedBridge(IFeedWindow& window, const char* site_url, std::wstring seen_path)
     : window_(window), site_url_(site_url), monitor_(site_url, this, PELIKANT_WAIT_PERCENT),
-      state_(feed::waiting_state()) {
+      state_(feed::waiting_state()), seen_(std::move(seen_path)) {
     engine_.set_user_agent(feed::user_agent(PELIKANT_VERSION));
     engine_.set_transfer_limit(PELIKANT_TRANSFER_LIMIT_MS);
 }
 
 void CFeedBridge::start(HWND window) {
     hwnd_ = window;
+    const feed::CSeenFile::Load kept = seen_.load();
+    if (kept == feed::CSeenFile::BAD) {
+        say_once(L"Zapisana lista przeczytanych tematów była uszkodzona; zaczęto od nowa.");
+    }
+    news_.reset(new feed::CNews(seen_.topics(), kept != feed::CSeenFile::LOADED, site_url_));
     timer_.start(window, POLL_PERIOD_MS, PELIKANT_TIMER_RETRY_MS);
     engine_.set_notifications(&monitor_);
     engine_.start();
@@ -34,19 +118,30 @@ void CFeedBridge::start(HWND window) {
 }
 
 void CFeedBridge::stop() {
+    const HWND window = hwnd_;
     timer_.stop();
+    if (window != nullptr) {
+        KillTimer(window, SAVE_TIMER_ID);
+    }
     hwnd_ = nullptr;
     engine_.set_notifications(nullptr);
     engine_.stop();
+    if (news_ != nullptr) {
+        seen_.save_before_exit();
+    }
 }
 
 std::string CFeedBridge::topic_url(std::int32_t id) const {
     return feed::topic_url(site_url_.c_str(), id);
 }
 
-void CFeedBridge::poll() {
+bool CFeedBridge::poll() {
     // A tick inside a wait after failed polls asks for nothing.
-    monitor_.poll(engine_, static_cast<std::int64_t>(GetTickCount64()));
+    if (!monitor_.poll(engine_, now_ms())) {
+        return false;
+    }
+    polled_ms_ = now_ms();
+    return true;
 }
 
 bool CFeedBridge::on_message(UINT message, WPARAM wparam) {
@@ -55,10 +150,16 @@ bool CFeedBridge::on_message(UINT message, WPARAM wparam) {
         take_snapshots();
         return true;
     case WM_TIMER:
+        if (wparam == SAVE_TIMER_ID) {
+            KillTimer(hwnd_, SAVE_TIMER_ID);
+            save_seen();
+            return true;
+        }
         if (!timer_.running() || wparam != CPollTimer::ID) {
             return false;
         }
         poll();
+        release_held();
         return true;
     case CPollTimer::WM_RETRY:
         if (timer_.on_retry()) {
@@ -90,30 +191,147 @@ void CFeedBridge::take_snapshots() {
         kernel::CLock guard(lock_);
         taken.swap(waiting_);
     }
-    for (const feed::RFeedSnapshot& snapshot : taken) {
-        if (snapshot.announce) {
-            window_.announce(snapshot.balloon);
-        }
-        if (snapshot.has_topics) {
-            window_.show_topics(snapshot.topics);
+    std::vector<feed::RBalloon> balloons;
+    for (feed::RFeedSnapshot& snapshot : taken) {
+        if (snapshot.has_topics && news_ != nullptr) {
+            feed::RBalloon balloon;
+            if (news_->take(snapshot.topics, quiet(), balloon)) {
+                balloons.push_back(std::move(balloon));
+            }
+            window_.show_topics(news_->topics());
+            save_seen();
         }
         state_ = snapshot.state;
     }
     if (!timer_.running()) {
         timer_.on_retry(); // also where the kernel's timer would not come
     }
+    if (!notice_.empty() && now_ms() - notice_ms_ >= NOTICE_MS) {
+        notice_.clear();
+    }
+    // The icon first: the balloon comes beside the icon that says what it says.
+    show_state();
+    for (const feed::RBalloon& balloon : balloons) {
+        window_.announce(balloon);
+    }
+    release_held();
+}
+
+bool CFeedBridge::quiet() const {
+    return paused() || user_wants_quiet();
+}
+
+bool CFeedBridge::paused() const {
+    return seen_.topics().paused_until() > utc_now();
+}
+
+bool CFeedBridge::any_news() const {
+    return news_ != nullptr && news_->count().posts > 0;
+}
+
+void CFeedBridge::release_held() {
+    if (news_ == nullptr || quiet()) {
+        return;
+    }
+    if (seen_.topics().paused_until() != 0) {
+        seen_.topics().pause_until(0); // over: kept no longer
+        save_seen();
+        show_state();
+    }
+    feed::RBalloon balloon;
+    if (news_->release(balloon)) {
+        window_.announce(balloon);
+    }
+}
+
+void CFeedBridge::check_now() {
+    const std::int64_t now = now_ms();
+    const feed::CPollSchedule schedule = monitor_.schedule();
+    if (schedule.failures() > 0 && !schedule.is_due(now)) {
+        window_.report(L"Serwer niedawno nie odpowiadał; następna próba o " + clock_time(schedule.due_ms()) +
+                       L".");
+        return;
+    }
+    if (now - polled_ms_ < PELIKANT_CHECK_SPACING_MS) {
+        window_.report(L"Sprawdzono przed chwilą; ponownie można za " +
+                       std::to_wstring((PELIKANT_CHECK_SPACING_MS - (now - polled_ms_) + 999) / 1000) +
+                       L" s.");
+        return;
+    }
+    if (!poll()) {
+        window_.report(L"Sprawdzanie już trwa.");
+    }
+}
+
+void CFeedBridge::mark_all_read() {
+    if (news_ == nullptr) {
+        return;
+    }
+    news_->open_all();
+    window_.show_topics(news_->topics());
+    save_seen();
+    show_state();
+}
+
+void CFeedBridge::topic_opened(std::int32_t id) {
+    if (news_ == nullptr) {
+        return;
+    }
+    if (news_->open(id)) {
+        window_.show_topics(news_->topics());
+        show_state();
+    }
+    save_seen();
+}
+
+void CFeedBridge::pause(EPause length) {
+    const std::int64_t until = length == EPause::HOUR       ? utc_now() + HOUR
+                               : length == EPause::TOMORROW ? tomorrow_morning()
+                                                            : 0;
+    seen_.topics().pause_until(until);
+    save_seen();
+    show_state();
+    release_held();
+}
+
+void CFeedBridge::save_seen() {
+    const HWND window = hwnd_;
+    const feed::CSeenFile::Save saved = seen_.save(now_ms());
+    if (saved == feed::CSeenFile::SAVE_FAILED) {
+        say_once(std::wstring(feed::SAVE_FAILED_LINE) + L" (folder tylko do odczytu albo pełny dysk).");
+    }
+    if (seen_.pending() && window != nullptr) {
+        SetTimer(window, SAVE_TIMER_ID, static_cast<UINT>(feed::CSeenFile::MIN_INTERVAL_MS), nullptr);
+    }
+}
+
+void CFeedBridge::say_once(const std::wstring& notice) {
+    notice_ = notice;
+    notice_ms_ = now_ms();
     show_state();
 }
 
 void CFeedBridge::show_state() {
-    if (timer_.running()) {
-        window_.show_feed_state(state_);
-        return;
+    RFeedView view;
+    const feed::RNewPosts count = news_ != nullptr ? news_->count() : feed::RNewPosts();
+    view.news = count.posts > 0;
+    const std::wstring news_line = view.news ? feed::new_posts_line(count) : std::wstring();
+    if (!timer_.running()) {
+        view.line = NO_TIMER;
+        view.details = NO_TIMER + (L"\n" + state_.details);
+    } else {
+        view.line = view.news ? news_line + L" · " + state_.line : state_.line;
+        view.details = state_.details;
     }
-    feed::RFeedState state = state_;
-    state.line = NO_TIMER;
-    state.details = NO_TIMER + (L"\n" + state_.details);
-    window_.show_feed_state(state);
+    if (!notice_.empty()) {
+        view.line += L" · " + notice_;
+        view.details += L"\n" + notice_;
+    }
+    view.tip = view.news ? news_line + L"\n" + state_.tip : state_.tip;
+    if (paused()) {
+        view.tip += L"\n" + paused_line(seen_.topics().paused_until());
+    }
+    window_.show_feed_state(view);
 }
 
 } // namespace app

@@ -1,5 +1,7 @@
 #pragma once
 #include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -7,52 +9,87 @@
 
 #include "app/poll_timer.h"
 #include "feed/monitor.h"
+#include "feed/news.h"
+#include "feed/seen.h"
 #include "kernel/sync.h"
 #include "nexum/nexum.h"
 
 namespace app {
 
+// What the window shows of the feed: the status line and its tooltip, and the tray's tip (its
+// lines without the program's name) and icon.
+struct RFeedView {
+    std::wstring line;
+    std::wstring details;
+    std::wstring tip;
+    bool news = false; // anything new for the user: the new-posts icon
+};
+
 // Where the bridge shows what the feed says. GUI thread.
 class IFeedWindow {
 public:
-    // The forum list from now on.
+    // The forum list from now on, new posts marked.
     virtual void show_topics(const std::vector<feed::RForumRow>& topics) = 0;
-    // The status line, its tooltip and the tray tip.
-    virtual void show_feed_state(const feed::RFeedState& state) = 0;
-    // New posts: the tray's icon and balloon.
+    virtual void show_feed_state(const RFeedView& view) = 0;
+    // New posts: the balloon.
     virtual void announce(const feed::RBalloon& balloon) = 0;
+    // Says in the status line what could not be done, until the next answer.
+    virtual void report(const std::wstring& problem) = 0;
 
 protected:
     ~IFeedWindow() = default;
 };
 
-// The forum monitor's link to the window: it owns the monitor, the engine the monitor polls
-// through and the poll timer. The monitor finishes each answer on the feed thread into a snapshot
-// and this bridge hands it to the GUI thread with one posted message; the window never reads the
-// monitor. feed_polled runs on the feed thread; everything else on the GUI thread.
+// How long the tray menu's pause lasts.
+enum class EPause { HOUR, TOMORROW, NONE };
+
+// The forum monitor's link to the window. It owns the monitor, the engine the monitor polls
+// through and the poll timer: the monitor finishes each answer on the feed thread into a snapshot
+// and this bridge hands it to the GUI thread with one posted message, so the window never reads
+// the monitor. On the GUI thread it keeps what the user has seen (in its file, across restarts),
+// marks what is new, and holds balloons back while the user is busy or has paused them.
+// feed_polled runs on the feed thread; everything else on the GUI thread.
 class CFeedBridge : private feed::IForumView {
 public:
     // Posted by the feed thread: snapshots wait.
     static const UINT WM_FEED_POLLED = WM_APP + 1;
 
-    CFeedBridge(IFeedWindow& window, const char* site_url);
+    // seen_path: the file of what the user has seen; empty for none that can be written.
+    CFeedBridge(IFeedWindow& window, const char* site_url, std::wstring seen_path);
     ~CFeedBridge() { stop(); }
     CFeedBridge(const CFeedBridge&) = delete;
     CFeedBridge& operator=(const CFeedBridge&) = delete;
 
-    // At WM_CREATE: the timer, the engine, and the first poll.
+    // At WM_CREATE: what was seen, the timer, the engine, and the first poll.
     void start(HWND window);
-    // At WM_DESTROY, while the window still exists: no snapshot comes afterwards.
+    // At WM_DESTROY, while the window still exists: no snapshot comes afterwards, and what was
+    // seen is written.
     void stop();
     // The window's messages for the feed; true when message was one.
     bool on_message(UINT message, WPARAM wparam);
     // The page of a topic, UTF-8.
     std::string topic_url(std::int32_t id) const;
 
+    // The user's commands. A check now polls at once, but never within 10 s of the last poll and
+    // never inside a wait after failed polls.
+    void check_now();
+    void mark_all_read();
+    void pause(EPause length);
+    bool paused() const;
+    bool any_news() const;
+    // The user opened the topic (its page went to the browser).
+    void topic_opened(std::int32_t id);
+
 private:
     void feed_polled(feed::RFeedSnapshot snapshot) override;
     void take_snapshots();
-    void poll();
+    bool poll();
+    // Balloons held while the user was busy or paused them, once neither is so.
+    void release_held();
+    bool quiet() const;
+    // After what was seen changed: written now, or within the second.
+    void save_seen();
+    void say_once(const std::wstring& notice);
     void show_state();
 
     IFeedWindow& window_; // not owned
@@ -61,9 +98,17 @@ private:
     std::atomic<HWND> hwnd_{nullptr}; // where the feed thread posts; not owned
     kernel::CCriticalSection lock_;
     std::vector<feed::RFeedSnapshot> waiting_; // guarded by lock_
+
     // GUI thread.
     CPollTimer timer_;
     feed::RFeedState state_;
+    feed::CSeenFile seen_;
+    std::unique_ptr<feed::CNews> news_;
+    std::int64_t polled_ms_ = INT64_MIN / 2; // when the last poll went out
+    // Said once in the status line beside the feed's state, for a while: a kept list that could
+    // not be read, one that could not be written.
+    std::wstring notice_;
+    std::int64_t notice_ms_ = 0;
     // Last, so that it goes first: its threads end there, before anything they use.
     nexum::CNexum engine_;
 };

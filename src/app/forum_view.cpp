@@ -43,7 +43,7 @@ void insert_rows(wapi::CListView& list, const std::vector<feed::RForumRow>& rows
         }
         // No topic's icon or count for a row that is no topic.
         list.set_item_image(item, row.is_topic() ? topic_image(row.state) : I_IMAGENONE);
-        list.set_item_text(item, 1, row.is_topic() ? std::to_wstring(row.posts).c_str() : L"");
+        list.set_item_text(item, 1, posts_text(row).c_str());
         list.set_item_text(item, 2, row.update.c_str());
     }
 }
@@ -62,6 +62,38 @@ std::vector<LPARAM> selected_ids(const wapi::CListView& list) {
 }
 
 } // namespace
+
+std::wstring posts_text(const feed::RForumRow& row) {
+    if (!row.is_topic()) {
+        return std::wstring();
+    }
+    std::wstring text = std::to_wstring(row.posts);
+    if (row.new_posts > 0) {
+        text += L" (+" + std::to_wstring(row.new_posts) + L")";
+    }
+    return text;
+}
+
+void draw_forum_row(const NMLVCUSTOMDRAW& draw, const std::vector<feed::RForumRow>& shown, HFONT bold,
+                    LRESULT& result) {
+    result = CDRF_DODEFAULT;
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
+        result = CDRF_NOTIFYITEMDRAW;
+        return;
+    }
+    if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT || bold == nullptr) {
+        return;
+    }
+    // The item's data is its topic's id.
+    const LPARAM id = draw.nmcd.lItemlParam;
+    for (const feed::RForumRow& row : shown) {
+        if (row.is_topic() && row.id == id && row.new_posts > 0) {
+            SelectObject(draw.nmcd.hdc, bold);
+            result = CDRF_NEWFONT;
+            return;
+        }
+    }
+}
 
 void setup_forum_list(wapi::CListView& list, std::vector<feed::RForumRow>& shown) {
     for (int i = 0; i < 3; ++i) {

@@ -3,10 +3,12 @@
 #include <initializer_list>
 #include <string>
 
+#include "app/autostart.h"
 #include "app/config.h"
 #include "app/forum_view.h"
 #include "app/result_view.h"
 #include "app/screen_reader.h"
+#include "files/small_file.h"
 #include "resources/resource.h"
 
 namespace app {
@@ -31,6 +33,12 @@ const DWORD FOREGROUND_GRACE_MS = 500;
 // The search box's name for screen readers, and its hint while it is empty.
 const wchar_t SEARCH_NAME[] = L"Szukaj w dokumentacji";
 
+// Where what the user has seen is kept; none when the folder cannot be made.
+std::wstring seen_path() {
+    std::wstring folder;
+    return files::local_app_folder(folder) ? folder + L"\\" + PELIKANT_SEEN_FILE : std::wstring();
+}
+
 search::RSiteUrls site_urls() {
     search::RSiteUrls urls;
     urls.site = PELIKANT_SITE_URL;
@@ -45,7 +53,7 @@ const wchar_t* const CPelikantApp::TITLE = L"Pelikant C++ | " PELIKANT_SITE_URL;
 
 CPelikantApp::CPelikantApp(bool start_hidden)
     : CWindow(GetModuleHandleW(nullptr)), catalogue_(site_urls()), tray_(*this, GetModuleHandleW(nullptr)),
-      rows_(*this), feed_(*this, PELIKANT_SITE_URL) {
+      rows_(*this), feed_(*this, PELIKANT_SITE_URL, seen_path()) {
     text = TITLE;
     // At 96 DPI; on_create scales it to the window's.
     set_size(wapi::RSize{WINDOW_WIDTH, WINDOW_HEIGHT});
@@ -164,6 +172,10 @@ void CPelikantApp::apply_dpi(UINT new_dpi) {
         }
         font_ = std::move(next_font); // the old font goes only now, no control holding it any more
     }
+    wapi::CFont next_bold = wapi::message_font(dpi_, true);
+    if (next_bold.is_valid()) {
+        bold_font_ = std::move(next_bold);
+    }
     const int icon_size = wapi::system_metric(SM_CXSMICON, dpi_);
     wapi::CImageList next_images = wapi::make_image_list(icon_size);
     if (next_images.is_valid()) {
@@ -244,13 +256,10 @@ void CPelikantApp::show_window() {
     if (search_box_ != nullptr) {
         SetFocus(search_box_->handle);
     }
-    // Seen: back to the plain icon after a new-posts announcement.
-    tray_.show_plain();
 }
 
 void CPelikantApp::hide_window() {
     ShowWindow(handle, SW_HIDE);
-    tray_.show_plain();
 }
 
 void CPelikantApp::summon() {
@@ -277,14 +286,63 @@ bool CPelikantApp::on_command(HWND control, WPARAM wparam, WORD code) {
         show_window();
         return true;
     }
+    if (control == nullptr && on_feed_command(LOWORD(wparam))) {
+        return true;
+    }
     if (code == EN_CHANGE && search_box_ != nullptr && control == search_box_->handle) {
         run_search(search_box_->get_text());
     }
     return false;
 }
 
+bool CPelikantApp::on_feed_command(WORD command) {
+    switch (command) {
+    case IDM_CHECK_NOW:
+        feed_.check_now();
+        return true;
+    case IDM_MARK_ALL_READ:
+        feed_.mark_all_read();
+        return true;
+    case IDM_PAUSE_HOUR:
+        feed_.pause(EPause::HOUR);
+        return true;
+    case IDM_PAUSE_TOMORROW:
+        feed_.pause(EPause::TOMORROW);
+        return true;
+    case IDM_RESUME:
+        feed_.pause(EPause::NONE);
+        return true;
+    case IDM_AUTOSTART:
+        if (!set_start_with_windows(!starts_with_windows())) {
+            report(L"Nie udało się zmienić uruchamiania razem z Windows: rejestr odmówił zapisu.");
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+RTrayMenuState CPelikantApp::tray_menu_state() const {
+    RTrayMenuState state;
+    state.news = feed_.any_news();
+    state.paused = feed_.paused();
+    state.starts_with_windows = starts_with_windows();
+    return state;
+}
+
 bool CPelikantApp::on_notify(WPARAM, NMHDR* header) {
-    return header != nullptr && rows_.on_notify(*header);
+    if (header == nullptr) {
+        return false;
+    }
+    if (header->code == static_cast<UINT>(NM_CUSTOMDRAW) && forum_list_ != nullptr &&
+        header->hwndFrom == forum_list_->handle) {
+        LRESULT result = CDRF_DODEFAULT;
+        draw_forum_row(*reinterpret_cast<const NMLVCUSTOMDRAW*>(header), shown_topics_, bold_font_.get(),
+                       result);
+        set_result(result);
+        return true;
+    }
+    return rows_.on_notify(*header);
 }
 
 bool CPelikantApp::pre_translate(const MSG& message) {
@@ -361,7 +419,15 @@ bool CPelikantApp::on_destroy() {
 }
 
 void CPelikantApp::open_topic(std::int32_t id) {
-    rows_.open_address(feed_.topic_url(id));
+    if (rows_.open_address(feed_.topic_url(id))) {
+        feed_.topic_opened(id);
+    }
+}
+
+void CPelikantApp::row_opened(const wapi::CListView& list, LPARAM data) {
+    if (&list == forum_list_ && data >= 0) {
+        feed_.topic_opened(static_cast<std::int32_t>(data));
+    }
 }
 
 std::string CPelikantApp::row_address(const wapi::CListView& list, LPARAM data) const {
@@ -388,16 +454,17 @@ void CPelikantApp::show_topics(const std::vector<feed::RForumRow>& topics) {
     }
 }
 
-// The state line, its tooltip and the tray tip.
-void CPelikantApp::show_feed_state(const feed::RFeedState& state) {
+// The state line, its tooltip, and the tray's tip and icon.
+void CPelikantApp::show_feed_state(const RFeedView& view) {
     if (status_bar_ != nullptr && status_bar_->part_count() > STATUS_STATE) {
         wapi::RStatusPart* part = status_bar_->part(STATUS_STATE);
-        part->text = state.line;
-        part->tooltip = state.details;
+        part->text = view.line;
+        part->tooltip = view.details;
         status_bar_->apply();
     }
-    tray_.show_state(state.tip,
+    tray_.show_state(view.tip,
                      hotkey_ ? std::wstring(HOTKEY_NAME) + L": szukaj w dokumentacji" : std::wstring());
+    tray_.show_news(view.news);
 }
 
 void CPelikantApp::announce(const feed::RBalloon& balloon) {

@@ -50,18 +50,24 @@ private:
     HICON get_icon() override;
     bool pre_translate(const MSG& message) override;
 
-    // ITrayOwner: the tray's clicks.
+    // ITrayOwner: the tray's clicks and its menu.
+    RTrayMenuState tray_menu_state() const override;
     void toggle_window() override;
     void show_window() override;
     void open_topic(std::int32_t id) override;
     // IRowOwner.
     std::string row_address(const wapi::CListView& list, LPARAM data) const override;
+    void row_opened(const wapi::CListView& list, LPARAM data) override;
+    // IRowOwner and IFeedWindow.
     void report(const std::wstring& problem) override;
     void hide_window() override;
     // IFeedWindow.
     void show_topics(const std::vector<feed::RForumRow>& topics) override;
-    void show_feed_state(const feed::RFeedState& state) override;
+    void show_feed_state(const RFeedView& view) override;
     void announce(const feed::RBalloon& balloon) override;
+
+    // The tray menu's commands and F5.
+    bool on_feed_command(WORD command);
 
     void make_controls();
     void layout();
@@ -77,6 +83,7 @@ private:
     // The controls' font and the forum list's icons, for the window's DPI. Replaced, not changed,
     // when the DPI changes: the controls hold the old ones until they have the new.
     wapi::CFont font_;
+    wapi::CFont bold_font_; // the forum's rows with new posts
     wapi::CImageList image_list_;
     // Not owned: the window's children own the controls and delete them at WM_DESTROY, right
     // after on_destroy has cleared these.

@@ -64,9 +64,13 @@ wapi::CListView* CRowActions::list_of(HWND control) const {
     return nullptr;
 }
 
-std::string CRowActions::address_of(const wapi::CListView& list, int item) const {
-    LPARAM data = -1;
-    return list.item_data(item, data) ? owner_.row_address(list, data) : std::string();
+CRowActions::RRow CRowActions::row_of(const wapi::CListView& list, int item) const {
+    RRow row;
+    if (list.item_data(item, row.data)) {
+        row.list = &list;
+        row.url = owner_.row_address(list, row.data);
+    }
+    return row;
 }
 
 bool CRowActions::open_address(const std::string& url) {
@@ -82,20 +86,21 @@ bool CRowActions::open_address(const std::string& url) {
 }
 
 // A topic opens its page; a result row its entry or the web search.
-bool CRowActions::open_row(const wapi::CListView& list, int item) {
-    const std::string url = address_of(list, item);
-    if (url.empty()) {
+bool CRowActions::open_row(const RRow& row) {
+    if (row.url.empty()) {
         return false;
     }
-    open_address(url);
+    if (open_address(row.url)) {
+        owner_.row_opened(*row.list, row.data);
+    }
     return true;
 }
 
-void CRowActions::copy_address(const std::string& url) {
-    if (url.empty()) {
+void CRowActions::copy_address(const RRow& row) {
+    if (row.url.empty()) {
         return;
     }
-    if (!wapi::copy_to_clipboard(window_, string::from_utf8(url))) {
+    if (!wapi::copy_to_clipboard(window_, string::from_utf8(row.url))) {
         owner_.report(L"Nie udało się skopiować adresu do schowka: inny program go zajmuje.");
     }
 }
@@ -104,8 +109,8 @@ void CRowActions::show_row_menu(wapi::CListView& list, const POINT* clicked) {
     const int item = list.focused_item();
     // Taken now: a feed that comes while the menu is open refills the list, and the row's
     // position may then name another topic.
-    const std::string url = address_of(list, item);
-    if (url.empty()) {
+    const RRow chosen = row_of(list, item);
+    if (chosen.url.empty()) {
         return;
     }
     POINT at = {0, 0};
@@ -127,10 +132,10 @@ void CRowActions::show_row_menu(wapi::CListView& list, const POINT* clicked) {
     SetMenuDefaultItem(popup, IDM_OPEN, FALSE);
     switch (wapi::track_menu(window_, popup, at)) {
     case IDM_OPEN:
-        open_address(url);
+        open_row(chosen);
         break;
     case IDM_COPY_ADDRESS:
-        copy_address(url);
+        copy_address(chosen);
         break;
     default:
         break;
@@ -168,7 +173,7 @@ bool CRowActions::on_notify(const NMHDR& header) {
         list->show_focused_row();
         return false;
     case static_cast<UINT>(NM_DBLCLK):
-        open_row(*list, reinterpret_cast<const NMITEMACTIVATE&>(header).iItem);
+        open_row(row_of(*list, reinterpret_cast<const NMITEMACTIVATE&>(header).iItem));
         return true;
     default:
         return false;
@@ -212,6 +217,14 @@ bool CRowActions::pre_translate(const MSG& message) {
         }
         if (down) {
             move_focus(shift);
+        }
+        return true;
+    case VK_F5:
+        if (key_down(VK_CONTROL) || key_down(VK_MENU)) {
+            return false;
+        }
+        if (down) {
+            PostMessageW(window_, WM_COMMAND, MAKEWPARAM(IDM_CHECK_NOW, 0), 0);
         }
         return true;
     case 'F':
@@ -258,7 +271,7 @@ bool CRowActions::on_box_key(wapi::CWindowBase* control, const wapi::RKey& key) 
     switch (key.key) {
     case VK_RETURN:
         // Held down, Enter would open the page again at the keyboard's repeat rate.
-        return key.repeated || open_row(*results_, results_->focused_item());
+        return key.repeated || open_row(row_of(*results_, results_->focused_item()));
     case VK_PRIOR:
         results_->move_selection(-8);
         return true;
@@ -287,12 +300,12 @@ bool CRowActions::on_list_key(wapi::CWindowBase* control, const wapi::RKey& key)
     }
     if (key.key == VK_RETURN) {
         if (!key.repeated) {
-            open_row(*list, list->focused_item());
+            open_row(row_of(*list, list->focused_item()));
         }
         return true;
     }
     if (key.key == 'C' && control_shortcut()) {
-        copy_address(address_of(*list, list->focused_item()));
+        copy_address(row_of(*list, list->focused_item()));
         return true;
     }
     return false;

@@ -12,6 +12,8 @@ class IRowOwner {
 public:
     // The address (UTF-8) the row of list whose item data is data opens; empty for none.
     virtual std::string row_address(const wapi::CListView& list, LPARAM data) const = 0;
+    // The row's address went to the browser.
+    virtual void row_opened(const wapi::CListView& list, LPARAM data) = 0;
     // Says in the status line what could not be done.
     virtual void report(const std::wstring& problem) = 0;
     virtual void hide_window() = 0;
@@ -22,7 +24,8 @@ protected:
 
 // The window's keyboard and what a row does: Tab and F6 round the box, the results and the
 // topics; the box's keys that move through the results; Enter, a double click and a row's menu
-// open a row of either list, Ctrl+C and the menu copy its address. GUI thread only.
+// open a row of either list, Ctrl+C and the menu copy its address; F5 checks the forum now (as
+// the tray menu's command). GUI thread only.
 class CRowActions {
 public:
     explicit CRowActions(IRowOwner& owner);
@@ -51,12 +54,17 @@ private:
     bool on_list_key(wapi::CWindowBase* control, const wapi::RKey& key);
     // The list a control is, or null.
     wapi::CListView* list_of(HWND control) const;
-    // The address of a list's item; empty for none.
-    std::string address_of(const wapi::CListView& list, int item) const;
-    bool open_row(const wapi::CListView& list, int item);
+    // A row as it was when asked for: its list, data and address (empty for none).
+    struct RRow {
+        const wapi::CListView* list = nullptr;
+        LPARAM data = -1;
+        std::string url;
+    };
+    RRow row_of(const wapi::CListView& list, int item) const;
+    bool open_row(const RRow& row);
     // "Otwórz" and "Kopiuj adres" for the focused row: at the point clicked, or below the row.
     void show_row_menu(wapi::CListView& list, const POINT* clicked);
-    void copy_address(const std::string& url);
+    void copy_address(const RRow& row);
     void move_focus(bool back);
 
     IRowOwner& owner_;                   // not owned

@@ -3,7 +3,6 @@
 #include "app/tray_notify.h"
 #include "kernel/version.h"
 #include "resources/resource.h"
-#include "string/weak_string.h"
 #include "wapi/controls.h"
 
 namespace app {
@@ -25,7 +24,8 @@ CTray::CTray(ITrayOwner& owner, HINSTANCE instance)
 void CTray::attach(HWND window) {
     window_ = window;
     icon_.set_window(window);
-    show_plain();
+    icon_id_ = 0;
+    show_news(false);
 }
 
 void CTray::remove() {
@@ -40,15 +40,17 @@ void CTray::show_state(const std::wstring& state, const std::wstring& hint) {
     icon_.set_tip(tip);
 }
 
-void CTray::show_plain() {
-    icon_.show_icon(IDI_PELIKANT);
+void CTray::show_news(bool any) {
+    const int id = any ? IDI_NEW_POSTS : IDI_PELIKANT;
+    if (id != icon_id_ && icon_.show_icon(id)) {
+        icon_id_ = id;
+    }
 }
 
 void CTray::announce(const feed::RBalloon& balloon) {
     balloon_topic_ = balloon.topic_id;
-    icon_.show_icon(IDI_NEW_POSTS);
     icon_.set_balloon_icon(IDI_NEW_POSTS);
-    icon_.show_balloon(string::to_standard(balloon.title), string::to_standard(balloon.text));
+    icon_.show_balloon(balloon.title, balloon.text);
 }
 
 bool CTray::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -90,7 +92,6 @@ void CTray::on_event(const wapi::RTrayEvent& event) {
         if (balloon_topic_ >= 0) {
             owner_.open_topic(balloon_topic_);
         }
-        show_plain();
         break;
     default:
         break;
@@ -104,6 +105,22 @@ void CTray::show_menu(POINT at) {
         return;
     }
     SetMenuDefaultItem(popup, IDM_SHOW, FALSE);
+    const RTrayMenuState state = owner_.tray_menu_state();
+    const auto grey = [&](UINT id, bool enabled) {
+        EnableMenuItem(popup, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    };
+    grey(IDM_MARK_ALL_READ, state.news);
+    grey(IDM_RESUME, state.paused);
+    CheckMenuItem(popup, IDM_AUTOSTART,
+                  MF_BYCOMMAND | (state.starts_with_windows ? MF_CHECKED : MF_UNCHECKED));
+    // "Wstrzymaj powiadomienia" is a pop-up, so it is found by its place: the one item with a
+    // menu of its own.
+    for (int at = 0; at < GetMenuItemCount(popup); ++at) {
+        if (GetSubMenu(popup, at) != nullptr) {
+            CheckMenuItem(popup, static_cast<UINT>(at),
+                          MF_BYPOSITION | (state.paused ? MF_CHECKED : MF_UNCHECKED));
+        }
+    }
     // Posted, as a menu's command comes: the window acts on it once the menu has closed.
     const UINT chosen = wapi::track_menu(window_, popup, at);
     if (chosen != 0) {

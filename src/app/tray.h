@@ -4,14 +4,22 @@
 
 #include <windows.h>
 
-#include "feed/monitor.h"
+#include "feed/news.h"
 #include "wapi/notify_icon.h"
 
 namespace app {
 
+// What the tray menu shows checked or greyed.
+struct RTrayMenuState {
+    bool news = false;   // "Oznacz wszystkie jako przeczytane" does something
+    bool paused = false; // balloons are paused
+    bool starts_with_windows = false;
+};
+
 // What the tray asks of the window.
 class ITrayOwner {
 public:
+    virtual RTrayMenuState tray_menu_state() const = 0;
     // A click on the icon: away when the window is in front, otherwise to the front.
     virtual void toggle_window() = 0;
     virtual void show_window() = 0;
@@ -51,9 +59,9 @@ public:
     void remove();
     // The tip: the program's name with the feed's state, then hint on a line of its own.
     void show_state(const std::wstring& state, const std::wstring& hint);
-    // The plain icon again: the user has seen the window.
-    void show_plain();
-    // New posts: the new-posts icon and the balloon; a click on it opens its topic.
+    // The new-posts icon while anything is new for the user, the plain one otherwise.
+    void show_news(bool any);
+    // New posts: the balloon; a click on it opens its topic.
     void announce(const feed::RBalloon& balloon);
     // The icon's messages; true when message was one and has been dealt with. The taskbar's
     // restart is answered (the icon added again) and still reported false, as every window sees it.
@@ -69,6 +77,7 @@ private:
     wapi::CNotifyIcon icon_;
     CTrayClicks clicks_;
     std::int32_t balloon_topic_ = -1;
+    int icon_id_ = 0; // the icon shown, to send nothing when it stays
 };
 
 } // namespace app

@@ -27,10 +27,12 @@ struct RForumRow {
     RTopicState state;
     std::wstring title, update;
     std::int32_t posts = 0;
+    std::int32_t new_posts = 0; // of posts, those the user has not seen
 
     bool is_topic() const { return id >= 0; }
     bool operator==(const RForumRow& o) const {
-        return id == o.id && state == o.state && title == o.title && update == o.update && posts == o.posts;
+        return id == o.id && state == o.state && title == o.title && update == o.update && posts == o.posts &&
+               new_posts == o.new_posts;
     }
     bool operator!=(const RForumRow& o) const { return !(*this == o); }
 };

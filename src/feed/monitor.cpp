@@ -1,7 +1,5 @@
 #include "feed/monitor.h"
 
-#include <algorithm>
-#include <cwctype>
 #include <string>
 
 #include <windows.h>
@@ -15,18 +13,6 @@ namespace feed {
 
 namespace {
 
-const wchar_t NEW_MESSAGES[] = L"Na forum pojawiły się nowe wiadomości.";
-
-bool blank(const wide_string& text) {
-    const wchar_t* units = text.c_str();
-    for (std::int32_t i = 0; i < text.length(); ++i) {
-        if (!std::iswspace(static_cast<std::wint_t>(units[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // "Odpowiedź przekracza 16 MiB." in UTF-16.
 const wchar_t* const TOO_BIG = L"Odpowied\u017a przekracza 16 MiB.";
 
@@ -36,35 +22,7 @@ std::wstring wide(const std::string& text) {
     return string::from_utf8_strict(text, out) ? out : string::from_code_page(1252, text);
 }
 
-// UpdateDT texts compare code unit by code unit; a prefix is the smaller.
-bool later(const wide_string& a, const wide_string& b) {
-    const std::int32_t length = std::min(a.length(), b.length());
-    const wchar_t* x = a.c_str();
-    const wchar_t* y = b.c_str();
-    for (std::int32_t i = 0; i < length; ++i) {
-        const std::uint16_t p = static_cast<std::uint16_t>(x[i]);
-        const std::uint16_t q = static_cast<std::uint16_t>(y[i]);
-        if (p != q) {
-            return p > q;
-        }
-    }
-    return a.length() > b.length();
-}
-
 } // namespace
-
-void make_balloon(const string::weak_string<char>& site_url, const xml::RTopic& topic, RBalloon& out) {
-    string::from_utf8(site_url, out.title); // bytes that are no UTF-8 read as U+FFFD
-    out.title.append(L" (Postów: ");
-    out.title.append(std::to_wstring(topic.PostCount));
-    out.title.append(L")");
-    out.topic_id = topic.Id;
-    if (blank(topic.Title)) {
-        out.text = NEW_MESSAGES;
-    } else {
-        out.text = topic.Title;
-    }
-}
 
 std::string user_agent(const char* version) {
     const kernel::RNtVersion nt = kernel::nt_version();
@@ -216,58 +174,20 @@ bool CFeedMonitor::process_feed(const char* text, RFeedSnapshot& out) {
     if (text == nullptr || *text == '\0') {
         return false;
     }
-    xml::RForumFeed feed;
-    {
-        xml::CParseXml parser;
-        // A page that is well-formed but no feed (an HTML error page sent with status 200) is a
-        // bad answer like any other: the last feed stays the one the next is judged against.
-        if (!parser.parse(text) || !parser.has_forum()) {
-            return false;
-        }
-        parser.swap_feed(feed);
-    }
-    out.announce = is_changed(last_, feed);
-    if (out.announce) {
-        make_balloon(site_url_, feed.Topics[latest_topic(feed.Topics)], out.balloon);
+    xml::CParseXml parser;
+    // A page that is well-formed but no feed (an HTML error page sent with status 200) is a bad
+    // answer like any other: the list stays the last feed's, and the next is judged against it.
+    if (!parser.parse(text) || !parser.has_forum()) {
+        return false;
     }
     out.has_topics = true;
-    out.topics = forum_rows(feed);
-    swap(last_, feed);
+    out.topics = forum_rows(parser.feed());
     return true;
 }
 
 std::string topic_url(const string::weak_string<char>& site_url, std::int32_t id) {
     return std::string(site_url.c_str(), static_cast<size_t>(site_url.length())) +
            "/forum/temat/?id=" + std::to_string(id);
-}
-
-bool CFeedMonitor::is_changed(const xml::RForumFeed& previous, const xml::RForumFeed& current) {
-    const std::vector<xml::RTopic>& before = previous.Topics;
-    const std::vector<xml::RTopic>& now = current.Topics;
-    if (before.empty() || now.empty()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < now.size(); ++i) {
-        if (i >= before.size()) {
-            return true;
-        }
-        const xml::RTopic& a = before[i];
-        const xml::RTopic& b = now[i];
-        if (!b.Visited && (a.Id != b.Id || a.PostCount != b.PostCount || a.LastUserId != b.LastUserId)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::size_t CFeedMonitor::latest_topic(const std::vector<xml::RTopic>& topics) {
-    std::size_t chosen = 0;
-    for (std::size_t i = 1; i < topics.size(); ++i) {
-        if (later(topics[i].UpdateDT, topics[chosen].UpdateDT)) {
-            chosen = i;
-        }
-    }
-    return chosen;
 }
 
 } // namespace feed

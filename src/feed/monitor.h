@@ -25,12 +25,6 @@ namespace feed {
 using string::narrow_string;
 using string::wide_string;
 
-struct RBalloon {
-    wide_string title;
-    wide_string text;
-    std::int32_t topic_id = -1; // the topic it names
-};
-
 // One answer to a poll, finished on the feed thread: all the window shows of it, handed over
 // whole, so that the window never reads the monitor.
 struct RFeedSnapshot {
@@ -38,8 +32,6 @@ struct RFeedSnapshot {
     RFeedState state;        // the status line, its details and the tray tip
     bool has_topics = false; // a feed was taken: topics is the list from now on
     std::vector<RForumRow> topics;
-    bool announce = false; // new posts: the balloon says so
-    RBalloon balloon;
 };
 
 // What the forum monitor needs of the application.
@@ -57,10 +49,6 @@ protected:
 // The page of a topic, UTF-8: the forum list keeps each row's id, so a row opens its own topic
 // whatever the list shows by then.
 std::string topic_url(const string::weak_string<char>& site_url, std::int32_t id);
-
-// The balloon naming topic: "<site URL> (Postów: N)" and the topic's title, or a general line
-// when the title is blank (the shell shows no balloon without a text).
-void make_balloon(const string::weak_string<char>& site_url, const xml::RTopic& topic, RBalloon& out);
 
 // "Pelikant/<version> (Windows NT <major>.<minor>)", with the system's own version numbers, so
 // that a site operator can tell the program's polls apart.
@@ -98,16 +86,9 @@ public:
     // Takes the answers to polls (kinds 8 and 9); always false, so the engine deletes the
     // notification.
     bool on_notification(nexum::INotification* notification) override;
-    // text: one feed, zero-terminated UTF-8. Takes it as the last feed and puts its rows (and its
-    // balloon, when it has new posts against the last) into out; false, and out as it was, when
-    // it is no feed.
-    bool process_feed(const char* text, RFeedSnapshot& out);
-
-    // New posts in current against previous, topic by topic in feed order.
-    static bool is_changed(const xml::RForumFeed& previous, const xml::RForumFeed& current);
-    // Position of the topic updated last (greatest UpdateDT text, the earliest on ties); 0 for
-    // an empty list.
-    static std::size_t latest_topic(const std::vector<xml::RTopic>& topics);
+    // text: one feed, zero-terminated UTF-8. Puts its rows into out; false, and out as it was,
+    // when it is no feed.
+    static bool process_feed(const char* text, RFeedSnapshot& out);
 
     // The validators sent with the next poll, and the schedule of polls.
     std::string etag() {
@@ -123,7 +104,6 @@ private:
     narrow_string site_url_;
     std::atomic<IForumView*> view_;
     kernel::CCriticalSection lock_;
-    xml::RForumFeed last_; // feed thread only
     // Of the last feed that parsed, as they came; guarded by lock_.
     std::string etag_;
     std::string last_modified_;

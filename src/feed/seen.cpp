@@ -73,10 +73,12 @@ bool CSeenTopics::see(std::int32_t id, std::int32_t posts) {
     return true;
 }
 
-bool CSeenTopics::see_feed(const xml::RForumFeed& feed) {
+bool CSeenTopics::see_all(const std::vector<RForumRow>& topics) {
     bool changed = false;
-    for (const xml::RTopic& topic : feed.Topics) {
-        changed = see(topic.Id, topic.PostCount) || changed;
+    for (const RForumRow& topic : topics) {
+        if (topic.is_topic()) {
+            changed = see(topic.id, topic.posts) || changed;
+        }
     }
     return changed;
 }
@@ -105,18 +107,20 @@ std::vector<CSeenTopics::RSeen> CSeenTopics::in_order() const {
     return topics;
 }
 
-std::int64_t new_posts(const xml::RTopic& topic, const CSeenTopics& seen) {
-    const std::int64_t posts = std::max(topic.PostCount, 0);
-    const std::int32_t seen_posts = seen.posts_seen(topic.Id);
-    return seen_posts < 0 ? posts : std::max<std::int64_t>(posts - seen_posts, 0);
+std::int32_t new_posts(const RForumRow& topic, const CSeenTopics& seen) {
+    if (!topic.is_topic()) {
+        return 0;
+    }
+    const std::int32_t posts = std::max(topic.posts, 0);
+    const std::int32_t seen_posts = seen.posts_seen(topic.id);
+    return seen_posts < 0 ? posts : std::max(posts - seen_posts, 0);
 }
 
-RNewPosts count_new(const xml::RForumFeed& feed, const CSeenTopics& seen) {
+RNewPosts count_new(const std::vector<RForumRow>& topics) {
     RNewPosts count;
-    for (const xml::RTopic& topic : feed.Topics) {
-        const std::int64_t posts = new_posts(topic, seen);
-        count.posts += posts;
-        count.topics += posts > 0 ? 1 : 0;
+    for (const RForumRow& topic : topics) {
+        count.posts += topic.new_posts;
+        count.topics += topic.new_posts > 0 ? 1 : 0;
     }
     return count;
 }

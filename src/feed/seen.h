@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "xml/parse_xml.h"
+#include "feed/forum_rows.h"
 
 namespace feed {
 
@@ -21,8 +21,8 @@ public:
     // The user has seen the topic with this many posts (below 0 counts as 0), now. True when the
     // counts or the order changed.
     bool see(std::int32_t id, std::int32_t posts);
-    // Every topic of the feed, in feed order. True when anything changed.
-    bool see_feed(const xml::RForumFeed& feed);
+    // Every topic of a feed's rows, in feed order. True when anything changed.
+    bool see_all(const std::vector<RForumRow>& topics);
     bool empty() const { return seen_.empty(); }
 
     // UTC, in FILETIME units (100 ns since 1601); 0: not paused. True when it changed.
@@ -51,13 +51,14 @@ private:
 
 // The posts of topic that are new for the user: all of them for a topic never seen, otherwise those
 // beyond the posts seen (none when the topic has fewer now).
-std::int64_t new_posts(const xml::RTopic& topic, const CSeenTopics& seen);
+std::int32_t new_posts(const RForumRow& topic, const CSeenTopics& seen);
 
 struct RNewPosts {
     std::int64_t posts = 0;
     std::int64_t topics = 0; // those with new posts
 };
-RNewPosts count_new(const xml::RForumFeed& feed, const CSeenTopics& seen);
+// Over rows whose new posts are marked.
+RNewPosts count_new(const std::vector<RForumRow>& topics);
 
 // "3 nowe posty w 2 tematach", for the status bar and the tray tip; "Brak nowych postów" for none.
 std::wstring new_posts_line(const RNewPosts& count);

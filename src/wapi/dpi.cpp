@@ -75,7 +75,7 @@ bool delete_font(HFONT font) {
     return DeleteObject(font) != FALSE;
 }
 
-CFont message_font(UINT dpi) {
+CFont message_font(UINT dpi, bool bold) {
     static const SystemParametersInfoForDpiFn for_dpi =
         user32_function<SystemParametersInfoForDpiFn>("SystemParametersInfoForDpi");
     NONCLIENTMETRICSW metrics = {};
@@ -86,6 +86,9 @@ CFont message_font(UINT dpi) {
         metrics.lfMessageFont.lfHeight =
             MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(system_dpi()));
         got = true;
+    }
+    if (bold) {
+        metrics.lfMessageFont.lfWeight = FW_BOLD;
     }
     return got ? CFont(CreateFontIndirectW(&metrics.lfMessageFont)) : CFont();
 }

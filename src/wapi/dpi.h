@@ -25,6 +25,6 @@ using CFont = kernel::COwner<HFONT, &delete_font>;
 
 // The message font of the system's non-client metrics at dpi (Segoe UI 9 pt on Windows 10 and
 // 11): the font dialogs and controls are expected to use. None when the system gives none.
-CFont message_font(UINT dpi);
+CFont message_font(UINT dpi, bool bold = false);
 
 } // namespace wapi

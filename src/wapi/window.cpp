@@ -421,8 +421,9 @@ LRESULT dispatch(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
         }
         return DefWindowProcW(hwnd, message, wparam, lparam);
     }
+    object->take_result(); // none left from a message that reentered this one
     if (object->handle_message(message, wparam, lparam)) {
-        return 0;
+        return object->take_result();
     }
     return DefWindowProcW(hwnd, message, wparam, lparam);
 }

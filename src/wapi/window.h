@@ -95,6 +95,15 @@ public:
     virtual void set_ex_style(DWORD ex_style);
     virtual int add_string(const wchar_t* text);
 
+    // What the message being handled answers, where its answer means more than "handled" (a
+    // custom draw's CDRF_* flags); 0 unless a handler that returns true sets it.
+    void set_result(LRESULT result) { result_ = result; }
+    LRESULT take_result() {
+        const LRESULT result = result_;
+        result_ = 0;
+        return result;
+    }
+
     // Reads the window's text into text (when the window exists) and returns it.
     const std::wstring& get_text();
     void set_text(const std::wstring& text);
@@ -121,6 +130,9 @@ public:
     RRect rect{10, 10, 209, 109};
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD ex_style = 0;
+
+private:
+    LRESULT result_ = 0;
 };
 
 // The start-up hand-shake between the registering thread and the GUI thread.

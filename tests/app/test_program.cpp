@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -16,6 +17,8 @@
 #include <windows.h>
 // after windows.h, which it needs
 #include <commctrl.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include "app/config.h"
 #include "app/forum_view.h"
@@ -189,6 +192,17 @@ private:
     CRemoteBuffer memory_;
 };
 
+// The file in which the end-to-end build keeps what the user has seen.
+std::wstring seen_path() {
+    wchar_t* folder = nullptr;
+    std::wstring path;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder))) {
+        path = std::wstring(folder) + L"\\Pelikant\\" + PELIKANT_SEEN_FILE;
+    }
+    CoTaskMemFree(folder);
+    return path;
+}
+
 // Of this test run alone: another run, or one that stopped half-way, has a log of its own.
 std::string log_path() {
     char dir[MAX_PATH];
@@ -256,6 +270,40 @@ void press(const std::vector<WORD>& keys) {
 
 void key(HWND control, UINT vk) {
     PostMessageW(control, WM_KEYDOWN, vk, 1);
+}
+
+// How far right a list row's text reaches in its first column, as the screen shows it: bold
+// letters are wider.
+int ink(HWND list, RECT row) {
+    UpdateWindow(list); // painted now, not when its queue is next empty
+    row.right = row.left + static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&row), 2);
+    const int width = row.right - row.left, height = row.bottom - row.top;
+    if (width <= 0 || height <= 0) {
+        return -1;
+    }
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(info.bmiHeader), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, row.left, row.top, SRCCOPY);
+    GdiFlush();
+    int reach = 0;
+    const DWORD* pixels = static_cast<const DWORD*>(bits);
+    for (int i = 0; i < width * height; ++i) {
+        const DWORD p = pixels[i];
+        if ((p & 0xFF) + ((p >> 8) & 0xFF) + ((p >> 16) & 0xFF) < 3 * 160) {
+            reach = std::max(reach, i % width);
+        }
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return reach;
 }
 
 std::wstring clipboard_text() {
@@ -402,6 +450,8 @@ private:
 class Program : public testing::Test {
 protected:
     void SetUp() override {
+        // Every scenario is the program's first start ever unless it starts the program again.
+        DeleteFileW(seen_path().c_str());
         std::remove(log_path().c_str());
         SetEnvironmentVariableA("PELIKANT_E2E_LOG", log_path().c_str());
         ASSERT_FALSE(get("/t/feed").empty()) << "no feed server at " PELIKANT_SITE_URL;
@@ -493,7 +543,24 @@ TEST_F(Program, StartsWithThePlaceholderThenShowsTheFeedAndAnnouncesNewPosts) {
     ASSERT_TRUE(eventually([&] { return balloons().size() == 1; }));
     EXPECT_EQ(balloons()[0], PELIKANT_SITE_URL u8" (Postów: 4)|Zamknięty i przypięty");
     EXPECT_EQ(tray_icon(), std::to_string(IDI_NEW_POSTS));
-    EXPECT_TRUE(eventually([&] { return forum.text(1, 1) == L"4"; }));
+    // What is new for the user: bold, with the count of new posts, in the status line and the tip.
+    EXPECT_TRUE(eventually([&] { return forum.text(1, 1) == L"4 (+1)"; }));
+    EXPECT_EQ(forum.text(0, 1), L"6 (+1)");
+    EXPECT_TRUE(eventually([&] {
+        return program.status(1).rfind(L"2 nowe posty w 2 tematach · Sprawdzono ", 0) == 0;
+    })) << program.status(1);
+    EXPECT_EQ(tray_tip().rfind(u8"Pelikant: 2 nowe posty w 2 tematach\\nsprawdzono ", 0), 0u) << tray_tip();
+    // Opened (here from the balloon), the topic is seen: its row is drawn plain, its count alone.
+    SetForegroundWindow(program.window);
+    ASSERT_TRUE(program.flush());
+    const int bold_ink = ink(program.forum, forum.rect(1));
+    program.tray(NIN_BALLOONUSERCLICK);
+    ASSERT_TRUE(eventually([&] { return forum.text(1, 1) == L"4"; }));
+    ASSERT_TRUE(program.flush());
+    EXPECT_LT(ink(program.forum, forum.rect(1)) * 20, bold_ink * 19)
+        << "the opened topic's row is still bold";
+    EXPECT_EQ(opened(), std::vector<std::string>{"open " PELIKANT_SITE_URL "/forum/temat/?id=102"});
+    EXPECT_TRUE(eventually([&] { return program.status(1).rfind(L"1 nowy post w 1 temacie", 0) == 0; }));
 
     // Moved to a monitor at 150 %: the window takes the DPI the system gives with the size it
     // suggests, and its controls grow with it.
@@ -662,14 +729,14 @@ TEST_F(Program, HidesIntoTheTrayAndComesBackAsWindowsUsersExpect) {
     ASSERT_FALSE(versions.empty());
     ASSERT_EQ(versions.back().rfind("tray 4 version=4 taken=1", 0), 0u) << "the shell did not take version 4";
 
-    // The close box hides; a click on the icon brings the window back, focus in the box, and the
-    // plain icon back in the tray.
+    // The close box hides; a click on the icon brings the window back, focus in the box. The
+    // new-posts icon stays while the topic is new for the user.
     PostMessageW(program.window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(eventually([&] { return !program.shown(); }));
     program.tray_click();
     EXPECT_TRUE(eventually([&] { return program.shown(); }));
     EXPECT_TRUE(eventually([&] { return program.focus() == program.box; }));
-    EXPECT_EQ(tray_icon(), std::to_string(IDI_PELIKANT));
+    EXPECT_EQ(tray_icon(), std::to_string(IDI_NEW_POSTS));
 
     // A click while the window is in front hides it, although the click took the front from it
     // just before it arrived (as clicking in the notification area does).
@@ -707,10 +774,12 @@ TEST_F(Program, HidesIntoTheTrayAndComesBackAsWindowsUsersExpect) {
     EXPECT_TRUE(eventually([&] { return !program.shown(); }));
     program.tray(NIN_KEYSELECT);
     EXPECT_TRUE(eventually([&] { return program.shown() && GetForegroundWindow() == program.window; }));
-    // A click on the balloon opens the topic it named.
+    // A click on the balloon opens the topic it named, the one with the new post; with nothing new
+    // left, the plain icon is back.
     program.tray(NIN_BALLOONUSERCLICK);
     ASSERT_TRUE(eventually([&] { return opened().size() == 1; }));
-    EXPECT_EQ(opened()[0], "open " PELIKANT_SITE_URL "/forum/temat/?id=102");
+    EXPECT_EQ(opened()[0], "open " PELIKANT_SITE_URL "/forum/temat/?id=101");
+    EXPECT_TRUE(eventually([&] { return tray_icon() == std::to_string(IDI_PELIKANT); }));
 }
 
 TEST_F(Program, ForumListKeepsItsPlaceAndOpensTheTopicClicked) {
@@ -922,6 +991,145 @@ TEST_F(Program, SaysInTheStatusLineWhatCouldNotBeDone) {
     EXPECT_EQ(clipboard_text(), L"przed");
 }
 
+namespace {
+
+// The tray menu, opened from the keyboard as the shell asks for it, then keys (its access keys).
+bool tray_menu(const CProgram& program, const std::vector<WORD>& keys) {
+    program.tray(WM_CONTEXTMENU);
+    if (open_menu() == nullptr) {
+        return false;
+    }
+    for (WORD k : keys) {
+        press({k});
+    }
+    return eventually([] {
+        return FindWindowA("#32768", nullptr) == nullptr || !IsWindowVisible(FindWindowA("#32768", nullptr));
+    });
+}
+
+// The user's Run value for the program, empty when there is none.
+std::wstring run_value() {
+    wchar_t value[1024] = {};
+    DWORD bytes = sizeof(value) - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Pelikant",
+                     RRF_RT_REG_SZ, nullptr, value, &bytes) != ERROR_SUCCESS) {
+        return L"";
+    }
+    return value;
+}
+
+} // namespace
+
+// A night away: what came while the program was not running is new after the next start; the
+// tray menu's commands by keyboard; balloons kept back while paused or busy, summed up after; a
+// kept list that is damaged starts afresh.
+TEST_F(Program, RemembersWhatWasSeenAcrossRestartsAndKeepsQuietWhenAsked) {
+    serve_feed(feed_xml(FIRST));
+    CProgram& first = start();
+    EXPECT_TRUE(eventually([&] { return first.status(1).rfind(L"Sprawdzono ", 0) == 0; }));
+    EXPECT_EQ(first.quit(), 0);
+    ASSERT_NE(GetFileAttributesW(seen_path().c_str()), INVALID_FILE_ATTRIBUTES) << "nothing was kept";
+
+    std::vector<RT> night = FIRST;
+    night[0].posts = 8;
+    night.push_back({104, 1, 3, 0, true, false, "2026-12-09 07:00", "Nocny temat"});
+    serve_feed(feed_xml(night));
+    char busy[MAX_PATH];
+    GetTempPathA(MAX_PATH, busy);
+    const std::string busy_file =
+        std::string(busy) + "pelikant_busy_" + std::to_string(GetCurrentProcessId());
+    SetEnvironmentVariableA("PELIKANT_E2E_BUSY_FILE", busy_file.c_str());
+    CProgram& program = start();
+    SetEnvironmentVariableA("PELIKANT_E2E_BUSY_FILE", nullptr);
+    ASSERT_NE(program.forum_list, nullptr);
+    CRemoteList& forum = *program.forum_list;
+    ASSERT_TRUE(eventually([&] { return forum.count() == 4 && forum.text(0, 1) == L"8 (+3)"; }));
+    EXPECT_EQ(forum.text(1, 1), L"3");
+    EXPECT_EQ(forum.text(3, 1), L"1 (+1)");
+    EXPECT_TRUE(eventually([&] { return program.status(1).rfind(L"4 nowe posty w 2 tematach · ", 0) == 0; }))
+        << program.status(1);
+    EXPECT_EQ(balloons(), std::vector<std::string>{u8"4 nowe posty od ostatniego uruchomienia|Nocny temat"});
+    EXPECT_EQ(tray_icon(), std::to_string(IDI_NEW_POSTS));
+
+    // Everything marked read from the tray menu.
+    ASSERT_TRUE(tray_menu(program, {'O'}));
+    EXPECT_TRUE(eventually([&] { return forum.text(0, 1) == L"8" && forum.text(3, 1) == L"1"; }));
+    EXPECT_TRUE(eventually([&] { return tray_icon() == std::to_string(IDI_PELIKANT); }));
+    EXPECT_EQ(program.status(1).rfind(L"Sprawdzono ", 0), 0u) << program.status(1);
+
+    // "Sprawdź teraz" polls at once; F5, right after it, is refused.
+    Sleep(PELIKANT_CHECK_SPACING_MS + 100);
+    const size_t answers = log_lines("answer ").size();
+    ASSERT_TRUE(tray_menu(program, {'S'}));
+    EXPECT_TRUE(eventually([&] { return log_lines("answer ").size() == answers + 1; }));
+    SetForegroundWindow(program.window);
+    press({VK_F5});
+    EXPECT_TRUE(eventually([&] { return program.status(1).rfind(L"Sprawdzono przed chwilą", 0) == 0; }))
+        << program.status(1);
+
+    // Paused for an hour: said in the tip; a new post shows but brings no balloon until the pause
+    // ends, and then one balloon sums up.
+    ASSERT_TRUE(tray_menu(program, {'W', 'G'}));
+    EXPECT_TRUE(eventually([&] {
+        return tray_tip().find(u8"Powiadomienia wstrzymane do ") != std::string::npos;
+    })) << tray_tip();
+    night[0].posts = 9;
+    serve_feed(feed_xml(night));
+    program.poll();
+    EXPECT_TRUE(eventually([&] { return forum.text(0, 1) == L"9 (+1)"; }));
+    ASSERT_TRUE(program.flush());
+    EXPECT_EQ(balloons().size(), 1u) << "a balloon while paused";
+    ASSERT_TRUE(tray_menu(program, {'W', 'W'}));
+    ASSERT_TRUE(eventually([&] { return balloons().size() == 2; }));
+    EXPECT_EQ(balloons().back(), u8"W międzyczasie: 1 nowy post w 1 temacie|Wskaźniki a referencje");
+    EXPECT_EQ(tray_tip().find(u8"wstrzymane"), std::string::npos) << tray_tip();
+
+    // Busy (presenting, a full-screen game): the same; the summary at the first tick after.
+    std::ofstream(busy_file) << "1";
+    night[0].posts = 11;
+    serve_feed(feed_xml(night));
+    program.poll();
+    EXPECT_TRUE(eventually([&] { return forum.text(0, 1) == L"11 (+3)"; }));
+    ASSERT_TRUE(program.flush());
+    EXPECT_EQ(balloons().size(), 2u) << "a balloon while the user was busy";
+    std::remove(busy_file.c_str());
+    program.poll();
+    ASSERT_TRUE(eventually([&] { return balloons().size() == 3; }));
+    EXPECT_EQ(balloons().back(), u8"W międzyczasie: 3 nowe posty w 1 temacie|Wskaźniki a referencje");
+
+    // Starting with Windows: the Run value names the program with /tray, and goes again.
+    const std::wstring before = run_value();
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Pelikant");
+    ASSERT_TRUE(tray_menu(program, {'U'}));
+    const std::wstring ending = L"pelikant_e2e.exe\" /tray";
+    EXPECT_TRUE(eventually([&] {
+        const std::wstring value = run_value();
+        return value.size() > ending.size() && value[0] == L'"' &&
+               value.compare(value.size() - ending.size(), ending.size(), ending) == 0;
+    })) << testing::PrintToString(run_value());
+    ASSERT_TRUE(tray_menu(program, {'U'}));
+    EXPECT_TRUE(eventually([&] { return run_value().empty(); }));
+    if (!before.empty()) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Pelikant",
+                        REG_SZ, before.c_str(), static_cast<DWORD>((before.size() + 1) * sizeof(wchar_t)));
+    }
+
+    // A kept list that is damaged: a fresh start, said in the status line; nothing announced, and
+    // the list is written whole again.
+    EXPECT_EQ(program.quit(), 0);
+    std::ofstream(std::filesystem::path(seen_path()), std::ios::binary) << "pelikant-seen 1\n7 1";
+    CProgram& again = start();
+    EXPECT_TRUE(eventually([&] { return again.status(1).find(L"uszkodzona") != std::wstring::npos; }))
+        << again.status(1);
+    EXPECT_TRUE(eventually([&] { return again.forum_list->text(0, 1) == L"11"; }));
+    EXPECT_EQ(again.quit(), 0);
+    EXPECT_EQ(balloons().size(), 3u);
+    std::string kept;
+    std::ifstream kept_file{std::filesystem::path(seen_path())};
+    std::getline(kept_file, kept);
+    EXPECT_EQ(kept, "pelikant-seen 1");
+}
+
 // Run by its own test entry in a prefix whose display is at 150 % (144 DPI).
 TEST_F(Program, GrowsWithTheDisplayScaling) {
     HDC screen = GetDC(nullptr);
@@ -962,6 +1170,11 @@ TEST_F(Program, GrowsWithTheDisplayScaling) {
 
 namespace {
 
+// The post count of a row's "Postów", without the posts new for the user.
+std::wstring posts_of(const std::wstring& column) {
+    return column.substr(0, column.find(L' '));
+}
+
 // A good feed whose first topic has `posts` posts: each one announces against the one before.
 std::string good_feed(int posts) {
     std::vector<RT> topics = FIRST;
@@ -978,7 +1191,7 @@ TEST_F(Program, HostileAnswersChangeNothingAndTheNextGoodFeedIsJudgedAgainstTheL
     ASSERT_NE(program.forum_list, nullptr);
     CRemoteList& forum = *program.forum_list;
     ASSERT_TRUE(eventually(
-        [&] { return forum.text(0, 1) == L"10" && program.result_list->count() == index_rows(); }));
+        [&] { return posts_of(forum.text(0, 1)) == L"10" && program.result_list->count() == index_rows(); }));
     const RProcessFigures start_figures =
         process_figures(program.process(), program.pid(), "pelikant_e2e.exe");
 
@@ -998,22 +1211,33 @@ TEST_F(Program, HostileAnswersChangeNothingAndTheNextGoodFeedIsJudgedAgainstTheL
         if (c.shown == 0) {
             EXPECT_EQ(balloons().size(), announced) << name << ": a bad answer announced something";
             EXPECT_EQ(forum.count(), 3) << name;
-            EXPECT_EQ(forum.text(0, 1), std::to_wstring(posts))
+            EXPECT_EQ(posts_of(forum.text(0, 1)), std::to_wstring(posts))
                 << name << ": the list must show the last good feed";
         } else {
-            // An odd but well-formed feed is shown and, its topics being others, announced once.
+            // An odd but well-formed feed is shown and, when it has posts new for the user (its
+            // topics being others), announced once.
             EXPECT_EQ(forum.count(), c.shown) << name;
-            EXPECT_EQ(balloons().size(), announced + 1) << name;
+            bool news = false;
+            for (int row = 0; row < forum.count() && !news; ++row) {
+                news = forum.text(row, 1).find(L"(+") != std::wstring::npos;
+            }
+            EXPECT_EQ(balloons().size(), announced + (news ? 1 : 0)) << name;
         }
 
-        // The next good feed is judged against the last one that parsed, so its new post shows.
+        // The next good feed is judged against the last one that parsed: after a bad answer its
+        // new post shows. (After an odd feed, whether posts came depends on that feed's counts.)
         const size_t before_good = balloons().size();
         serve_feed(good_feed(++posts));
         program.poll();
-        EXPECT_TRUE(eventually([&] { return balloons().size() == before_good + 1; })) << name;
         EXPECT_TRUE(eventually([&] {
-            return forum.count() == 3 && forum.text(0, 1) == std::to_wstring(posts);
+            return forum.count() == 3 && posts_of(forum.text(0, 1)) == std::to_wstring(posts);
         })) << name;
+        ASSERT_TRUE(program.flush()) << name;
+        if (c.shown == 0) {
+            EXPECT_EQ(balloons().size(), before_good + 1) << name;
+        } else {
+            EXPECT_LE(balloons().size(), before_good + 1) << name;
+        }
 
         // Transfers that hang or drip hold a thread until the transfer limit ends them; what grew
         // comes back down, where a leak would not.

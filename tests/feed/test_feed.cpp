@@ -2,12 +2,14 @@
 // snapshots it hands over, topic states and pages and the notifications it takes; the schedule of
 // polls; and polls of a real web server (nginx) and of the scripted server's failures.
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -23,6 +25,7 @@
 #include "feed/feed_state.h"
 #include "feed/forum_rows.h"
 #include "feed/monitor.h"
+#include "feed/news.h"
 #include "xml/parse_xml.h"
 #include "feed/poll_schedule.h"
 #include "feed/seen.h"
@@ -62,18 +65,8 @@ std::string feed_xml(const std::vector<RT>& topics) {
 // Records the snapshots the monitor hands over, as the window would take them.
 class CFakeView : public IForumView {
 public:
-    struct RBalloonCall {
-        std::wstring title, text;
-        int topic;
-    };
-
     void feed_polled(RFeedSnapshot snapshot) override { take(snapshot); }
     void take(const RFeedSnapshot& snapshot) {
-        if (snapshot.announce) {
-            balloons.push_back({s(string::weak_string<wchar_t>(snapshot.balloon.title)),
-                                s(string::weak_string<wchar_t>(snapshot.balloon.text)),
-                                snapshot.balloon.topic_id});
-        }
         if (snapshot.has_topics) {
             ++replaced;
             shown.clear();
@@ -92,7 +85,6 @@ public:
         return checked >= n ? checks[static_cast<size_t>(n - 1)] : RFeedCheck{RFeedCheck::FEED, -1, L""};
     }
 
-    std::vector<RBalloonCall> balloons;
     int replaced = 0;
     std::vector<int> shown; // the ids the list shows
     std::vector<RFeedCheck> checks;
@@ -111,35 +103,6 @@ bool process(CFeedMonitor& handler, CFakeView& view, const char* text) {
 
 } // namespace
 
-TEST(ForumChange, RuleComparesTopicsByPosition) {
-    struct RCase {
-        const char* name;
-        std::vector<RT> previous, current;
-        bool changed;
-    } cases[] = {
-        {"more posts", {{1, 5, 7}, {2, 3, 9}}, {{1, 5, 7}, {2, 4, 9}}, true},
-        {"more posts, visited", {{1, 5, 7}, {2, 3, 9}}, {{1, 5, 7}, {2, 4, 9, true}}, false},
-        {"same", {{1, 5, 7}, {2, 3, 9}}, {{1, 5, 7}, {2, 3, 9}}, false},
-        {"other last user", {{1, 5, 7}}, {{1, 5, 8}}, true},
-        {"other id", {{1, 5, 7}}, {{3, 5, 7}}, true},
-        {"longer", {{1, 5, 7}, {2, 3, 9}}, {{1, 5, 7}, {2, 3, 9}, {3, 1, 1}}, true},
-        {"shorter, equal prefix", {{1, 5, 7}, {2, 3, 9}, {3, 1, 1}}, {{1, 5, 7}, {2, 3, 9}}, false},
-        {"swapped", {{1, 5, 7}, {2, 3, 9}}, {{2, 3, 9}, {1, 5, 7}}, true},
-        {"swapped, both visited", {{1, 5, 7}, {2, 3, 9}}, {{2, 3, 9, true}, {1, 5, 7, true}}, false},
-        {"title, date, open", {{1, 5, 7}}, {{1, 5, 7, false, "2027-01-01 00:00", "inny", false}}, false},
-        {"now without topics", {{1, 5, 7}}, {}, false},
-    };
-    for (const RCase& c : cases) {
-        CFakeView view;
-        CFeedMonitor handler(SITE, &view);
-        process(handler, view, feed_xml(c.previous).c_str());
-        EXPECT_TRUE(view.balloons.empty()) << c.name << ": the first feed is never announced";
-        process(handler, view, feed_xml(c.current).c_str());
-        EXPECT_EQ(view.balloons.size(), c.changed ? 1u : 0u) << c.name;
-        EXPECT_EQ(view.replaced, 2) << c.name;
-    }
-}
-
 TEST(ForumChange, FeedSequences) {
     const std::string a = feed_xml({{1, 5, 7}, {2, 3, 9}});
     const std::string more = feed_xml({{1, 6, 8}, {2, 3, 9}});
@@ -151,20 +114,16 @@ TEST(ForumChange, FeedSequences) {
     struct RCase {
         const char* name;
         std::vector<RStep> steps;
-        size_t balloons;
         int replaced;
     } cases[] = {
         {"unparsable between equal feeds",
          {{a.c_str(), {1, 2}}, {"<Pelikant><Forum>", {1, 2}}, {a.c_str(), {1, 2}}},
-         0,
          2},
-        {"empty texts", {{a.c_str(), {1, 2}}, {"", {1, 2}}, {nullptr, {1, 2}}, {more.c_str(), {1, 2}}}, 1, 2},
-        {"a feed without topics", {{a.c_str(), {1, 2}}, {none.c_str(), {}}, {more.c_str(), {1, 2}}}, 0, 3},
+        {"empty texts", {{a.c_str(), {1, 2}}, {"", {1, 2}}, {nullptr, {1, 2}}, {more.c_str(), {1, 2}}}, 2},
+        {"a feed without topics", {{a.c_str(), {1, 2}}, {none.c_str(), {}}, {more.c_str(), {1, 2}}}, 3},
         {"a well-formed page that is no feed",
          {{a.c_str(), {1, 2}}, {"<html><body><h1>503</h1></body></html>", {1, 2}}, {more.c_str(), {1, 2}}},
-         1,
          2},
-        {"announced once", {{a.c_str(), {1, 2}}, {more.c_str(), {1, 2}}, {more.c_str(), {1, 2}}}, 1, 3},
     };
     for (const RCase& c : cases) {
         CFakeView view;
@@ -173,7 +132,6 @@ TEST(ForumChange, FeedSequences) {
             process(handler, view, step.text);
             EXPECT_EQ(view.shown, step.last) << c.name;
         }
-        EXPECT_EQ(view.balloons.size(), c.balloons) << c.name;
         EXPECT_EQ(view.replaced, c.replaced) << c.name;
     }
 }
@@ -194,9 +152,9 @@ TEST(ForumChange, ParserHandsItsFeedOverWithoutCopying) {
 TEST(ForumBalloon, LatestTopic) {
     struct RCase {
         std::vector<const wchar_t*> updates;
-        size_t latest;
+        int latest; // -1: none
     } cases[] = {
-        {{}, 0},
+        {{}, -1},
         {{L"A"}, 0},
         {{L"A", L"B", L"B"}, 1}, // ties keep the earlier
         {{L"B", L"A"}, 0},
@@ -206,27 +164,15 @@ TEST(ForumBalloon, LatestTopic) {
         {{L"", L"", L"2026-12-08 10:00", L"2026-12-08 10:00:00"}, 3},
     };
     for (const RCase& c : cases) {
-        std::vector<RTopic> topics(c.updates.size());
+        std::vector<RForumRow> topics(c.updates.size());
+        std::vector<const RForumRow*> given;
         for (size_t i = 0; i < topics.size(); ++i) {
-            topics[i].UpdateDT = c.updates[i];
+            topics[i].update = c.updates[i];
+            given.push_back(&topics[i]);
         }
-        EXPECT_EQ(CFeedMonitor::latest_topic(topics), c.latest) << c.updates.size();
+        EXPECT_EQ(latest_topic(given), c.latest < 0 ? nullptr : &topics[static_cast<size_t>(c.latest)])
+            << c.updates.size();
     }
-}
-
-TEST(ForumBalloon, NamesTheLatestTopic) {
-    CFakeView view;
-    CFeedMonitor handler(SITE, &view);
-    process(handler, view, feed_xml({{1, 5, 7}, {2, 3, 9}, {3, 1, 1}}).c_str());
-    process(handler, view,
-            feed_xml({{1, 5, 7, false, "A", "pierwszy"},
-                      {2, 4, 9, false, "B", "drugi"},
-                      {3, 2, 1, false, "B", "trzeci"}})
-                .c_str());
-    ASSERT_EQ(view.balloons.size(), 1u);
-    EXPECT_EQ(view.balloons[0].text, L"drugi");
-    EXPECT_EQ(view.balloons[0].topic, 2) << "a click on the balloon opens the topic it names";
-    EXPECT_EQ(view.balloons[0].title, L"http://127.0.0.1:8765 (Postów: 4)");
 }
 
 TEST(ForumBalloon, TextsAreUtf16WithAFallbackForABlankTitle) {
@@ -245,13 +191,14 @@ TEST(ForumBalloon, TextsAreUtf16WithAFallbackForABlankTitle) {
         {"outside the basic plane", 1, astral, L"http://127.0.0.1:8765 (Postów: 1)", astral},
     };
     for (const RCase& c : cases) {
-        RTopic topic;
-        topic.PostCount = c.posts;
-        topic.Title = c.title.c_str();
-        RBalloon balloon;
-        make_balloon(SITE, topic, balloon);
-        EXPECT_EQ(s(string::weak_string<wchar_t>(balloon.title)), c.balloon_title) << c.name;
-        EXPECT_EQ(s(string::weak_string<wchar_t>(balloon.text)), c.balloon_text) << c.name;
+        RForumRow topic;
+        topic.id = 4;
+        topic.posts = c.posts;
+        topic.title = c.title;
+        const RBalloon balloon = topic_balloon(SITE, topic);
+        EXPECT_EQ(balloon.title, c.balloon_title) << c.name;
+        EXPECT_EQ(balloon.text, c.balloon_text) << c.name;
+        EXPECT_EQ(balloon.topic_id, 4) << c.name << ": a click on the balloon opens the topic it names";
     }
 }
 
@@ -519,7 +466,7 @@ struct RPoller {
 } // namespace
 
 // nginx serves the feed as a static file, with its own ETag, Last-Modified and gzip.
-TEST(ForumPolls, AnUnchangedFeedIsA304WithNoBodyAChangedOneA200AndOneBalloon) {
+TEST(ForumPolls, AnUnchangedFeedIsA304WithNoBodyAChangedOneA200WithTheNewList) {
     const std::string site = env("PELIKANT_NGINX");
     ASSERT_FALSE(site.empty()) << "nginx not running; run the tests with tools/test.sh";
     const std::string file = env("PELIKANT_NGINX_ROOT") + "\\xml\\index.xml";
@@ -545,7 +492,6 @@ TEST(ForumPolls, AnUnchangedFeedIsA304WithNoBodyAChangedOneA200AndOneBalloon) {
     std::ofstream(file, std::ios::binary) << feed_xml(topics);
     check = poller.poll(poller.now());
     EXPECT_EQ(check.outcome, RFeedCheck::FEED);
-    EXPECT_EQ(poller.view.balloons.size(), 1u);
     EXPECT_EQ(poller.view.replaced, 2);
     // A page that is no feed keeps the validators of the last feed that parsed.
     const std::string changed_etag = poller.handler.etag();
@@ -603,14 +549,14 @@ struct RFolder {
     std::error_code ignored;
 };
 
-RForumFeed topics_feed(const std::vector<std::pair<int, int>>& topics) {
-    RForumFeed feed;
+std::vector<RForumRow> topics_feed(const std::vector<std::pair<int, int>>& topics) {
+    std::vector<RForumRow> rows;
     for (const auto& t : topics) {
-        feed.Topics.emplace_back();
-        feed.Topics.back().Id = t.first;
-        feed.Topics.back().PostCount = t.second;
+        rows.emplace_back();
+        rows.back().id = t.first;
+        rows.back().posts = t.second;
     }
-    return feed;
+    return rows;
 }
 
 } // namespace
@@ -639,19 +585,139 @@ TEST(SeenTopics, NewPostsRule) {
         RFolder folder;
         CSeenFile file(folder.file(L"seen"));
         for (const Topics& marked : c.marked) {
-            file.topics().see_feed(topics_feed(marked));
+            file.topics().see_all(topics_feed(marked));
         }
         if (c.restart) {
             ASSERT_EQ(file.save(0), CSeenFile::SAVE_WRITTEN);
             ASSERT_EQ(file.load(), CSeenFile::LOADED);
         }
         const CSeenTopics& counted = file.topics();
-        const RForumFeed feed = topics_feed(c.feed);
+        std::vector<RForumRow> feed = topics_feed(c.feed);
         for (size_t i = 0; i < c.each.size(); ++i) {
-            EXPECT_EQ(new_posts(feed.Topics[i], counted), c.each[i]) << c.name << " " << i;
+            feed[i].new_posts = new_posts(feed[i], counted);
+            EXPECT_EQ(feed[i].new_posts, c.each[i]) << c.name << " " << i;
         }
-        const RNewPosts count = count_new(feed, counted);
+        const RNewPosts count = count_new(feed);
         EXPECT_EQ(std::make_pair(count.posts, count.topics), std::make_pair(c.posts, c.topics)) << c.name;
+    }
+}
+
+// What is new for the user and what a balloon says of it, through a run of feeds, opened topics,
+// restarts and busy times. A step is one of: a feed ("f": id:posts:update, ...), an opened topic
+// ("o" id), everything marked read ("a"), a restart with what was kept ("r") or with nothing ("R"),
+// a feed while the user is busy ("h"), the busy time's end ("e").
+TEST(News, WhatIsNewForTheUserAndWhenABalloonTellsOfIt) {
+    struct RStep {
+        char what;
+        std::vector<std::array<int, 3>> topics; // a feed's, or one id to open
+        std::vector<int> new_posts;             // each topic's afterwards
+        std::wstring balloon;                   // title|text|topic, empty for none
+    };
+    const std::wstring site = L"http://127.0.0.1:8765 (Postów: ";
+    struct RCase {
+        const char* name;
+        std::vector<RStep> steps;
+    } cases[] = {
+        {"the first start ever: the first feed counts as seen", {{'f', {{1, 5, 1}, {2, 3, 2}}, {0, 0}, L""}}},
+        {"a new topic",
+         {{'f', {{1, 5, 1}}, {0}, L""}, {'f', {{3, 1, 0}, {1, 5, 1}}, {1, 0}, site + L"1)|t3|3"}}},
+        {"a grown topic, told once",
+         {{'f', {{1, 5, 1}, {2, 3, 2}}, {0, 0}, L""},
+          {'f', {{1, 7, 3}, {2, 3, 2}}, {2, 0}, site + L"7)|t1|1"},
+          {'f', {{1, 7, 3}, {2, 3, 2}}, {2, 0}, L""}}},
+        {"the latest of the grown ones",
+         {{'f', {{1, 5, 1}, {2, 3, 2}}, {0, 0}, L""},
+          {'f', {{1, 7, 3}, {2, 4, 9}}, {2, 1}, site + L"4)|t2|2"}}},
+        {"an opened topic, until it grows again",
+         {{'f', {{1, 5, 1}}, {0}, L""},
+          {'f', {{1, 7, 3}}, {2}, site + L"7)|t1|1"},
+          {'o', {{1}}, {0}, L""},
+          {'f', {{1, 7, 3}}, {0}, L""},
+          {'f', {{1, 8, 4}}, {1}, site + L"8)|t1|1"}}},
+        {"everything marked read",
+         {{'f', {{1, 5, 1}}, {0}, L""},
+          {'f', {{1, 6, 1}, {2, 1, 0}}, {1, 1}, site + L"6)|t1|1"},
+          {'a', {}, {0, 0}, L""}}},
+        {"a topic that left the feed and came back",
+         {{'f', {{1, 5, 1}, {2, 3, 2}}, {0, 0}, L""},
+          {'f', {{1, 5, 1}}, {0}, L""},
+          {'f', {{1, 5, 1}, {2, 3, 2}}, {0, 0}, L""},
+          {'f', {{1, 5, 1}}, {0}, L""},
+          {'f', {{2, 4, 5}, {1, 5, 1}}, {1, 0}, site + L"4)|t2|2"}}},
+        {"a reordered feed is no news",
+         {{'f', {{1, 5, 1}, {2, 3, 2}}, {0, 0}, L""}, {'f', {{2, 3, 2}, {1, 5, 1}}, {0, 0}, L""}}},
+        {"posts while off",
+         {{'f', {{1, 5, 1}, {2, 3, 2}}, {0, 0}, L""},
+          {'r', {}, {}, L""},
+          {'f',
+           {{1, 9, 3}, {2, 3, 2}, {4, 1, 7}},
+           {4, 0, 1},
+           L"5 nowych postów od ostatniego uruchomienia|t4|4"},
+          {'f', {{1, 9, 3}, {2, 3, 2}, {4, 1, 7}}, {4, 0, 1}, L""}}},
+        {"nothing while off",
+         {{'f', {{1, 5, 1}}, {0}, L""}, {'r', {}, {}, L""}, {'f', {{1, 5, 1}}, {0}, L""}}},
+        {"a list that could not be kept: a fresh start",
+         {{'f', {{1, 5, 1}}, {0}, L""}, {'R', {}, {}, L""}, {'f', {{1, 9, 3}, {2, 1, 1}}, {0, 0}, L""}}},
+        {"held while busy, then summed up once",
+         {{'f', {{1, 5, 1}, {2, 3, 2}}, {0, 0}, L""},
+          {'h', {{1, 6, 3}, {2, 3, 2}}, {1, 0}, L""},
+          {'h', {{1, 6, 3}, {2, 5, 4}}, {1, 2}, L""},
+          {'e', {}, {1, 2}, L"W międzyczasie: 3 nowe posty w 2 tematach|t2|2"},
+          {'e', {}, {1, 2}, L""}}},
+        {"opened while held: nothing left to tell",
+         {{'f', {{1, 5, 1}}, {0}, L""},
+          {'h', {{1, 6, 3}}, {1}, L""},
+          {'o', {{1}}, {0}, L""},
+          {'e', {}, {0}, L""}}},
+    };
+    for (const RCase& c : cases) {
+        CSeenTopics seen;
+        auto news = std::make_unique<CNews>(seen, true, SITE);
+        for (size_t n = 0; n < c.steps.size(); ++n) {
+            const RStep& step = c.steps[n];
+            RBalloon balloon;
+            bool told = false;
+            std::vector<RForumRow> rows;
+            for (const auto& t : step.topics) {
+                rows.emplace_back();
+                rows.back().id = t[0];
+                rows.back().posts = t[1];
+                rows.back().update = std::to_wstring(t[2]);
+                rows.back().title = L"t" + std::to_wstring(t[0]);
+            }
+            switch (step.what) {
+            case 'f':
+            case 'h':
+                told = news->take(rows, step.what == 'h', balloon);
+                for (size_t i = 0; i < rows.size(); ++i) {
+                    EXPECT_EQ(rows[i].new_posts, news->topics()[i].new_posts) << c.name << " " << n;
+                }
+                break;
+            case 'o':
+                news->open(step.topics[0][0]);
+                break;
+            case 'a':
+                news->open_all();
+                break;
+            case 'e':
+                told = news->release(balloon);
+                break;
+            default: // a restart: what was seen is kept ('r') or lost ('R')
+                if (step.what == 'R') {
+                    seen = CSeenTopics();
+                }
+                news = std::make_unique<CNews>(seen, step.what == 'R', SITE);
+                continue;
+            }
+            std::vector<int> marked;
+            for (const RForumRow& row : news->topics()) {
+                marked.push_back(row.new_posts);
+            }
+            EXPECT_EQ(marked, step.new_posts) << c.name << " " << n;
+            const std::wstring said =
+                told ? balloon.title + L"|" + balloon.text + L"|" + std::to_wstring(balloon.topic_id) : L"";
+            EXPECT_EQ(said, step.balloon) << c.name << " " << n;
+        }
     }
 }
 
@@ -689,7 +755,7 @@ TEST(SeenFile, RoundTripKeepsCountsOrderAndPauseAndTheCapDropsTheOldest) {
     const int low = INT32_MIN, high = INT32_MAX;
     EXPECT_TRUE(seen.see(low, high) && seen.see(high, 0));
     EXPECT_TRUE(seen.see(1, 1) && seen.see(5000, 3)) << "the same count seen again is seen later";
-    EXPECT_FALSE(seen.see(5000, 3) || seen.see_feed(topics_feed({{5000, 3}})));
+    EXPECT_FALSE(seen.see(5000, 3) || seen.see_all(topics_feed({{5000, 3}})));
     EXPECT_TRUE(seen.pause_until(0x01DC5A0B12345678));
     ASSERT_EQ(file.save(0), CSeenFile::SAVE_WRITTEN);
     const std::string before = seen_text(seen);
@@ -709,7 +775,7 @@ TEST(SeenFile, RoundTripKeepsCountsOrderAndPauseAndTheCapDropsTheOldest) {
 
 TEST(SeenFile, EveryDamageReadsAsAFreshStartAndTheNextSaveMendsIt) {
     CSeenTopics good;
-    good.see_feed(topics_feed({{7, 12}, {-3, 0}, {2147483647, 5}}));
+    good.see_all(topics_feed({{7, 12}, {-3, 0}, {2147483647, 5}}));
     good.pause_until(133000000000000000);
     const std::string text = seen_text(good);
     struct RCase {

@@ -77,14 +77,22 @@ std::string file_version(const std::string& exe) {
 
 const char* const UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelikant";
 
-std::string uninstall_value(const char* name) {
+const char* const RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::string registry_value(HKEY root, const char* key, const char* name) {
     char value[MAX_PATH] = "";
     DWORD size = sizeof(value);
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, name, RRF_RT_REG_SZ, nullptr, value, &size) !=
-        ERROR_SUCCESS) {
+    if (RegGetValueA(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
         return "";
     }
     return value;
+}
+std::string uninstall_value(const char* name) {
+    return registry_value(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, name);
+}
+// The user's autostart, which the program's tray menu also turns on and off.
+std::string run_value() {
+    return registry_value(HKEY_CURRENT_USER, RUN_KEY, "Pelikant");
 }
 
 bool nothing_left(const std::string& dir) {
@@ -95,7 +103,7 @@ bool nothing_left(const std::string& dir) {
         RegCloseKey(key);
     }
     return !registered && !exists(dir) && !exists(folder(CSIDL_COMMON_PROGRAMS) + "\\Pelikant.lnk") &&
-           !exists(folder(CSIDL_COMMON_STARTUP) + "\\Pelikant.lnk");
+           !exists(folder(CSIDL_COMMON_STARTUP) + "\\Pelikant.lnk") && run_value().empty();
 }
 
 // What a run that stopped half-way may have left: removed here, not by an uninstaller that may
@@ -118,6 +126,7 @@ void remove_leftovers(const std::string& dir) {
     RemoveDirectoryA(dir.c_str());
     DeleteFileA((folder(CSIDL_COMMON_PROGRAMS) + "\\Pelikant.lnk").c_str());
     DeleteFileA((folder(CSIDL_COMMON_STARTUP) + "\\Pelikant.lnk").c_str());
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, RUN_KEY, "Pelikant");
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
 }
 
@@ -140,8 +149,7 @@ TEST(Installer, InstallsStartsEndsAndUninstallsWithoutATrace) {
     ASSERT_TRUE(exists(exe));
     EXPECT_EQ(file_version(exe), PELIKANT_VERSION);
     EXPECT_EQ(shortcut_target(folder(CSIDL_COMMON_PROGRAMS) + "\\Pelikant.lnk"), exe) << "Start menu";
-    EXPECT_EQ(shortcut_target(folder(CSIDL_COMMON_STARTUP) + "\\Pelikant.lnk"), exe + " /tray")
-        << "the autostart starts in the tray";
+    EXPECT_EQ(run_value(), "\"" + exe + "\" /tray") << "the autostart starts in the tray";
     EXPECT_EQ(uninstall_value("DisplayName"), "Pelikant");
     EXPECT_EQ(uninstall_value("UninstallString"), "\"" + uninstaller + "\"");
 

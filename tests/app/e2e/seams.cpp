@@ -4,7 +4,8 @@
 // line each in UTF-8, to the file that PELIKANT_E2E_LOG names, for the test to read. The tray
 // records and the names still reach the system. PELIKANT_E2E_NO_BROWSER makes every address fail
 // to open, as where no browser is associated; PELIKANT_E2E_TIMER_REFUSALS=N makes the system
-// refuse the first N timers.
+// refuse the first N timers; while the file that PELIKANT_E2E_BUSY_FILE names exists, the user is
+// busy (presenting, in a full-screen program).
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "app/answered.h"
 #include "app/screen_reader.h"
 #include "app/tray_notify.h"
+#include "app/user_quiet.h"
 #include "kernel/sync.h"
 #include "wapi/controls.h"
 #include "app/shell.h"
@@ -135,6 +137,11 @@ void poll_answered(const feed::RFeedCheck& check) {
 bool shell_open(const char* url) {
     log_line(std::string("open ") + (url != nullptr ? url : ""));
     return std::getenv("PELIKANT_E2E_NO_BROWSER") == nullptr;
+}
+
+bool user_wants_quiet() {
+    const char* busy = std::getenv("PELIKANT_E2E_BUSY_FILE");
+    return busy != nullptr && GetFileAttributesA(busy) != INVALID_FILE_ATTRIBUTES;
 }
 
 UINT_PTR set_system_timer(HWND window, UINT_PTR id, UINT period_ms) {

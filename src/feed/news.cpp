@@ -1,0 +1,146 @@
+#include "feed/news.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <unordered_map>
+#include <utility>
+
+#include "string/convert.h"
+
+namespace feed {
+
+namespace {
+
+const wchar_t NEW_MESSAGES[] = L"Na forum pojawiły się nowe wiadomości.";
+
+bool blank(const std::wstring& text) {
+    return std::all_of(text.begin(), text.end(), [](wchar_t c) { return std::iswspace(c) != 0; });
+}
+
+// Update texts compare code unit by code unit; a prefix is the smaller.
+bool later(const std::wstring& a, const std::wstring& b) {
+    return std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), [](wchar_t x, wchar_t y) {
+        return static_cast<std::uint16_t>(x) < static_cast<std::uint16_t>(y);
+    });
+}
+
+// A balloon that names topic under another title.
+RBalloon named(std::wstring title, const RForumRow& topic) {
+    RBalloon balloon;
+    balloon.title = std::move(title);
+    balloon.text = blank(topic.title) ? NEW_MESSAGES : topic.title;
+    balloon.topic_id = topic.id;
+    return balloon;
+}
+
+} // namespace
+
+const RForumRow* latest_topic(const std::vector<const RForumRow*>& topics) {
+    const RForumRow* chosen = nullptr;
+    for (const RForumRow* topic : topics) {
+        if (chosen == nullptr || later(topic->update, chosen->update)) {
+            chosen = topic;
+        }
+    }
+    return chosen;
+}
+
+RBalloon topic_balloon(const std::string& site_url, const RForumRow& topic) {
+    // Bytes of the address that are no UTF-8 read as U+FFFD.
+    return named(string::from_utf8(site_url) + L" (Postów: " + std::to_wstring(topic.posts) + L")", topic);
+}
+
+CNews::CNews(CSeenTopics& seen, bool fresh, std::string site_url)
+    : seen_(seen), fresh_(fresh), site_url_(std::move(site_url)) {}
+
+void CNews::mark() {
+    for (RForumRow& topic : topics_) {
+        topic.new_posts = new_posts(topic, seen_);
+    }
+}
+
+bool CNews::take(std::vector<RForumRow>& topics, bool hold, RBalloon& balloon) {
+    const bool first = first_;
+    first_ = false;
+    if (first && fresh_) {
+        seen_.see_all(topics);
+    }
+    // The posts each topic had in the feed before.
+    std::unordered_map<std::int32_t, std::int32_t> before;
+    for (const RForumRow& topic : topics_) {
+        before.emplace(topic.id, topic.posts);
+    }
+    topics_ = topics;
+    mark();
+    topics = topics_;
+
+    // What came since the feed before (since the last run, at the first), unseen.
+    std::int32_t posts = 0;
+    std::vector<const RForumRow*> came;
+    for (const RForumRow& topic : topics_) {
+        const auto known = before.find(topic.id);
+        const std::int32_t grown = first || known == before.end()
+                                       ? topic.new_posts
+                                       : std::min(topic.new_posts, topic.posts - known->second);
+        if (grown > 0) {
+            posts += grown;
+            came.push_back(&topic);
+        }
+    }
+    const RForumRow* latest = latest_topic(came);
+    if (latest == nullptr) {
+        return false;
+    }
+    if (hold || !held_.empty()) {
+        for (const RForumRow* topic : came) {
+            if (std::find(held_.begin(), held_.end(), topic->id) == held_.end()) {
+                held_.push_back(topic->id);
+            }
+        }
+        return !hold && release(balloon);
+    }
+    balloon = first ? named(new_since_start_line(posts), *latest) : topic_balloon(site_url_, *latest);
+    return true;
+}
+
+bool CNews::release(RBalloon& balloon) {
+    // Of the topics held, those the user has not opened since.
+    std::vector<RForumRow> still;
+    for (const RForumRow& topic : topics_) {
+        if (topic.new_posts > 0 && std::find(held_.begin(), held_.end(), topic.id) != held_.end()) {
+            still.push_back(topic);
+        }
+    }
+    held_.clear();
+    std::vector<const RForumRow*> unseen;
+    for (const RForumRow& topic : still) {
+        unseen.push_back(&topic);
+    }
+    const RForumRow* latest = latest_topic(unseen);
+    if (latest == nullptr) {
+        return false;
+    }
+    balloon = named(L"W międzyczasie: " + new_posts_line(count_new(still)), *latest);
+    return true;
+}
+
+bool CNews::open(std::int32_t id) {
+    for (const RForumRow& topic : topics_) {
+        if (topic.id == id && topic.is_topic()) {
+            const bool was_new = topic.new_posts > 0;
+            seen_.see(id, topic.posts);
+            mark();
+            return was_new;
+        }
+    }
+    return false;
+}
+
+bool CNews::open_all() {
+    const bool any = count().posts > 0;
+    seen_.see_all(topics_);
+    mark();
+    return any;
+}
+
+} // namespace feed

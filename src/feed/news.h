@@ -1,0 +1,62 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "feed/forum_rows.h"
+#include "feed/seen.h"
+#include "string/basic_string.h"
+
+namespace feed {
+
+// A balloon: its title and text, and the topic a click on it opens.
+struct RBalloon {
+    std::wstring title;
+    std::wstring text;
+    std::int32_t topic_id = -1;
+};
+
+// The topic updated last (the greatest update text, the earliest on ties) among topics; null for
+// none.
+const RForumRow* latest_topic(const std::vector<const RForumRow*>& topics);
+// The balloon naming topic: "<site URL> (Postów: N)" and the topic's title, or a general line
+// when the title is blank (the shell shows no balloon without a text).
+RBalloon topic_balloon(const std::string& site_url, const RForumRow& topic);
+
+// What is new for the user in the feeds that come, and when a balloon tells of it: posts the user
+// has not seen, of topics that appeared or grew since the user last saw them. GUI thread only.
+class CNews {
+public:
+    // seen: what the user has seen, kept by its file (not owned). fresh: nothing was kept (the
+    // first start ever, or a kept list that could not be read): the first feed counts as seen.
+    CNews(CSeenTopics& seen, bool fresh, std::string site_url);
+
+    // A feed's topics, in feed order, each row's new posts marked. True, and the balloon, when
+    // posts came that the user has not seen: at the first feed all that came since the last run,
+    // later those that came since the feed before. While hold, none is shown: they wait for
+    // release.
+    bool take(std::vector<RForumRow>& topics, bool hold, RBalloon& balloon);
+    // What came while balloons were held and is still new, in one balloon; false when nothing is.
+    bool release(RBalloon& balloon);
+    // The user opened a topic, or marked everything read: seen with its posts now. True when that
+    // changed what is new.
+    bool open(std::int32_t id);
+    bool open_all();
+
+    // The last feed's topics, marked.
+    const std::vector<RForumRow>& topics() const { return topics_; }
+    RNewPosts count() const { return count_new(topics_); }
+
+private:
+    void mark();
+
+    CSeenTopics& seen_; // not owned
+    bool fresh_;
+    bool first_ = true;
+    std::string site_url_;
+    std::vector<RForumRow> topics_;
+    // The topics posts came in while balloons were held.
+    std::vector<std::int32_t> held_;
+};
+
+} // namespace feed
