@@ -268,25 +268,22 @@ bool CRowActions::on_box_key(wapi::CWindowBase* control, const wapi::RKey& key) 
     if (results_ == nullptr) {
         return false;
     }
-    switch (key.key) {
-    case VK_RETURN:
+    if (key.key == VK_RETURN) {
         // Held down, Enter would open the page again at the keyboard's repeat rate.
         return key.repeated || open_row(row_of(*results_, results_->focused_item()));
-    case VK_PRIOR:
-        results_->move_selection(-8);
-        return true;
-    case VK_NEXT:
-        results_->move_selection(8);
-        return true;
-    case VK_UP:
-        results_->move_selection(-1);
-        return true;
-    case VK_DOWN:
-        results_->move_selection(1);
-        return true;
-    default:
-        return false;
     }
+    // The keys that move through the results while the caret stays in the box.
+    static const struct {
+        UINT key;
+        int rows;
+    } MOVES[] = {{VK_PRIOR, -8}, {VK_NEXT, 8}, {VK_UP, -1}, {VK_DOWN, 1}};
+    for (const auto& move : MOVES) {
+        if (key.key == move.key) {
+            results_->move_selection(move.rows);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool CRowActions::on_list_key(wapi::CWindowBase* control, const wapi::RKey& key) {
