@@ -6,6 +6,7 @@
 #include "app/answered.h"
 #include "app/config.h"
 #include "app/user_quiet.h"
+#include "resources/resource.h"
 
 namespace app {
 
@@ -165,6 +166,28 @@ bool CFeedBridge::on_message(UINT message, WPARAM wparam) {
         if (timer_.on_retry()) {
             show_state();
         }
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CFeedBridge::on_command(WORD command) {
+    switch (command) {
+    case IDM_CHECK_NOW:
+        check_now();
+        return true;
+    case IDM_MARK_ALL_READ:
+        mark_all_read();
+        return true;
+    case IDM_PAUSE_HOUR:
+        pause(EPause::HOUR);
+        return true;
+    case IDM_PAUSE_TOMORROW:
+        pause(EPause::TOMORROW);
+        return true;
+    case IDM_RESUME:
+        pause(EPause::NONE);
         return true;
     default:
         return false;

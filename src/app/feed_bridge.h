@@ -70,6 +70,8 @@ public:
     // The page of a topic, UTF-8.
     std::string topic_url(std::int32_t id) const;
 
+    // The tray menu's commands for the feed (and F5's); true when command was one.
+    bool on_command(WORD command);
     // The user's commands. A check now polls at once, but never within 10 s of the last poll and
     // never inside a wait after failed polls.
     void check_now();

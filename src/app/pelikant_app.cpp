@@ -3,7 +3,6 @@
 #include <initializer_list>
 #include <string>
 
-#include "app/autostart.h"
 #include "app/config.h"
 #include "app/forum_view.h"
 #include "app/result_view.h"
@@ -286,7 +285,7 @@ bool CPelikantApp::on_command(HWND control, WPARAM wparam, WORD code) {
         show_window();
         return true;
     }
-    if (control == nullptr && on_feed_command(LOWORD(wparam))) {
+    if (control == nullptr && feed_.on_command(LOWORD(wparam))) {
         return true;
     }
     if (code == EN_CHANGE && search_box_ != nullptr && control == search_box_->handle) {
@@ -295,38 +294,10 @@ bool CPelikantApp::on_command(HWND control, WPARAM wparam, WORD code) {
     return false;
 }
 
-bool CPelikantApp::on_feed_command(WORD command) {
-    switch (command) {
-    case IDM_CHECK_NOW:
-        feed_.check_now();
-        return true;
-    case IDM_MARK_ALL_READ:
-        feed_.mark_all_read();
-        return true;
-    case IDM_PAUSE_HOUR:
-        feed_.pause(EPause::HOUR);
-        return true;
-    case IDM_PAUSE_TOMORROW:
-        feed_.pause(EPause::TOMORROW);
-        return true;
-    case IDM_RESUME:
-        feed_.pause(EPause::NONE);
-        return true;
-    case IDM_AUTOSTART:
-        if (!set_start_with_windows(!starts_with_windows())) {
-            report(L"Nie udało się zmienić uruchamiania razem z Windows: rejestr odmówił zapisu.");
-        }
-        return true;
-    default:
-        return false;
-    }
-}
-
 RTrayMenuState CPelikantApp::tray_menu_state() const {
     RTrayMenuState state;
     state.news = feed_.any_news();
     state.paused = feed_.paused();
-    state.starts_with_windows = starts_with_windows();
     return state;
 }
 

@@ -58,16 +58,13 @@ private:
     // IRowOwner.
     std::string row_address(const wapi::CListView& list, LPARAM data) const override;
     void row_opened(const wapi::CListView& list, LPARAM data) override;
-    // IRowOwner and IFeedWindow.
+    // IRowOwner, IFeedWindow and ITrayOwner.
     void report(const std::wstring& problem) override;
     void hide_window() override;
     // IFeedWindow.
     void show_topics(const std::vector<feed::RForumRow>& topics) override;
     void show_feed_state(const RFeedView& view) override;
     void announce(const feed::RBalloon& balloon) override;
-
-    // The tray menu's commands and F5.
-    bool on_feed_command(WORD command);
 
     void make_controls();
     void layout();

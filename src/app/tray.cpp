@@ -1,5 +1,6 @@
 #include "app/tray.h"
 
+#include "app/autostart.h"
 #include "app/tray_notify.h"
 #include "kernel/version.h"
 #include "resources/resource.h"
@@ -111,8 +112,8 @@ void CTray::show_menu(POINT at) {
     };
     grey(IDM_MARK_ALL_READ, state.news);
     grey(IDM_RESUME, state.paused);
-    CheckMenuItem(popup, IDM_AUTOSTART,
-                  MF_BYCOMMAND | (state.starts_with_windows ? MF_CHECKED : MF_UNCHECKED));
+    const bool autostart = starts_with_windows();
+    CheckMenuItem(popup, IDM_AUTOSTART, MF_BYCOMMAND | (autostart ? MF_CHECKED : MF_UNCHECKED));
     // "Wstrzymaj powiadomienia" is a pop-up, so it is found by its place: the one item with a
     // menu of its own.
     for (int at = 0; at < GetMenuItemCount(popup); ++at) {
@@ -123,6 +124,12 @@ void CTray::show_menu(POINT at) {
     }
     // Posted, as a menu's command comes: the window acts on it once the menu has closed.
     const UINT chosen = wapi::track_menu(window_, popup, at);
+    if (chosen == IDM_AUTOSTART) {
+        if (!set_start_with_windows(!autostart)) {
+            owner_.report(L"Nie udało się zmienić uruchamiania razem z Windows: rejestr odmówił zapisu.");
+        }
+        return;
+    }
     if (chosen != 0) {
         PostMessageW(window_, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
     }

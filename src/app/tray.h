@@ -9,11 +9,10 @@
 
 namespace app {
 
-// What the tray menu shows checked or greyed.
+// What the tray menu shows checked or greyed, of what the window knows.
 struct RTrayMenuState {
     bool news = false;   // "Oznacz wszystkie jako przeczytane" does something
     bool paused = false; // balloons are paused
-    bool starts_with_windows = false;
 };
 
 // What the tray asks of the window.
@@ -25,6 +24,8 @@ public:
     virtual void show_window() = 0;
     // A click on a balloon: the topic it named.
     virtual void open_topic(std::int32_t id) = 0;
+    // Says in the status line what could not be done.
+    virtual void report(const std::wstring& problem) = 0;
 
 protected:
     ~ITrayOwner() = default;
@@ -45,8 +46,9 @@ private:
 };
 
 // The program's icon in the notification area: the icon (plain, or new posts), its tip, the
-// balloons, what a click, a double click, the keyboard and the menu key do, and the tray menu.
-// GUI thread only: the feed thread posts what to announce to the window.
+// balloons, what a click, a double click, the keyboard and the menu key do, and the tray menu,
+// whose "Uruchamiaj razem z Windows" it carries out itself. GUI thread only: the feed thread posts
+// what to announce to the window.
 class CTray {
 public:
     CTray(ITrayOwner& owner, HINSTANCE instance);
