@@ -1,6 +1,5 @@
 #include "app/feed_bridge.h"
 
-#include <cwchar>
 #include <utility>
 
 #include "app/answered.h"
@@ -28,11 +27,10 @@ std::int64_t now_ms() {
     return static_cast<std::int64_t>(GetTickCount64());
 }
 
-std::int64_t utc_now() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) |
-                                     now.dwLowDateTime);
+// FILETIME's count of 100 ns since 1601, as one number.
+std::int64_t as_number(const FILETIME& time) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
+                                     time.dwLowDateTime);
 }
 
 FILETIME as_filetime(std::int64_t value) {
@@ -42,64 +40,61 @@ FILETIME as_filetime(std::int64_t value) {
     return time;
 }
 
+std::int64_t utc_now() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return as_number(now);
+}
+
+// The local time of a UTC time; false where the system cannot tell.
+bool local_time(std::int64_t utc, SYSTEMTIME& out) {
+    const FILETIME at = as_filetime(utc);
+    SYSTEMTIME system;
+    return FileTimeToSystemTime(&at, &system) && SystemTimeToTzSpecificLocalTime(nullptr, &system, &out);
+}
+
 // Tomorrow at TOMORROW_HOUR, local time, as UTC: "do jutra" means until the morning.
 std::int64_t tomorrow_morning() {
     SYSTEMTIME today;
     GetLocalTime(&today);
     today.wHour = TOMORROW_HOUR;
     today.wMinute = today.wSecond = today.wMilliseconds = 0;
-    FILETIME local;
+    FILETIME morning, result;
     SYSTEMTIME tomorrow, utc;
-    FILETIME moved, result;
-    if (!SystemTimeToFileTime(&today, &local)) {
+    if (!SystemTimeToFileTime(&today, &morning)) {
         return utc_now() + 12 * HOUR;
     }
-    const std::int64_t next = static_cast<std::int64_t>(
-        ((static_cast<std::uint64_t>(local.dwHighDateTime) << 32) | local.dwLowDateTime) + 24 * HOUR);
-    moved = as_filetime(next);
-    if (!FileTimeToSystemTime(&moved, &tomorrow) ||
+    const FILETIME next = as_filetime(as_number(morning) + 24 * HOUR);
+    if (!FileTimeToSystemTime(&next, &tomorrow) ||
         !TzSpecificLocalTimeToSystemTime(nullptr, &tomorrow, &utc) || !SystemTimeToFileTime(&utc, &result)) {
         return utc_now() + 12 * HOUR;
     }
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(result.dwHighDateTime) << 32) |
-                                     result.dwLowDateTime);
+    return as_number(result);
 }
 
 // "Powiadomienia wstrzymane do 18:30", or "do jutra, 08:00".
 std::wstring paused_line(std::int64_t until) {
-    const FILETIME at = as_filetime(until);
-    SYSTEMTIME utc, local, today;
-    if (!FileTimeToSystemTime(&at, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+    SYSTEMTIME local, today;
+    if (!local_time(until, local)) {
         return L"Powiadomienia wstrzymane";
     }
     GetLocalTime(&today);
-    wchar_t text[64];
-    std::swprintf(text, 64, L"Powiadomienia wstrzymane do %ls%02u:%02u",
-                  local.wDay == today.wDay ? L"" : L"jutra, ", local.wHour, local.wMinute);
-    return text;
+    return std::wstring(L"Powiadomienia wstrzymane do ") + (local.wDay == today.wDay ? L"" : L"jutra, ") +
+           feed::clock_time(local);
 }
 
-std::wstring clock_time(std::int64_t tick_ms) {
+// The local time, to the minute after, of a tick (GetTickCount64) to come.
+std::wstring clock_time_of(std::int64_t tick_ms) {
     SYSTEMTIME at;
-    GetLocalTime(&at);
-    const std::int64_t minutes = (tick_ms - now_ms() + 59999) / 60000;
-    FILETIME local;
-    SystemTimeToFileTime(&at, &local);
-    const std::int64_t later = static_cast<std::int64_t>(
-        ((static_cast<std::uint64_t>(local.dwHighDateTime) << 32) | local.dwLowDateTime) +
-        minutes * 600000000LL);
-    const FILETIME moved = as_filetime(later);
-    FileTimeToSystemTime(&moved, &at);
-    wchar_t text[8];
-    std::swprintf(text, 8, L"%02u:%02u", at.wHour, at.wMinute);
-    return text;
+    const std::int64_t ahead_ms = tick_ms - now_ms() + 59999;
+    return local_time(utc_now() + ahead_ms * 10000, at) ? feed::clock_time(at) : std::wstring(L"--:--");
 }
 
 } // namespace
 
 CFeedBridge::CFeedBridge(IFeedWindow& window, const char* site_url, std::wstring seen_path)
     : window_(window), site_url_(site_url), monitor_(site_url, this, PELIKANT_WAIT_PERCENT),
-      state_(feed::waiting_state()), seen_(std::move(seen_path)) {
+      state_(feed::waiting_state()), seen_(std::move(seen_path)), news_(seen_.topics(), site_url_) {
     engine_.set_user_agent(feed::user_agent(PELIKANT_VERSION));
     engine_.set_transfer_limit(PELIKANT_TRANSFER_LIMIT_MS);
 }
@@ -110,7 +105,7 @@ void CFeedBridge::start(HWND window) {
     if (kept == feed::CSeenFile::BAD) {
         say_once(L"Zapisana lista przeczytanych tematów była uszkodzona; zaczęto od nowa.");
     }
-    news_.reset(new feed::CNews(seen_.topics(), kept != feed::CSeenFile::LOADED, site_url_));
+    news_.begin(kept != feed::CSeenFile::LOADED);
     timer_.start(window, POLL_PERIOD_MS, PELIKANT_TIMER_RETRY_MS);
     engine_.set_notifications(&monitor_);
     engine_.start();
@@ -127,9 +122,7 @@ void CFeedBridge::stop() {
     hwnd_ = nullptr;
     engine_.set_notifications(nullptr);
     engine_.stop();
-    if (news_ != nullptr) {
-        seen_.save_before_exit();
-    }
+    seen_.save_before_exit();
 }
 
 std::string CFeedBridge::topic_url(std::int32_t id) const {
@@ -138,10 +131,11 @@ std::string CFeedBridge::topic_url(std::int32_t id) const {
 
 bool CFeedBridge::poll() {
     // A tick inside a wait after failed polls asks for nothing.
-    if (!monitor_.poll(engine_, now_ms())) {
+    const std::int64_t now = now_ms();
+    if (!monitor_.poll(engine_, now)) {
         return false;
     }
-    polled_ms_ = now_ms();
+    polled_ms_ = now;
     return true;
 }
 
@@ -216,12 +210,12 @@ void CFeedBridge::take_snapshots() {
     }
     std::vector<feed::RBalloon> balloons;
     for (feed::RFeedSnapshot& snapshot : taken) {
-        if (snapshot.has_topics && news_ != nullptr) {
+        if (snapshot.has_topics) {
             feed::RBalloon balloon;
-            if (news_->take(snapshot.topics, quiet(), balloon)) {
+            if (news_.take(std::move(snapshot.topics), quiet(), balloon)) {
                 balloons.push_back(std::move(balloon));
             }
-            window_.show_topics(news_->topics());
+            window_.show_topics(news_.topics());
             save_seen();
         }
         state_ = snapshot.state;
@@ -249,11 +243,11 @@ bool CFeedBridge::paused() const {
 }
 
 bool CFeedBridge::any_news() const {
-    return news_ != nullptr && news_->count().posts > 0;
+    return news_.count().posts > 0;
 }
 
 void CFeedBridge::release_held() {
-    if (news_ == nullptr || quiet()) {
+    if (quiet()) {
         return;
     }
     if (seen_.topics().paused_until() != 0) {
@@ -262,7 +256,7 @@ void CFeedBridge::release_held() {
         show_state();
     }
     feed::RBalloon balloon;
-    if (news_->release(balloon)) {
+    if (news_.release(balloon)) {
         window_.announce(balloon);
     }
 }
@@ -271,8 +265,8 @@ void CFeedBridge::check_now() {
     const std::int64_t now = now_ms();
     const feed::CPollSchedule schedule = monitor_.schedule();
     if (schedule.failures() > 0 && !schedule.is_due(now)) {
-        window_.report(L"Serwer niedawno nie odpowiadał; następna próba o " + clock_time(schedule.due_ms()) +
-                       L".");
+        window_.report(L"Serwer niedawno nie odpowiadał; następna próba o " +
+                       clock_time_of(schedule.due_ms()) + L".");
         return;
     }
     if (now - polled_ms_ < PELIKANT_CHECK_SPACING_MS) {
@@ -287,21 +281,15 @@ void CFeedBridge::check_now() {
 }
 
 void CFeedBridge::mark_all_read() {
-    if (news_ == nullptr) {
-        return;
-    }
-    news_->open_all();
-    window_.show_topics(news_->topics());
+    news_.open_all();
+    window_.show_topics(news_.topics());
     save_seen();
     show_state();
 }
 
 void CFeedBridge::topic_opened(std::int32_t id) {
-    if (news_ == nullptr) {
-        return;
-    }
-    if (news_->open(id)) {
-        window_.show_topics(news_->topics());
+    if (news_.open(id)) {
+        window_.show_topics(news_.topics());
         show_state();
     }
     save_seen();
@@ -336,7 +324,7 @@ void CFeedBridge::say_once(const std::wstring& notice) {
 
 void CFeedBridge::show_state() {
     RFeedView view;
-    const feed::RNewPosts count = news_ != nullptr ? news_->count() : feed::RNewPosts();
+    const feed::RNewPosts count = news_.count();
     view.news = count.posts > 0;
     const std::wstring news_line = view.news ? feed::new_posts_line(count) : std::wstring();
     if (!timer_.running()) {

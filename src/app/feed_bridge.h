@@ -1,7 +1,6 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -105,7 +104,7 @@ private:
     CPollTimer timer_;
     feed::RFeedState state_;
     feed::CSeenFile seen_;
-    std::unique_ptr<feed::CNews> news_;
+    feed::CNews news_;                       // over seen_'s topics
     std::int64_t polled_ms_ = INT64_MIN / 2; // when the last poll went out
     // Said once in the status line beside the feed's state, for a while: a kept list that could
     // not be read, one that could not be written.

@@ -34,6 +34,18 @@ const RColumn COLUMNS[] = {{L"Temat na forum", 400}, {L"Postów", 50}, {L"Ostatn
 // Room a header leaves around its text, at 96 DPI.
 const int HEADER_PADDING = 16;
 
+// A row's post count, with the posts new for the user: "12 (+3)".
+std::wstring posts_text(const feed::RForumRow& row) {
+    if (!row.is_topic()) {
+        return std::wstring();
+    }
+    std::wstring text = std::to_wstring(row.posts);
+    if (row.new_posts > 0) {
+        text += L" (+" + std::to_wstring(row.new_posts) + L")";
+    }
+    return text;
+}
+
 void insert_rows(wapi::CListView& list, const std::vector<feed::RForumRow>& rows) {
     for (const feed::RForumRow& row : rows) {
         // A row that fails to go in is left out; the others keep their own ids.
@@ -63,36 +75,22 @@ std::vector<LPARAM> selected_ids(const wapi::CListView& list) {
 
 } // namespace
 
-std::wstring posts_text(const feed::RForumRow& row) {
-    if (!row.is_topic()) {
-        return std::wstring();
-    }
-    std::wstring text = std::to_wstring(row.posts);
-    if (row.new_posts > 0) {
-        text += L" (+" + std::to_wstring(row.new_posts) + L")";
-    }
-    return text;
-}
-
-void draw_forum_row(const NMLVCUSTOMDRAW& draw, const std::vector<feed::RForumRow>& shown, HFONT bold,
-                    LRESULT& result) {
-    result = CDRF_DODEFAULT;
+LRESULT draw_forum_row(const NMLVCUSTOMDRAW& draw, const std::vector<feed::RForumRow>& shown, HFONT bold) {
     if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
-        result = CDRF_NOTIFYITEMDRAW;
-        return;
+        return CDRF_NOTIFYITEMDRAW;
     }
     if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT || bold == nullptr) {
-        return;
+        return CDRF_DODEFAULT;
     }
     // The item's data is its topic's id.
     const LPARAM id = draw.nmcd.lItemlParam;
     for (const feed::RForumRow& row : shown) {
         if (row.is_topic() && row.id == id && row.new_posts > 0) {
             SelectObject(draw.nmcd.hdc, bold);
-            result = CDRF_NEWFONT;
-            return;
+            return CDRF_NEWFONT;
         }
     }
+    return CDRF_DODEFAULT;
 }
 
 void setup_forum_list(wapi::CListView& list, std::vector<feed::RForumRow>& shown) {

@@ -27,10 +27,7 @@ void size_forum_columns(wapi::CListView& list, UINT dpi);
 void fill_forum_list(wapi::CListView& list, const std::vector<feed::RForumRow>& rows,
                      std::vector<feed::RForumRow>& shown);
 // The list's custom draw: the rows of topics with new posts in bold. The answer for the list
-// (CDRF_*) goes to result.
-void draw_forum_row(const NMLVCUSTOMDRAW& draw, const std::vector<feed::RForumRow>& shown, HFONT bold,
-                    LRESULT& result);
-// A row's post count, with the posts new for the user: "12 (+3)".
-std::wstring posts_text(const feed::RForumRow& row);
+// (CDRF_*).
+LRESULT draw_forum_row(const NMLVCUSTOMDRAW& draw, const std::vector<feed::RForumRow>& shown, HFONT bold);
 
 } // namespace app

@@ -307,10 +307,8 @@ bool CPelikantApp::on_notify(WPARAM, NMHDR* header) {
     }
     if (header->code == static_cast<UINT>(NM_CUSTOMDRAW) && forum_list_ != nullptr &&
         header->hwndFrom == forum_list_->handle) {
-        LRESULT result = CDRF_DODEFAULT;
-        draw_forum_row(*reinterpret_cast<const NMLVCUSTOMDRAW*>(header), shown_topics_, bold_font_.get(),
-                       result);
-        set_result(result);
+        set_result(draw_forum_row(*reinterpret_cast<const NMLVCUSTOMDRAW*>(header), shown_topics_,
+                                  bold_font_.get()));
         return true;
     }
     return rows_.on_notify(*header);
@@ -409,14 +407,18 @@ std::string CPelikantApp::row_address(const wapi::CListView& list, LPARAM data) 
     return row != nullptr ? std::string(row->url().c_str()) : std::string();
 }
 
-void CPelikantApp::report(const std::wstring& problem) {
+void CPelikantApp::show_status(const std::wstring& line, const std::wstring& tooltip) {
     if (status_bar_ == nullptr || status_bar_->part_count() <= STATUS_STATE) {
         return;
     }
     wapi::RStatusPart* part = status_bar_->part(STATUS_STATE);
-    part->text = problem;
-    part->tooltip = problem;
+    part->text = line;
+    part->tooltip = tooltip;
     status_bar_->apply();
+}
+
+void CPelikantApp::report(const std::wstring& problem) {
+    show_status(problem, problem);
 }
 
 void CPelikantApp::show_topics(const std::vector<feed::RForumRow>& topics) {
@@ -427,12 +429,7 @@ void CPelikantApp::show_topics(const std::vector<feed::RForumRow>& topics) {
 
 // The state line, its tooltip, and the tray's tip and icon.
 void CPelikantApp::show_feed_state(const RFeedView& view) {
-    if (status_bar_ != nullptr && status_bar_->part_count() > STATUS_STATE) {
-        wapi::RStatusPart* part = status_bar_->part(STATUS_STATE);
-        part->text = view.line;
-        part->tooltip = view.details;
-        status_bar_->apply();
-    }
+    show_status(view.line, view.details);
     tray_.show_state(view.tip,
                      hotkey_ ? std::wstring(HOTKEY_NAME) + L": szukaj w dokumentacji" : std::wstring());
     tray_.show_news(view.news);

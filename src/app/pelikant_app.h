@@ -70,6 +70,8 @@ private:
     void layout();
     void apply_dpi(UINT new_dpi);
     void make_status_bar();
+    // The status bar's state part.
+    void show_status(const std::wstring& line, const std::wstring& tooltip);
     void run_search(const string::weak_string<wchar_t>& text);
     std::vector<std::pair<wapi::CWindowBase*, const wchar_t*>> named_controls() const;
     bool on_activate(WPARAM wparam);

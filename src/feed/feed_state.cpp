@@ -4,8 +4,6 @@
 
 namespace feed {
 
-namespace {
-
 std::wstring clock_time(const SYSTEMTIME& at, bool seconds) {
     wchar_t text[16];
     if (seconds) {
@@ -15,6 +13,8 @@ std::wstring clock_time(const SYSTEMTIME& at, bool seconds) {
     }
     return text;
 }
+
+namespace {
 
 // The server's own words (libcurl's error, the status line), when there are any.
 std::wstring with_detail(const std::wstring& text, const RFeedCheck& check) {

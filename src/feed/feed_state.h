@@ -27,6 +27,9 @@ struct RFeedState {
     std::wstring tip;
 };
 
+// "17:30", or "17:30:05" with seconds.
+std::wstring clock_time(const SYSTEMTIME& at, bool seconds = false);
+
 // Until the first answer has come.
 RFeedState waiting_state();
 // After the check that ended at local time at.

@@ -23,7 +23,6 @@ class CNexum;
 namespace feed {
 
 using string::narrow_string;
-using string::wide_string;
 
 // One answer to a poll, finished on the feed thread: all the window shows of it, handed over
 // whole, so that the window never reads the monitor.
@@ -69,8 +68,6 @@ public:
     virtual ~CFeedMonitor() = default;
     CFeedMonitor(const CFeedMonitor&) = delete;
     CFeedMonitor& operator=(const CFeedMonitor&) = delete;
-
-    void set_view(IForumView* view) { view_ = view; }
 
     // A tick of the poll timer at now_ms (GetTickCount64): asks the engine for the feed,
     // conditionally once a feed has come, unless the tick falls inside a wait after failed

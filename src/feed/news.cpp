@@ -50,8 +50,14 @@ RBalloon topic_balloon(const std::string& site_url, const RForumRow& topic) {
     return named(string::from_utf8(site_url) + L" (Postów: " + std::to_wstring(topic.posts) + L")", topic);
 }
 
-CNews::CNews(CSeenTopics& seen, bool fresh, std::string site_url)
-    : seen_(seen), fresh_(fresh), site_url_(std::move(site_url)) {}
+CNews::CNews(CSeenTopics& seen, std::string site_url) : seen_(seen), site_url_(std::move(site_url)) {}
+
+void CNews::begin(bool fresh) {
+    fresh_ = fresh;
+    first_ = true;
+    topics_.clear();
+    held_.clear();
+}
 
 void CNews::mark() {
     for (RForumRow& topic : topics_) {
@@ -59,7 +65,7 @@ void CNews::mark() {
     }
 }
 
-bool CNews::take(std::vector<RForumRow>& topics, bool hold, RBalloon& balloon) {
+bool CNews::take(std::vector<RForumRow> topics, bool hold, RBalloon& balloon) {
     const bool first = first_;
     first_ = false;
     if (first && fresh_) {
@@ -70,9 +76,8 @@ bool CNews::take(std::vector<RForumRow>& topics, bool hold, RBalloon& balloon) {
     for (const RForumRow& topic : topics_) {
         before.emplace(topic.id, topic.posts);
     }
-    topics_ = topics;
+    topics_ = std::move(topics);
     mark();
-    topics = topics_;
 
     // What came since the feed before (since the last run, at the first), unseen.
     std::int32_t posts = 0;
@@ -105,22 +110,21 @@ bool CNews::take(std::vector<RForumRow>& topics, bool hold, RBalloon& balloon) {
 
 bool CNews::release(RBalloon& balloon) {
     // Of the topics held, those the user has not opened since.
-    std::vector<RForumRow> still;
+    RNewPosts still;
+    std::vector<const RForumRow*> unseen;
     for (const RForumRow& topic : topics_) {
         if (topic.new_posts > 0 && std::find(held_.begin(), held_.end(), topic.id) != held_.end()) {
-            still.push_back(topic);
+            still.posts += topic.new_posts;
+            ++still.topics;
+            unseen.push_back(&topic);
         }
     }
     held_.clear();
-    std::vector<const RForumRow*> unseen;
-    for (const RForumRow& topic : still) {
-        unseen.push_back(&topic);
-    }
     const RForumRow* latest = latest_topic(unseen);
     if (latest == nullptr) {
         return false;
     }
-    balloon = named(L"W międzyczasie: " + new_posts_line(count_new(still)), *latest);
+    balloon = named(L"W międzyczasie: " + new_posts_line(still), *latest);
     return true;
 }
 

@@ -27,15 +27,17 @@ RBalloon topic_balloon(const std::string& site_url, const RForumRow& topic);
 // has not seen, of topics that appeared or grew since the user last saw them. GUI thread only.
 class CNews {
 public:
-    // seen: what the user has seen, kept by its file (not owned). fresh: nothing was kept (the
-    // first start ever, or a kept list that could not be read): the first feed counts as seen.
-    CNews(CSeenTopics& seen, bool fresh, std::string site_url);
+    // seen: what the user has seen, kept by its file (not owned).
+    CNews(CSeenTopics& seen, std::string site_url);
 
-    // A feed's topics, in feed order, each row's new posts marked. True, and the balloon, when
-    // posts came that the user has not seen: at the first feed all that came since the last run,
-    // later those that came since the feed before. While hold, none is shown: they wait for
-    // release.
-    bool take(std::vector<RForumRow>& topics, bool hold, RBalloon& balloon);
+    // A run begins: its first feed is compared with what was seen. fresh: nothing was kept (the
+    // first start ever, or a kept list that could not be read), and the first feed counts as seen.
+    void begin(bool fresh);
+    // A feed's topics, in feed order, which topics() then holds with each one's new posts marked.
+    // True, and the balloon, when posts came that the user has not seen: at the run's first feed
+    // all that came since the last run, later those that came since the feed before. While hold,
+    // none is shown: they wait for release.
+    bool take(std::vector<RForumRow> topics, bool hold, RBalloon& balloon);
     // What came while balloons were held and is still new, in one balloon; false when nothing is.
     bool release(RBalloon& balloon);
     // The user opened a topic, or marked everything read: seen with its posts now. True when that
@@ -51,7 +53,7 @@ private:
     void mark();
 
     CSeenTopics& seen_; // not owned
-    bool fresh_;
+    bool fresh_ = true;
     bool first_ = true;
     std::string site_url_;
     std::vector<RForumRow> topics_;

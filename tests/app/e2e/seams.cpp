@@ -1,5 +1,5 @@
 // Linked into the end-to-end build of the program in place of the real tray, browser, timer and
-// screen-reader calls: each tray record (with its flags and the shell's answer to a version), each
+// screen-reader calls: each tray record (with the shell's answer to a version), each
 // opened address, each name given to a control and each answer to a poll is also written, one
 // line each in UTF-8, to the file that PELIKANT_E2E_LOG names, for the test to read. The tray
 // records and the names still reach the system. PELIKANT_E2E_NO_BROWSER makes every address fail
@@ -100,9 +100,6 @@ BOOL WINAPI tray_notify(DWORD message, PNOTIFYICONDATAW data) {
         line += " version=" + std::to_string(data->uVersion) + " taken=" + std::to_string(done);
     }
     if (data != nullptr) {
-        char flags[16];
-        std::snprintf(flags, sizeof(flags), " flags=%02x", static_cast<unsigned>(data->uFlags));
-        line += flags;
         line += " icon=" + ((data->uFlags & NIF_ICON) != 0 ? icon_name(data->hIcon) : std::string("none"));
         if ((data->uFlags & NIF_TIP) != 0) {
             std::string tip = utf8(data->szTip);
