@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Long fuzz run of the readers of outside input (the short one is part of tools/test.sh): builds
 # the fuzzer, starts a private display and runs it under Wine for SECONDS in all, split over its
-# three targets. Prints the inputs executed per target; a failing input is written to
+# targets. Prints the inputs executed per target; a failing input is written to
 # build/fuzz-failures/, ready to be kept in tests/fuzz/corpus/ as a regression case.
 #   bash tools/fuzz.sh [seconds] [seed]      (default 3600 s, seed 1)
 set -euo pipefail

@@ -12,8 +12,9 @@ namespace app {
 namespace {
 
 const UINT POLL_PERIOD_MS = 60000;
-// Writes what was seen once the second after the last write has passed.
-const UINT_PTR SAVE_TIMER_ID = 2;
+// The most the end of the program or of the session waits for the last write of what was seen.
+const std::uint32_t LAST_WRITE_MS = 2000;
+const std::uint32_t SESSION_END_WRITE_MS = 1500;
 // How long a notice stays beside the feed's state.
 const std::int64_t NOTICE_MS = 30000;
 const std::int64_t HOUR = 36000000000LL; // in FILETIME units
@@ -90,22 +91,52 @@ std::wstring clock_time_of(std::int64_t tick_ms) {
     return local_time(utc_now() + ahead_ms * 10000, at) ? feed::clock_time(at) : std::wstring(L"--:--");
 }
 
+// What the status line says of a load that keeps nothing, or starts afresh.
+const wchar_t* load_notice(feed::CSeenFile::Load load) {
+    switch (load) {
+    case feed::CSeenFile::BAD:
+        return L"Zapisana lista przeczytanych tematów była uszkodzona; zaczęto od nowa (uszkodzony plik "
+               L"zachowano obok).";
+    case feed::CSeenFile::NEWER:
+        return L"Listę przeczytanych tematów zapisała nowsza wersja Pelikanta; zostaje bez zmian, a ta "
+               L"wersja niczego nie zapamięta.";
+    case feed::CSeenFile::OTHER_SITE:
+        return L"Plik przeczytanych tematów należy do innej strony; zostaje bez zmian, a Pelikant niczego "
+               L"nie zapamięta.";
+    case feed::CSeenFile::UNREADABLE:
+        return L"Nie udało się odczytać listy przeczytanych tematów; zostaje bez zmian, a Pelikant niczego "
+               L"nie zapamięta do ponownego uruchomienia.";
+    case feed::CSeenFile::NO_FOLDER:
+        return L"Nie ma gdzie zapisać listy przeczytanych tematów: nie udało się utworzyć folderu.";
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace
 
-CFeedBridge::CFeedBridge(IFeedWindow& window, const char* site_url, std::wstring seen_path)
+CFeedBridge::CFeedBridge(IFeedWindow& window, const char* site_url, std::wstring folder)
     : window_(window), site_url_(site_url), monitor_(site_url, this, PELIKANT_WAIT_PERCENT),
-      state_(feed::waiting_state()), seen_(std::move(seen_path)), news_(seen_.topics(), site_url_) {
+      state_(feed::waiting_state()), seen_(std::move(folder), site_url_, PELIKANT_SEEN_FILE,
+                                           [this] {
+                                               // On the writer's thread: only a post.
+                                               const HWND window = hwnd_;
+                                               if (window != nullptr) {
+                                                   PostMessageW(window, WM_SEEN_WRITTEN, 0, 0);
+                                               }
+                                           }),
+      news_(seen_.topics(), site_url_) {
     engine_.set_user_agent(feed::user_agent(PELIKANT_VERSION));
     engine_.set_transfer_limit(PELIKANT_TRANSFER_LIMIT_MS);
 }
 
 void CFeedBridge::start(HWND window) {
     hwnd_ = window;
-    const feed::CSeenFile::Load kept = seen_.load();
-    if (kept == feed::CSeenFile::BAD) {
-        say_once(L"Zapisana lista przeczytanych tematów była uszkodzona; zaczęto od nowa.");
+    const wchar_t* notice = load_notice(seen_.load());
+    if (notice != nullptr) {
+        say_once(notice);
     }
-    news_.begin(kept != feed::CSeenFile::LOADED);
+    news_.begin();
     timer_.start(window, POLL_PERIOD_MS, PELIKANT_TIMER_RETRY_MS);
     engine_.set_notifications(&monitor_);
     engine_.start();
@@ -114,15 +145,11 @@ void CFeedBridge::start(HWND window) {
 }
 
 void CFeedBridge::stop() {
-    const HWND window = hwnd_;
     timer_.stop();
-    if (window != nullptr) {
-        KillTimer(window, SAVE_TIMER_ID);
-    }
     hwnd_ = nullptr;
     engine_.set_notifications(nullptr);
     engine_.stop();
-    seen_.save_before_exit();
+    seen_.finish(LAST_WRITE_MS);
 }
 
 std::string CFeedBridge::topic_url(std::int32_t id) const {
@@ -144,12 +171,22 @@ bool CFeedBridge::on_message(UINT message, WPARAM wparam) {
     case WM_FEED_POLLED:
         take_snapshots();
         return true;
-    case WM_TIMER:
-        if (wparam == SAVE_TIMER_ID) {
-            KillTimer(hwnd_, SAVE_TIMER_ID);
-            save_seen();
-            return true;
+    case WM_SEEN_WRITTEN:
+        if (seen_.failing() && !said_failing_) {
+            said_failing_ = true;
+            say_once(L"Nie udało się zapisać listy przeczytanych tematów (folder tylko do odczytu albo pełny "
+                     L"dysk); ponowna próba wkrótce.");
         }
+        said_failing_ = said_failing_ && seen_.failing();
+        return true;
+    case WM_QUERYENDSESSION:
+    case WM_ENDSESSION:
+        // Written now, waited for only briefly: the session's end is never held up.
+        if (message == WM_QUERYENDSESSION || wparam != FALSE) {
+            seen_.flush(message == WM_QUERYENDSESSION ? 0 : SESSION_END_WRITE_MS);
+        }
+        return false;
+    case WM_TIMER:
         if (!timer_.running() || wparam != CPollTimer::ID) {
             return false;
         }
@@ -216,7 +253,7 @@ void CFeedBridge::take_snapshots() {
                 balloons.push_back(std::move(balloon));
             }
             window_.show_topics(news_.topics());
-            save_seen();
+            seen_.save();
         }
         state_ = snapshot.state;
     }
@@ -252,7 +289,7 @@ void CFeedBridge::release_held() {
     }
     if (seen_.topics().paused_until() != 0) {
         seen_.topics().pause_until(0); // over: kept no longer
-        save_seen();
+        seen_.save();
         show_state();
     }
     feed::RBalloon balloon;
@@ -283,7 +320,7 @@ void CFeedBridge::check_now() {
 void CFeedBridge::mark_all_read() {
     news_.open_all();
     window_.show_topics(news_.topics());
-    save_seen();
+    seen_.save();
     show_state();
 }
 
@@ -292,7 +329,7 @@ void CFeedBridge::topic_opened(std::int32_t id) {
         window_.show_topics(news_.topics());
         show_state();
     }
-    save_seen();
+    seen_.save();
 }
 
 void CFeedBridge::pause(EPause length) {
@@ -300,20 +337,9 @@ void CFeedBridge::pause(EPause length) {
                                : length == EPause::TOMORROW ? tomorrow_morning()
                                                             : 0;
     seen_.topics().pause_until(until);
-    save_seen();
+    seen_.save();
     show_state();
     release_held();
-}
-
-void CFeedBridge::save_seen() {
-    const HWND window = hwnd_;
-    const feed::CSeenFile::Save saved = seen_.save(now_ms());
-    if (saved == feed::CSeenFile::SAVE_FAILED) {
-        say_once(std::wstring(feed::SAVE_FAILED_LINE) + L" (folder tylko do odczytu albo pełny dysk).");
-    }
-    if (seen_.pending() && window != nullptr) {
-        SetTimer(window, SAVE_TIMER_ID, static_cast<UINT>(feed::CSeenFile::MIN_INTERVAL_MS), nullptr);
-    }
 }
 
 void CFeedBridge::say_once(const std::wstring& notice) {

@@ -9,7 +9,7 @@
 #include "app/poll_timer.h"
 #include "feed/monitor.h"
 #include "feed/news.h"
-#include "feed/seen.h"
+#include "feed/seen_file.h"
 #include "kernel/sync.h"
 #include "nexum/nexum.h"
 
@@ -52,9 +52,11 @@ class CFeedBridge : private feed::IForumView {
 public:
     // Posted by the feed thread: snapshots wait.
     static const UINT WM_FEED_POLLED = WM_APP + 1;
+    // Posted by the writer of what was seen after each write.
+    static const UINT WM_SEEN_WRITTEN = WM_APP + 5;
 
-    // seen_path: the file of what the user has seen; empty for none that can be written.
-    CFeedBridge(IFeedWindow& window, const char* site_url, std::wstring seen_path);
+    // folder: where what the user has seen is kept; empty when there is none.
+    CFeedBridge(IFeedWindow& window, const char* site_url, std::wstring folder);
     ~CFeedBridge() { stop(); }
     CFeedBridge(const CFeedBridge&) = delete;
     CFeedBridge& operator=(const CFeedBridge&) = delete;
@@ -64,7 +66,8 @@ public:
     // At WM_DESTROY, while the window still exists: no snapshot comes afterwards, and what was
     // seen is written.
     void stop();
-    // The window's messages for the feed; true when message was one.
+    // The window's messages for the feed; true when message was one. The session's end is
+    // answered false, so the window gives the system its usual answer.
     bool on_message(UINT message, WPARAM wparam);
     // The page of a topic, UTF-8.
     std::string topic_url(std::int32_t id) const;
@@ -88,8 +91,6 @@ private:
     // Balloons held while the user was busy or paused them, once neither is so.
     void release_held();
     bool quiet() const;
-    // After what was seen changed: written now, or within the second.
-    void save_seen();
     void say_once(const std::wstring& notice);
     void show_state();
 
@@ -104,6 +105,7 @@ private:
     CPollTimer timer_;
     feed::RFeedState state_;
     feed::CSeenFile seen_;
+    bool said_failing_ = false;              // a failed write was told of, and none has succeeded since
     feed::CNews news_;                       // over seen_'s topics
     std::int64_t polled_ms_ = INT64_MIN / 2; // when the last poll went out
     // Said once in the status line beside the feed's state, for a while: a kept list that could

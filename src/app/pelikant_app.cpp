@@ -33,9 +33,9 @@ const DWORD FOREGROUND_GRACE_MS = 500;
 const wchar_t SEARCH_NAME[] = L"Szukaj w dokumentacji";
 
 // Where what the user has seen is kept; none when the folder cannot be made.
-std::wstring seen_path() {
+std::wstring seen_folder() {
     std::wstring folder;
-    return files::local_app_folder(folder) ? folder + L"\\" + PELIKANT_SEEN_FILE : std::wstring();
+    return files::local_app_folder(folder) ? folder : std::wstring();
 }
 
 search::RSiteUrls site_urls() {
@@ -52,7 +52,7 @@ const wchar_t* const CPelikantApp::TITLE = L"Pelikant C++ | " PELIKANT_SITE_URL;
 
 CPelikantApp::CPelikantApp(bool start_hidden)
     : CWindow(GetModuleHandleW(nullptr)), catalogue_(site_urls()), tray_(*this, GetModuleHandleW(nullptr)),
-      rows_(*this), feed_(*this, PELIKANT_SITE_URL, seen_path()) {
+      rows_(*this), feed_(*this, PELIKANT_SITE_URL, seen_folder()) {
     text = TITLE;
     // At 96 DPI; on_create scales it to the window's.
     set_size(wapi::RSize{WINDOW_WIDTH, WINDOW_HEIGHT});

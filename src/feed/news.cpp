@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <unordered_map>
 #include <utility>
 
 #include "string/convert.h"
@@ -52,8 +51,7 @@ RBalloon topic_balloon(const std::string& site_url, const RForumRow& topic) {
 
 CNews::CNews(CSeenTopics& seen, std::string site_url) : seen_(seen), site_url_(std::move(site_url)) {}
 
-void CNews::begin(bool fresh) {
-    fresh_ = fresh;
+void CNews::begin() {
     first_ = true;
     topics_.clear();
     held_.clear();
@@ -61,35 +59,23 @@ void CNews::begin(bool fresh) {
 
 void CNews::mark() {
     for (RForumRow& topic : topics_) {
-        topic.new_posts = new_posts(topic, seen_);
+        topic.new_posts = seen_.new_posts(topic);
     }
 }
 
 bool CNews::take(std::vector<RForumRow> topics, bool hold, RBalloon& balloon) {
     const bool first = first_;
     first_ = false;
-    if (first && fresh_) {
-        seen_.see_all(topics);
-    }
-    // The posts each topic had in the feed before.
-    std::unordered_map<std::int32_t, std::int32_t> before;
-    for (const RForumRow& topic : topics_) {
-        before.emplace(topic.id, topic.posts);
-    }
+    const std::vector<std::int32_t> grown = seen_.take(topics);
     topics_ = std::move(topics);
     mark();
 
-    // What came since the feed before (since the last run, at the first), unseen.
-    std::int32_t posts = 0;
+    std::int64_t posts = 0;
     std::vector<const RForumRow*> came;
-    for (const RForumRow& topic : topics_) {
-        const auto known = before.find(topic.id);
-        const std::int32_t grown = first || known == before.end()
-                                       ? topic.new_posts
-                                       : std::min(topic.new_posts, topic.posts - known->second);
-        if (grown > 0) {
-            posts += grown;
-            came.push_back(&topic);
+    for (size_t i = 0; i < topics_.size(); ++i) {
+        if (grown[i] > 0) {
+            posts += grown[i];
+            came.push_back(&topics_[i]);
         }
     }
     const RForumRow* latest = latest_topic(came);
@@ -142,7 +128,7 @@ bool CNews::open(std::int32_t id) {
 
 bool CNews::open_all() {
     const bool any = count().posts > 0;
-    seen_.see_all(topics_);
+    seen_.see_all();
     mark();
     return any;
 }

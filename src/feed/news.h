@@ -30,13 +30,12 @@ public:
     // seen: what the user has seen, kept by its file (not owned).
     CNews(CSeenTopics& seen, std::string site_url);
 
-    // A run begins: its first feed is compared with what was seen. fresh: nothing was kept (the
-    // first start ever, or a kept list that could not be read), and the first feed counts as seen.
-    void begin(bool fresh);
+    // A run begins: its first feed is compared with what the last run's feeds showed.
+    void begin();
     // A feed's topics, in feed order, which topics() then holds with each one's new posts marked.
-    // True, and the balloon, when posts came that the user has not seen: at the run's first feed
-    // all that came since the last run, later those that came since the feed before. While hold,
-    // none is shown: they wait for release.
+    // True, and the balloon, when posts came that the user has not seen: those that came since
+    // the feed before that held their topic (at the run's first feed, since the last run). While
+    // hold, none is shown: they wait for release.
     bool take(std::vector<RForumRow> topics, bool hold, RBalloon& balloon);
     // What came while balloons were held and is still new, in one balloon; false when nothing is.
     bool release(RBalloon& balloon);
@@ -53,7 +52,6 @@ private:
     void mark();
 
     CSeenTopics& seen_; // not owned
-    bool fresh_ = true;
     bool first_ = true;
     std::string site_url_;
     std::vector<RForumRow> topics_;

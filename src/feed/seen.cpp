@@ -3,15 +3,18 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-
-#include "files/small_file.h"
+#include <unordered_set>
 
 namespace feed {
 
 namespace {
 
-const char HEADER[] = "pelikant-seen 1\n";
+const int VERSION = 2;
+const char HEADER[] = "pelikant-seen ";
+const char SITE[] = "site ";
+const char FED[] = "fed ";
 const char PAUSED[] = "paused ";
+const char END[] = "end ";
 
 // Polish numerals take one of three forms: 1, then 2-4 (but not 12-14) at the end, then the rest.
 enum Form { ONE, FEW, MANY };
@@ -40,7 +43,7 @@ std::uint32_t crc32(const std::string& text, size_t from, size_t to) {
     return ~crc;
 }
 
-// Reads a number from at up to the first byte of stop (which must follow it); false otherwise.
+// Reads the text from at up to the first byte of stop (which must follow it); false otherwise.
 template <class T> bool read_number(const char*& at, const char* end, char stop, T& out) {
     const std::from_chars_result read = std::from_chars(at, end, out);
     if (read.ec != std::errc() || read.ptr == end || *read.ptr != stop) {
@@ -50,37 +53,123 @@ template <class T> bool read_number(const char*& at, const char* end, char stop,
     return true;
 }
 
+bool read_word(const char*& at, const char* end, const char* word) {
+    const size_t length = std::char_traits<char>::length(word);
+    if (static_cast<size_t>(end - at) < length || !std::equal(word, word + length, at)) {
+        return false;
+    }
+    at += length;
+    return true;
+}
+
+std::string end_line(const std::string& text, size_t from, size_t topics) {
+    char crc[16];
+    std::snprintf(crc, sizeof(crc), "%08x", static_cast<unsigned>(crc32(text, from, text.size())));
+    return END + std::to_string(topics) + ' ' + crc + '\n';
+}
+
+// Version 1: "<id> <seen>" lines, then the pause; the site is not said.
+std::string version_1_text(const std::vector<CSeenTopics::RTopic>& topics, std::int64_t paused) {
+    std::string text = "pelikant-seen 1\n";
+    for (const CSeenTopics::RTopic& topic : topics) {
+        text += std::to_string(topic.id) + ' ' + std::to_string(topic.seen) + '\n';
+    }
+    text += PAUSED + std::to_string(paused) + '\n';
+    return text + end_line(text, 16, topics.size());
+}
+
 } // namespace
 
-std::int32_t CSeenTopics::posts_seen(std::int32_t id) const {
-    const auto found = seen_.find(id);
-    return found == seen_.end() ? -1 : found->second.posts;
+CSeenTopics::RKept& CSeenTopics::meet(std::int32_t id, std::int32_t seen, std::int32_t known) {
+    RKept& kept = topics_[id];
+    kept.topic = RTopic{id, seen, known};
+    kept.met = clock_;
+    return kept;
+}
+
+void CSeenTopics::drop_oldest() {
+    while (topics_.size() > MAX_TOPICS) {
+        topics_.erase(std::min_element(topics_.begin(), topics_.end(), [](const auto& a, const auto& b) {
+            return a.second.met != b.second.met ? a.second.met < b.second.met : a.first < b.first;
+        }));
+    }
+}
+
+std::vector<std::int32_t> CSeenTopics::take(const std::vector<RForumRow>& rows) {
+    std::vector<std::int32_t> came(rows.size(), 0);
+    if (std::none_of(rows.begin(), rows.end(), [](const RForumRow& row) { return row.is_topic(); })) {
+        return came;
+    }
+    // One tick for the whole feed: the topics of one feed were met together.
+    ++clock_;
+    // Compared with the ids met before this feed, so that two new topics in one feed are both new
+    // whatever their order.
+    const std::int32_t highest_before = highest_id_;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const RForumRow& row = rows[i];
+        if (!row.is_topic()) {
+            continue;
+        }
+        const std::int32_t posts = std::max(row.posts, 0);
+        highest_id_ = std::max(highest_id_, row.id);
+        const auto found = topics_.find(row.id);
+        if (!fed_) {
+            meet(row.id, posts, posts);
+        } else if (found == topics_.end()) {
+            came[i] = row.id > highest_before ? posts : std::min(posts, 1);
+            meet(row.id, posts - came[i], posts);
+        } else {
+            RTopic& topic = found->second.topic;
+            topic.seen = std::min(topic.seen, posts);
+            came[i] = std::min(std::max(posts - topic.known, 0), posts - topic.seen);
+            topic.known = posts;
+            found->second.met = clock_;
+        }
+    }
+    fed_ = true;
+    drop_oldest();
+    return came;
+}
+
+std::int32_t CSeenTopics::new_posts(const RForumRow& row) const {
+    if (!row.is_topic()) {
+        return 0;
+    }
+    const std::int32_t posts = std::max(row.posts, 0);
+    const RTopic* topic = find(row.id);
+    return topic == nullptr ? posts : std::max(posts - topic->seen, 0);
 }
 
 bool CSeenTopics::see(std::int32_t id, std::int32_t posts) {
     posts = std::max(posts, 0);
-    const auto found = seen_.find(id);
-    if (found != seen_.end() && found->second.posts == posts && found->second.when == last_seen_) {
-        return false;
+    ++clock_;
+    const auto found = topics_.find(id);
+    if (found == topics_.end()) {
+        meet(id, posts, posts);
+        drop_oldest();
+        return true;
     }
-    last_seen_ = ++revision_;
-    seen_[id] = RPosts{posts, last_seen_};
-    if (seen_.size() > MAX_SEEN) {
-        seen_.erase(std::min_element(seen_.begin(), seen_.end(), [](const auto& a, const auto& b) {
-            return a.second.when < b.second.when;
-        }));
-    }
-    return true;
+    found->second.met = clock_;
+    RTopic& topic = found->second.topic;
+    const bool changed = topic.seen != posts;
+    topic.seen = posts;
+    topic.known = std::max(topic.known, posts);
+    return changed;
 }
 
-bool CSeenTopics::see_all(const std::vector<RForumRow>& topics) {
+bool CSeenTopics::see_all() {
     bool changed = false;
-    for (const RForumRow& topic : topics) {
-        if (topic.is_topic()) {
-            changed = see(topic.id, topic.posts) || changed;
-        }
+    for (auto& entry : topics_) {
+        RTopic& topic = entry.second.topic;
+        changed = changed || topic.seen != topic.known;
+        topic.seen = topic.known;
     }
     return changed;
+}
+
+const CSeenTopics::RTopic* CSeenTopics::find(std::int32_t id) const {
+    const auto found = topics_.find(id);
+    return found == topics_.end() ? nullptr : &found->second.topic;
 }
 
 bool CSeenTopics::pause_until(std::int64_t filetime) {
@@ -88,32 +177,45 @@ bool CSeenTopics::pause_until(std::int64_t filetime) {
         return false;
     }
     paused_until_ = filetime;
-    ++revision_;
     return true;
 }
 
-std::vector<CSeenTopics::RSeen> CSeenTopics::in_order() const {
-    std::vector<std::pair<std::uint64_t, RSeen>> stamped;
-    stamped.reserve(seen_.size());
-    for (const auto& entry : seen_) {
-        stamped.push_back({entry.second.when, RSeen{entry.first, entry.second.posts}});
+std::vector<CSeenTopics::RTopic> CSeenTopics::in_order() const {
+    std::vector<const RKept*> kept;
+    kept.reserve(topics_.size());
+    for (const auto& entry : topics_) {
+        kept.push_back(&entry.second);
     }
-    std::sort(stamped.begin(), stamped.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<RSeen> topics;
-    topics.reserve(stamped.size());
-    for (const auto& entry : stamped) {
-        topics.push_back(entry.second);
+    std::sort(kept.begin(), kept.end(), [](const RKept* a, const RKept* b) {
+        return a->met != b->met ? a->met < b->met : a->topic.id < b->topic.id;
+    });
+    std::vector<RTopic> topics;
+    topics.reserve(kept.size());
+    for (const RKept* entry : kept) {
+        topics.push_back(entry->topic);
     }
     return topics;
 }
 
-std::int32_t new_posts(const RForumRow& topic, const CSeenTopics& seen) {
-    if (!topic.is_topic()) {
-        return 0;
+bool CSeenTopics::restore(const std::vector<RTopic>& topics, bool fed, std::int32_t highest_id,
+                          std::int64_t paused) {
+    if (topics.size() > MAX_TOPICS) {
+        return false;
     }
-    const std::int32_t posts = std::max(topic.posts, 0);
-    const std::int32_t seen_posts = seen.posts_seen(topic.id);
-    return seen_posts < 0 ? posts : std::max(posts - seen_posts, 0);
+    std::unordered_map<std::int32_t, RKept> read;
+    std::uint64_t clock = 0;
+    for (const RTopic& topic : topics) {
+        if (topic.id < 0 || topic.seen < 0 || topic.seen > topic.known ||
+            !read.emplace(topic.id, RKept{topic, ++clock}).second) {
+            return false;
+        }
+    }
+    topics_ = std::move(read);
+    clock_ = clock;
+    fed_ = fed;
+    highest_id_ = highest_id;
+    paused_until_ = paused;
+    return true;
 }
 
 RNewPosts count_new(const std::vector<RForumRow>& topics) {
@@ -138,88 +240,82 @@ std::wstring new_since_start_line(std::int64_t posts) {
            L" od ostatniego uruchomienia";
 }
 
-std::string seen_text(const CSeenTopics& seen) {
-    const std::vector<CSeenTopics::RSeen> topics = seen.in_order();
-    std::string text = HEADER;
-    for (const CSeenTopics::RSeen& topic : topics) {
-        text += std::to_string(topic.id) + ' ' + std::to_string(topic.posts) + '\n';
+std::string seen_text(const CSeenTopics& seen, const std::string& site) {
+    const std::vector<CSeenTopics::RTopic> topics = seen.in_order();
+    std::string text = HEADER + std::to_string(VERSION) + '\n';
+    const size_t from = text.size();
+    text += SITE + site + '\n';
+    text += FED + std::to_string(seen.fed() ? 1 : 0) + ' ' + std::to_string(seen.highest_id()) + '\n';
+    for (const CSeenTopics::RTopic& topic : topics) {
+        text += std::to_string(topic.id) + ' ' + std::to_string(topic.seen) + ' ' +
+                std::to_string(topic.known) + '\n';
     }
     text += PAUSED + std::to_string(seen.paused_until()) + '\n';
-    char crc[16];
-    std::snprintf(crc, sizeof(crc), "%08x",
-                  static_cast<unsigned>(crc32(text, sizeof(HEADER) - 1, text.size())));
-    return text + "end " + std::to_string(topics.size()) + ' ' + crc + '\n';
+    return text + end_line(text, from, topics.size());
 }
 
-bool read_seen_text(const std::string& text, CSeenTopics& out) {
+ESeenText read_seen_text(const std::string& text, const std::string& site, CSeenTopics& out) {
     out = CSeenTopics();
-    if (text.compare(0, sizeof(HEADER) - 1, HEADER) != 0) {
-        return false;
+    const char* at = text.data();
+    const char* const end = text.data() + text.size();
+    int version = 0;
+    if (!read_word(at, end, HEADER) || !read_number(at, end, '\n', version) || version < 1) {
+        return ESeenText::BAD;
+    }
+    if (version > VERSION) {
+        return ESeenText::NEWER;
+    }
+    std::string file_site = site;
+    int fed = 0;
+    std::int32_t highest = -1;
+    if (version >= 2) {
+        const char* line_end = std::find(at, end, '\n');
+        if (!read_word(at, end, SITE) || line_end == end) {
+            return ESeenText::BAD;
+        }
+        file_site.assign(at, line_end);
+        at = line_end + 1;
+        if (!read_word(at, end, FED) || !read_number(at, end, ' ', fed) ||
+            !read_number(at, end, '\n', highest)) {
+            return ESeenText::BAD;
+        }
+    }
+    std::vector<CSeenTopics::RTopic> topics;
+    std::int64_t paused = 0;
+    // The topics up to the pause; whatever follows is judged by writing the same again.
+    while (!read_word(at, end, PAUSED)) {
+        CSeenTopics::RTopic topic{};
+        if (!read_number(at, end, ' ', topic.id) ||
+            !read_number(at, end, version >= 2 ? ' ' : '\n', topic.seen) ||
+            (version >= 2 && !read_number(at, end, '\n', topic.known))) {
+            return ESeenText::BAD;
+        }
+        if (version == 1) {
+            topic.known = topic.seen;
+            highest = std::max(highest, topic.id);
+        }
+        topics.push_back(topic);
+    }
+    if (!read_number(at, end, '\n', paused)) {
+        return ESeenText::BAD;
+    }
+    if (version == 1) {
+        fed = topics.empty() ? 0 : 1;
     }
     CSeenTopics read;
-    const char* at = text.data() + sizeof(HEADER) - 1;
-    const char* const end = text.data() + text.size();
-    std::int64_t paused = 0;
-    // The entries up to the pause; whatever follows is judged by writing the same again.
-    for (;;) {
-        if (end - at > 7 && std::equal(PAUSED, PAUSED + 7, at)) {
-            at += 7;
-            if (!read_number(at, end, '\n', paused)) {
-                return false;
-            }
-            break;
-        }
-        std::int32_t id = 0, posts = 0;
-        if (!read_number(at, end, ' ', id) || !read_number(at, end, '\n', posts)) {
-            return false;
-        }
-        read.see(id, posts);
+    if ((fed != 0 && fed != 1) || !read.restore(topics, fed == 1, highest, paused)) {
+        return ESeenText::BAD;
     }
-    read.pause_until(paused);
-    // A changed byte, a repeated id, a number spelt another way: none of them comes out the same.
-    if (seen_text(read) != text) {
-        return false;
+    // A changed byte, a number spelt another way: none of them comes out the same.
+    const std::string again = version == 1 ? version_1_text(topics, paused) : seen_text(read, file_site);
+    if (again != text) {
+        return ESeenText::BAD;
+    }
+    if (file_site != site) {
+        return ESeenText::OTHER_SITE;
     }
     out = std::move(read);
-    return true;
-}
-
-const wchar_t SAVE_FAILED_LINE[] = L"Nie udało się zapisać listy przeczytanych tematów";
-
-CSeenFile::Load CSeenFile::load() {
-    topics_ = CSeenTopics();
-    std::string text;
-    const files::ReadOutcome read = files::read_small_file(path_, MAX_SEEN_FILE, text);
-    const Load result = read == files::READ_MISSING                               ? NO_FILE
-                        : read == files::READ_OK && read_seen_text(text, topics_) ? LOADED
-                                                                                  : BAD;
-    written_ = topics_.revision();
-    rewrite_ = result == BAD;
-    return result;
-}
-
-CSeenFile::Save CSeenFile::save(std::int64_t now_ms) {
-    if (!pending() || now_ms - attempted_ms_ < MIN_INTERVAL_MS) {
-        return SAVE_NOTHING;
-    }
-    attempted_ms_ = now_ms;
-    return write();
-}
-
-CSeenFile::Save CSeenFile::write() {
-    if (!pending()) {
-        return SAVE_NOTHING;
-    }
-    // Whatever comes of it, the next attempt waits for the next change.
-    written_ = topics_.revision();
-    rewrite_ = false;
-    if (files::write_file_atomically(path_, seen_text(topics_))) {
-        failing_ = false;
-        return SAVE_WRITTEN;
-    }
-    const bool first = !failing_;
-    failing_ = true;
-    return first ? SAVE_FAILED : SAVE_FAILED_AGAIN;
+    return ESeenText::GOOD;
 }
 
 } // namespace feed

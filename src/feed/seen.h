@@ -2,56 +2,73 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "feed/forum_rows.h"
 
 namespace feed {
 
-// How many posts of each topic the user has seen (opened the topic from the program, or marked
-// everything read), for at most MAX_SEEN topics, and until when balloons are paused. The topics
-// keep the order they were last seen in; past the cap the one seen longest ago goes. GUI thread.
+// What the program knows of each topic it has met in the feeds: the posts the user has seen and
+// the posts the last feed holding the topic showed, for at most MAX_TOPICS topics (the one met
+// longest ago goes first); the highest topic id met; whether a feed was ever taken; and until
+// when balloons are paused. GUI thread.
 class CSeenTopics {
 public:
-    static constexpr std::size_t MAX_SEEN = 2000;
+    static constexpr std::size_t MAX_TOPICS = 2000;
 
-    // -1 for a topic never seen.
-    std::int32_t posts_seen(std::int32_t id) const;
-    // The user has seen the topic with this many posts (below 0 counts as 0), now. True when the
-    // counts or the order changed.
+    struct RTopic {
+        std::int32_t id;
+        std::int32_t seen;  // posts the user has seen
+        std::int32_t known; // posts the last feed holding the topic showed
+    };
+
+    // A feed's rows, in feed order. Answers, for each row, the posts that came since the feed
+    // before that held its topic (0 for a row that is no topic), capped at its new posts:
+    // - the first feed ever counts as seen, and nothing came;
+    // - a topic met for the first time is new, all its posts, when its id is above every id met
+    //   before; otherwise it is an older topic that came back to the feed, or one dropped from
+    //   the record, and exactly one post is new;
+    // - a topic showing fewer posts than were seen has lost posts: seen goes down with it.
+    // A feed without topics changes nothing.
+    std::vector<std::int32_t> take(const std::vector<RForumRow>& rows);
+    // Posts of the row the user has not seen: all of them for a topic never met.
+    std::int32_t new_posts(const RForumRow& row) const;
+    // The user has seen the topic with this many posts. True when that changed anything.
     bool see(std::int32_t id, std::int32_t posts);
-    // Every topic of a feed's rows, in feed order. True when anything changed.
-    bool see_all(const std::vector<RForumRow>& topics);
-    bool empty() const { return seen_.empty(); }
+    // Every topic met counts as seen with the posts its last feed showed.
+    bool see_all();
+
+    bool fed() const { return fed_; }
+    std::int32_t highest_id() const { return highest_id_; }
+    std::size_t size() const { return topics_.size(); }
+    // Null for a topic never met (or dropped).
+    const RTopic* find(std::int32_t id) const;
 
     // UTC, in FILETIME units (100 ns since 1601); 0: not paused. True when it changed.
     std::int64_t paused_until() const { return paused_until_; }
     bool pause_until(std::int64_t filetime);
 
-    struct RSeen {
-        std::int32_t id;
-        std::int32_t posts;
-    };
-    // Seen longest ago first.
-    std::vector<RSeen> in_order() const;
-    // Grows with every change, so a file can tell whether it is behind.
-    std::uint64_t revision() const { return revision_; }
+    // Met longest ago first.
+    std::vector<RTopic> in_order() const;
+    // What a file holds, in the order of in_order(). False (and nothing changed) when the topics
+    // are not a record this class could have made: a repeated id, a negative id or count, or more
+    // than MAX_TOPICS.
+    bool restore(const std::vector<RTopic>& topics, bool fed, std::int32_t highest_id, std::int64_t paused);
 
 private:
-    struct RPosts {
-        std::int32_t posts;
-        std::uint64_t when; // the revision that saw it
+    struct RKept {
+        RTopic topic;
+        std::uint64_t met; // when it was last in a feed or seen: larger is later
     };
-    std::unordered_map<std::int32_t, RPosts> seen_;
-    std::uint64_t last_seen_ = 0;
-    std::int64_t paused_until_ = 0;
-    std::uint64_t revision_ = 0;
-};
+    RKept& meet(std::int32_t id, std::int32_t seen, std::int32_t known);
+    void drop_oldest();
 
-// The posts of topic that are new for the user: all of them for a topic never seen, otherwise those
-// beyond the posts seen (none when the topic has fewer now).
-std::int32_t new_posts(const RForumRow& topic, const CSeenTopics& seen);
+    std::unordered_map<std::int32_t, RKept> topics_;
+    std::uint64_t clock_ = 0;
+    bool fed_ = false;
+    std::int32_t highest_id_ = -1;
+    std::int64_t paused_until_ = 0;
+};
 
 struct RNewPosts {
     std::int64_t posts = 0;
@@ -66,62 +83,25 @@ std::wstring new_posts_line(const RNewPosts& count);
 std::wstring new_since_start_line(std::int64_t posts);
 
 // The state file, in UTF-8 lines ending in LF:
-//   pelikant-seen 1
-//   <id> <posts>          a line a topic, seen longest ago first
+//   pelikant-seen 2
+//   site <the site's address>
+//   fed <0 or 1> <highest topic id met, -1 for none>
+//   <id> <seen> <known>   a line a topic, met longest ago first
 //   paused <filetime>
 //   end <topics> <CRC-32 of the lines between the first and this one, 8 lowercase hex digits>
-// Anything else (another version, a cut, a changed byte, another spelling of a number) is bad.
-std::string seen_text(const CSeenTopics& seen);
-// False, and out empty, for a text that is not exactly what seen_text writes.
-bool read_seen_text(const std::string& text, CSeenTopics& out);
-// A file of 2,000 topics takes under 50 KiB.
-const std::int64_t MAX_SEEN_FILE = 256 * 1024;
-
-// Keeps CSeenTopics in a file, writing at most once a second, and only after a change. GUI thread.
-class CSeenFile {
-public:
-    enum Load {
-        NO_FILE, // the first start ever
-        LOADED,
-        BAD, // damaged, unreadable or of another version: a fresh start, rewritten at the next save
-    };
-    enum Save {
-        SAVE_NOTHING, // nothing to write, or a write within the last second (pending() tells)
-        SAVE_WRITTEN,
-        SAVE_FAILED, // the first failed write since the last good one: worth telling the user once
-        SAVE_FAILED_AGAIN,
-    };
-    static constexpr std::int64_t MIN_INTERVAL_MS = 1000;
-
-    explicit CSeenFile(std::wstring path) : path_(std::move(path)) {}
-
-    // Replaces topics() with what the file holds (nothing unless LOADED).
-    Load load();
-    // Change these through their own calls (not by assigning others); save() sees the change.
-    CSeenTopics& topics() { return topics_; }
-    const CSeenTopics& topics() const { return topics_; }
-
-    // At now_ms (GetTickCount64): writes topics() if they changed since the last write, or the
-    // load was bad, unless the last attempt came within MIN_INTERVAL_MS (call again from a timer).
-    // A failed write is tried again at the next change.
-    Save save(std::int64_t now_ms);
-    // The same whenever the last attempt was: at exit, or a change of the last second is lost.
-    Save save_before_exit() { return write(); }
-    bool pending() const { return rewrite_ || topics_.revision() != written_; }
-    const std::wstring& path() const { return path_; }
-
-private:
-    Save write();
-
-    std::wstring path_;
-    CSeenTopics topics_;
-    std::uint64_t written_ = 0; // the revision last written or attempted
-    bool rewrite_ = false;
-    bool failing_ = false;
-    std::int64_t attempted_ms_ = INT64_MIN / 2;
+// Version 1 had neither the site nor the fed line, and one count a topic: it is read with known
+// equal to seen, as fed when it holds a topic, and its highest id the highest it holds.
+// Anything else (a cut, a changed byte, another spelling of a number) is bad.
+std::string seen_text(const CSeenTopics& seen, const std::string& site);
+enum class ESeenText {
+    GOOD,
+    BAD,
+    NEWER,      // written by a later version of the program: left alone
+    OTHER_SITE, // the state of another site's build: left alone
 };
-
-// The status line for SAVE_FAILED.
-extern const wchar_t SAVE_FAILED_LINE[];
+// Anything but GOOD leaves out empty.
+ESeenText read_seen_text(const std::string& text, const std::string& site, CSeenTopics& out);
+// A file of 2,000 topics takes under 100 KiB.
+const std::int64_t MAX_SEEN_FILE = 256 * 1024;
 
 } // namespace feed

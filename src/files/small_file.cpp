@@ -1,5 +1,7 @@
 #include "files/small_file.h"
 
+#include <algorithm>
+
 #include "files/file.h"
 #include "kernel/owner.h"
 
@@ -17,12 +19,9 @@ bool free_task_memory(wchar_t* text) {
 }
 using CTaskText = kernel::COwner<wchar_t*, &free_task_memory>;
 
+// One rename: the file is the old one or the new one, never neither (ReplaceFileW, in some of its
+// failures, leaves the old file gone or under another name).
 bool put_in_place(const std::wstring& temporary, const std::wstring& path) {
-    // ReplaceFileW keeps the old file's attributes and security; it needs an old file.
-    if (ReplaceFileW(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                     nullptr)) {
-        return true;
-    }
     return MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
            FALSE;
 }
@@ -39,9 +38,7 @@ bool write_temporary(const std::wstring& temporary, const std::string& bytes) {
     return file.close() && flushed;
 }
 
-} // namespace
-
-ReadOutcome read_small_file(const std::wstring& path, std::int64_t max_bytes, std::string& out) {
+ReadOutcome read_once(const std::wstring& path, std::int64_t max_bytes, std::string& out) {
     out.clear();
     CFile file;
     if (!file.open(path.c_str(), mode_read | share_read, false)) {
@@ -65,15 +62,35 @@ ReadOutcome read_small_file(const std::wstring& path, std::int64_t max_bytes, st
     return READ_OK;
 }
 
+} // namespace
+
+ReadOutcome read_small_file(const std::wstring& path, std::int64_t max_bytes, std::string& out,
+                            std::uint32_t patience_ms) {
+    const ULONGLONG until = GetTickCount64() + patience_ms;
+    DWORD wait_ms = 50;
+    for (;;) {
+        const ReadOutcome outcome = read_once(path, max_bytes, out);
+        const ULONGLONG now = GetTickCount64();
+        if (outcome != READ_FAILED || now >= until) {
+            return outcome;
+        }
+        Sleep(static_cast<DWORD>(std::min<ULONGLONG>(wait_ms, until - now)));
+        wait_ms = std::min<DWORD>(wait_ms * 2, 2000);
+    }
+}
+
+std::wstring temporary_path(const std::wstring& path) {
+    return path + L".tmp";
+}
+
 bool write_file_atomically(const std::wstring& path, const std::string& bytes,
                            const BeforeReplace& before_replace) {
-    const std::wstring temporary = path + L".tmp";
-    if (write_temporary(temporary, bytes) && (!before_replace || before_replace(temporary)) &&
-        put_in_place(temporary, path)) {
-        return true;
+    const std::wstring temporary = temporary_path(path);
+    if (!write_temporary(temporary, bytes)) {
+        DeleteFileW(temporary.c_str());
+        return false;
     }
-    DeleteFileW(temporary.c_str());
-    return false;
+    return (!before_replace || before_replace(temporary)) && put_in_place(temporary, path);
 }
 
 bool local_app_folder(std::wstring& out) {

@@ -44,6 +44,10 @@ public:
     void wait(CCriticalSection& section) {
         SleepConditionVariableCS(&condition_, &section.section_, INFINITE);
     }
+    // The same for at most ms; false when the time ran out (a wake-up may still come early).
+    bool wait_for(CCriticalSection& section, DWORD ms) {
+        return SleepConditionVariableCS(&condition_, &section.section_, ms) != FALSE;
+    }
     void notify_all() { WakeAllConditionVariable(&condition_); }
 
 private:
@@ -99,6 +103,18 @@ public:
         handle_.reset();
         id_ = 0;
         return true;
+    }
+    // Waits at most ms for the thread to end; false when it still runs.
+    bool join_for(DWORD ms) {
+        if (handle_.is_valid() && !is_current() && WaitForSingleObject(handle_.get(), ms) != WAIT_OBJECT_0) {
+            return false;
+        }
+        return join();
+    }
+    // Lets the thread run on unwaited for, to end with the process: whatever it uses must be its own.
+    void detach() {
+        handle_.reset();
+        id_ = 0;
     }
 
 private:

@@ -3,6 +3,7 @@
 #include "files/fast_file.h"
 #include "files/file.h"
 #include "files/small_file.h"
+#include "files/file_writer.h"
 
 #include <windows.h>
 
@@ -397,12 +398,112 @@ TEST_F(Files, AtomicWriteReplacesTheFileOrLeavesItWhole) {
     }));
     EXPECT_TRUE(stopped);
     EXPECT_EQ(disk(name), second);
+    // The temporary stays, whole: the newest state, for the next start to find.
+    EXPECT_EQ(disk(name + ".tmp"), "third");
+    // Held open by another program, the file cannot be replaced: the same.
+    const HANDLE held =
+        CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(files::write_file_atomically(target, "fourth"));
+    CloseHandle(held);
+    EXPECT_EQ(disk(name), second);
+    EXPECT_EQ(disk(name + ".tmp"), "fourth");
+    EXPECT_TRUE(files::write_file_atomically(target, "fifth"));
+    EXPECT_EQ(disk(name), "fifth");
     EXPECT_EQ(GetFileAttributesA((name + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_FALSE(files::write_file_atomically(wide(path("no_folder\\state")), "x"));
     std::wstring folder;
     ASSERT_TRUE(files::local_app_folder(folder));
     EXPECT_EQ(folder.substr(folder.size() - 9), L"\\Pelikant");
     EXPECT_NE(GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+}
+
+// The writer on its own thread: writes come at most once per interval, the latest content
+// winning; a failed write stays pending and is tried again after growing waits, with no further
+// content; a flush skips the waits; the end waits for a slow write only as long as it was told.
+TEST(FileWriter, PacesWritesAndNeverCountsAFailedOneAsWritten) {
+    struct RLog {
+        kernel::CCriticalSection lock;
+        std::vector<std::string> written;
+        std::vector<DWORD> tries;
+        int failures = 0;
+        DWORD block_ms = 0;
+    } log;
+    files::RWritePace pace;
+    pace.min_interval_ms = 300;
+    pace.first_retry_ms = 100;
+    pace.max_retry_ms = 400;
+    files::CFileWriter writer(L"unused", nullptr, pace, [&](const std::wstring&, const std::string& bytes) {
+        DWORD block_ms = 0;
+        {
+            kernel::CLock guard(log.lock);
+            log.tries.push_back(GetTickCount());
+            block_ms = log.block_ms;
+            if (log.failures > 0) {
+                --log.failures;
+                return false;
+            }
+            log.written.push_back(bytes);
+        }
+        Sleep(block_ms);
+        return true;
+    });
+    const auto written = [&] {
+        kernel::CLock guard(log.lock);
+        return log.written;
+    };
+    const auto settle = [&] {
+        for (int n = 0; n < 300 && writer.pending(); ++n) {
+            Sleep(10);
+        }
+    };
+    writer.write("1");
+    settle();
+    for (const char* text : {"2", "3", "4"}) {
+        writer.write(text); // within the interval after "1"
+    }
+    settle();
+    EXPECT_EQ(written(), (std::vector<std::string>{"1", "4"}));
+
+    {
+        kernel::CLock guard(log.lock);
+        log.failures = 4;
+        log.tries.clear();
+    }
+    writer.write("5");
+    EXPECT_TRUE(writer.pending());
+    settle();
+    EXPECT_FALSE(writer.failing());
+    EXPECT_EQ(written().back(), "5") << "a failed write was counted as written";
+    {
+        kernel::CLock guard(log.lock);
+        ASSERT_EQ(log.tries.size(), 5u);
+        // Each wait at least as long as the pace says (a timer may only come late).
+        const DWORD waits[] = {100, 200, 400, 400};
+        for (size_t n = 1; n < log.tries.size(); ++n) {
+            EXPECT_GE(log.tries[n] - log.tries[n - 1] + 20, waits[n - 1]) << "try " << n;
+        }
+        log.failures = 1000;
+    }
+    writer.write("6");
+    Sleep(400);
+    EXPECT_TRUE(writer.failing() && writer.pending());
+    {
+        kernel::CLock guard(log.lock);
+        log.failures = 0;
+    }
+    EXPECT_TRUE(writer.flush(300)) << "the flush waited for the pace";
+    EXPECT_EQ(written().back(), "6");
+    {
+        kernel::CLock guard(log.lock);
+        log.block_ms = 5000;
+    }
+    writer.write("7");
+    const DWORD before = GetTickCount();
+    writer.finish(300);
+    EXPECT_LT(GetTickCount() - before, 2000u) << "the end waited for a slow write";
+    writer.write("8");
+    Sleep(100);
+    EXPECT_EQ(written().back(), "7") << "the end's one attempt, and nothing after it";
 }
 
 // Random steps checked against a model; positions gather around page boundaries.

@@ -1,8 +1,9 @@
-// Fuzzes the readers of outside input (the XML reader, the tokenizer, the web-search escaping)
-// with mutants of a seed corpus, and checks what each promises, not only that it survives.
+// Fuzzes the readers of outside input (the XML reader, the tokenizer, the web-search escaping, the
+// file of what was seen) with mutants of a seed corpus, and checks what each promises, not only
+// that it survives.
 // Deterministic: for one seed and corpus, the n-th input of a target is always the same; the
 // time given decides only how many run. Environment: PELIKANT_FUZZ_SEED (default 1),
-// PELIKANT_FUZZ_SECONDS (all three targets together, default 30), PELIKANT_FUZZ_RUNS (inputs
+// PELIKANT_FUZZ_SECONDS (all targets together, default 30), PELIKANT_FUZZ_RUNS (inputs
 // per target, default no limit), PELIKANT_FUZZ_CORPUS (seed folder), PELIKANT_FUZZ_OUT (folder
 // for a failing input).
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "feed/seen.h"
 #include "string/convert.h"
 #include "search/catalogue.h"
 #include "xml/parse_xml.h"
@@ -565,6 +567,34 @@ private:
 };
 
 // ---------------------------------------------------------------------------------------------
+// The file of what was seen: any text is either a state that writes back byte for byte (a first
+// version's as this version's, which reads back the same), or damage that leaves nothing read.
+
+class CSeenTarget : public ITarget {
+public:
+    std::string check(const std::string& input) override {
+        feed::CSeenTopics read;
+        if (feed::read_seen_text(input, SEEN_SITE, read) != feed::ESeenText::GOOD) {
+            return read.size() == 0 && !read.fed() && read.paused_until() == 0
+                       ? std::string()
+                       : "a refused text left a state";
+        }
+        const std::string written = feed::seen_text(read, SEEN_SITE);
+        if (input.compare(0, 16, "pelikant-seen 1\n") != 0) {
+            return written == input ? std::string() : "a text read whole writes back otherwise";
+        }
+        feed::CSeenTopics again;
+        return feed::read_seen_text(written, SEEN_SITE, again) == feed::ESeenText::GOOD &&
+                       feed::seen_text(again, SEEN_SITE) == written
+                   ? std::string()
+                   : "a first version's text does not read back from what it writes";
+    }
+
+private:
+    static constexpr const char* SEEN_SITE = "http://127.0.0.1:8765";
+};
+
+// ---------------------------------------------------------------------------------------------
 // The run
 
 struct RTarget {
@@ -577,6 +607,7 @@ const RTarget TARGETS[] = {
     {"xml", 2 << 20, [] { return std::unique_ptr<ITarget>(new CXmlTarget()); }},
     {"tokenize", 8 << 10, [] { return std::unique_ptr<ITarget>(new CTokenizeTarget()); }},
     {"escape", 8 << 10, [] { return std::unique_ptr<ITarget>(new CEscapeTarget()); }},
+    {"seen", 64 << 10, [] { return std::unique_ptr<ITarget>(new CSeenTarget()); }},
 };
 
 std::uint64_t env_number(const char* name, std::uint64_t fallback) {
