@@ -70,9 +70,11 @@ std::string file_version(const std::string& exe) {
         !VerQueryValueA(&data[0], "\\", reinterpret_cast<void**>(&info), &size)) {
         return "";
     }
+    void* name = nullptr;
+    VerQueryValueA(&data[0], "\\StringFileInfo\\041504B0\\FileDescription", &name, &size);
     return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
            std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
-           std::to_string(HIWORD(info->dwFileVersionLS));
+           std::to_string(HIWORD(info->dwFileVersionLS)) + " " + (name ? static_cast<char*>(name) : "");
 }
 
 const char* const UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelikant";
@@ -88,7 +90,7 @@ std::string registry_value(HKEY root, const char* key, const char* name) {
     return value;
 }
 std::string uninstall_value(const char* name) {
-    return registry_value(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, name);
+    return registry_value(HKEY_CURRENT_USER, UNINSTALL_KEY, name);
 }
 // The user's autostart, which the program's tray menu also turns on and off.
 std::string run_value() {
@@ -98,12 +100,12 @@ std::string run_value() {
 bool nothing_left(const std::string& dir) {
     HKEY key = nullptr;
     const bool registered =
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS;
+        RegOpenKeyExA(HKEY_CURRENT_USER, UNINSTALL_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS;
     if (registered) {
         RegCloseKey(key);
     }
-    return !registered && !exists(dir) && !exists(folder(CSIDL_COMMON_PROGRAMS) + "\\Pelikant.lnk") &&
-           !exists(folder(CSIDL_COMMON_STARTUP) + "\\Pelikant.lnk") && run_value().empty();
+    return !registered && !exists(dir) && !exists(folder(CSIDL_PROGRAMS) + "\\Pelikant.lnk") &&
+           run_value().find(dir) == std::string::npos;
 }
 
 // What a run that stopped half-way may have left: removed here, not by an uninstaller that may
@@ -124,17 +126,17 @@ void remove_leftovers(const std::string& dir) {
         DeleteFileA((dir + file).c_str());
     }
     RemoveDirectoryA(dir.c_str());
-    DeleteFileA((folder(CSIDL_COMMON_PROGRAMS) + "\\Pelikant.lnk").c_str());
-    DeleteFileA((folder(CSIDL_COMMON_STARTUP) + "\\Pelikant.lnk").c_str());
+    DeleteFileA((folder(CSIDL_PROGRAMS) + "\\Pelikant.lnk").c_str());
     RegDeleteKeyValueA(HKEY_CURRENT_USER, RUN_KEY, "Pelikant");
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
+    RegDeleteKeyA(HKEY_CURRENT_USER, UNINSTALL_KEY);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY); // an earlier installation's, for all users
 }
 
 } // namespace
 
 TEST(Installer, InstallsStartsEndsAndUninstallsWithoutATrace) {
     CoInitialize(nullptr);
-    const std::string dir = folder(CSIDL_PROGRAM_FILES) + "\\Pelikant";
+    const std::string dir = folder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Pelikant";
     const std::string exe = dir + "\\pelikant.exe";
     const std::string uninstaller = dir + "\\Odinstaluj.exe";
     remove_leftovers(dir);
@@ -147,11 +149,12 @@ TEST(Installer, InstallsStartsEndsAndUninstallsWithoutATrace) {
     ASSERT_EQ(setup.wait(60000), 0);
 
     ASSERT_TRUE(exists(exe));
-    EXPECT_EQ(file_version(exe), PELIKANT_VERSION);
-    EXPECT_EQ(shortcut_target(folder(CSIDL_COMMON_PROGRAMS) + "\\Pelikant.lnk"), exe) << "Start menu";
+    EXPECT_EQ(file_version(exe), PELIKANT_VERSION " Pelikant") << "the name balloons are labelled with";
+    EXPECT_EQ(shortcut_target(folder(CSIDL_PROGRAMS) + "\\Pelikant.lnk"), exe) << "the user's Start menu";
     EXPECT_EQ(run_value(), "\"" + exe + "\" /tray") << "the autostart starts in the tray";
     EXPECT_EQ(uninstall_value("DisplayName"), "Pelikant");
     EXPECT_EQ(uninstall_value("UninstallString"), "\"" + uninstaller + "\"");
+    EXPECT_EQ(registry_value(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName"), "") << "for all users";
 
     {
         CProcess program(exe);
@@ -169,5 +172,16 @@ TEST(Installer, InstallsStartsEndsAndUninstallsWithoutATrace) {
     EXPECT_EQ(CProcess(uninstaller, "/S").wait(30000), 0);
     EXPECT_EQ(running.wait(15000), 0) << "the uninstaller did not end the running program";
     EXPECT_TRUE(eventually_true(nothing_left, dir, 30000)) << "the uninstall left something behind";
+
+    // Turned off, the autostart stays off over an upgrade; another copy's and the user's data stay.
+    ASSERT_EQ(CProcess(installer, "/S").wait(60000), 0);
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, RUN_KEY, "Pelikant");
+    ASSERT_EQ(CProcess(installer, "/S").wait(60000), 0);
+    EXPECT_EQ(run_value(), "") << "the upgrade turned the autostart on";
+    const std::string other = "C:\\Inne\\pelikant.exe", data = folder(CSIDL_LOCAL_APPDATA) + "\\Pelikant";
+    RegSetKeyValueA(HKEY_CURRENT_USER, RUN_KEY, "Pelikant", REG_SZ, other.c_str(), other.size() + 1);
+    CreateDirectoryA(data.c_str(), nullptr);
+    EXPECT_EQ(CProcess(uninstaller, "/S").wait(30000), 0);
+    EXPECT_TRUE(eventually_true(nothing_left, dir, 30000) && run_value() == other && exists(data));
     CoUninitialize();
 }
