@@ -4,6 +4,7 @@
 
 #include "app/answered.h"
 #include "app/config.h"
+#include "app/pause.h"
 #include "app/user_quiet.h"
 #include "resources/resource.h"
 
@@ -18,7 +19,6 @@ const std::uint32_t SESSION_END_WRITE_MS = 1500;
 // How long a notice stays beside the feed's state.
 const std::int64_t NOTICE_MS = 30000;
 const std::int64_t HOUR = 36000000000LL; // in FILETIME units
-const WORD TOMORROW_HOUR = 8;
 
 // What the status line says while the system gives no timer: the polls would stop unseen.
 const wchar_t* const NO_TIMER =
@@ -54,34 +54,25 @@ bool local_time(std::int64_t utc, SYSTEMTIME& out) {
     return FileTimeToSystemTime(&at, &system) && SystemTimeToTzSpecificLocalTime(nullptr, &system, &out);
 }
 
-// Tomorrow at TOMORROW_HOUR, local time, as UTC: "do jutra" means until the morning.
+// When "do jutra" ends, as UTC: the morning's local time, through the time zone of that day.
 std::int64_t tomorrow_morning() {
-    SYSTEMTIME today;
-    GetLocalTime(&today);
-    today.wHour = TOMORROW_HOUR;
-    today.wMinute = today.wSecond = today.wMilliseconds = 0;
-    FILETIME morning, result;
-    SYSTEMTIME tomorrow, utc;
-    if (!SystemTimeToFileTime(&today, &morning)) {
-        return utc_now() + 12 * HOUR;
-    }
-    const FILETIME next = as_filetime(as_number(morning) + 24 * HOUR);
-    if (!FileTimeToSystemTime(&next, &tomorrow) ||
-        !TzSpecificLocalTimeToSystemTime(nullptr, &tomorrow, &utc) || !SystemTimeToFileTime(&utc, &result)) {
+    SYSTEMTIME now, utc;
+    GetLocalTime(&now);
+    const SYSTEMTIME morning = pause_end_tomorrow(now);
+    FILETIME result;
+    if (!TzSpecificLocalTimeToSystemTime(nullptr, &morning, &utc) || !SystemTimeToFileTime(&utc, &result)) {
         return utc_now() + 12 * HOUR;
     }
     return as_number(result);
 }
 
-// "Powiadomienia wstrzymane do 18:30", or "do jutra, 08:00".
 std::wstring paused_line(std::int64_t until) {
-    SYSTEMTIME local, today;
+    SYSTEMTIME local, now;
     if (!local_time(until, local)) {
         return L"Powiadomienia wstrzymane";
     }
-    GetLocalTime(&today);
-    return std::wstring(L"Powiadomienia wstrzymane do ") + (local.wDay == today.wDay ? L"" : L"jutra, ") +
-           feed::clock_time(local);
+    GetLocalTime(&now);
+    return pause_line(local, now);
 }
 
 // The local time, to the minute after, of a tick (GetTickCount64) to come.
@@ -364,10 +355,12 @@ void CFeedBridge::show_state() {
         view.line += L" · " + notice_;
         view.details += L"\n" + notice_;
     }
-    view.tip = view.news ? news_line + L"\n" + state_.tip : state_.tip;
+    // The most important first: the tray cuts the tip from its end.
+    view.tip = view.news ? news_line + L"\n" : std::wstring();
     if (paused()) {
-        view.tip += L"\n" + paused_line(seen_.topics().paused_until());
+        view.tip += paused_line(seen_.topics().paused_until()) + L"\n";
     }
+    view.tip += state_.tip;
     window_.show_feed_state(view);
 }
 

@@ -16,7 +16,7 @@
 namespace app {
 
 // What the window shows of the feed: the status line and its tooltip, and the tray's tip (its
-// lines without the program's name) and icon.
+// lines, the most important first, without the program's name) and icon.
 struct RFeedView {
     std::wstring line;
     std::wstring details;

@@ -1,5 +1,7 @@
 #include "app/tray.h"
 
+#include <algorithm>
+
 #include "app/autostart.h"
 #include "app/tray_notify.h"
 #include "kernel/version.h"
@@ -7,6 +9,82 @@
 #include "wapi/controls.h"
 
 namespace app {
+
+namespace {
+
+// line cut to room units at most, at a word and ending in "…"; inside a word when inside_word, and
+// empty when not even that leaves anything.
+std::wstring cut(const std::wstring& line, size_t room, bool inside_word) {
+    if (room < 2) {
+        return std::wstring();
+    }
+    size_t end = line.rfind(L' ', room - 1);
+    while (end != std::wstring::npos && end > 0 && line[end - 1] == L' ') {
+        --end;
+    }
+    if (end == std::wstring::npos || end == 0) {
+        if (!inside_word) {
+            return std::wstring();
+        }
+        end = IS_HIGH_SURROGATE(line[room - 2]) ? room - 2 : room - 1; // never half a pair
+    }
+    return line.substr(0, end) + L"…";
+}
+
+} // namespace
+
+void show_menu_state(HMENU popup, const RTrayMenuState& state) {
+    const auto grey = [&](UINT id, bool enabled) {
+        EnableMenuItem(popup, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    };
+    grey(IDM_MARK_ALL_READ, state.news);
+    grey(IDM_RESUME, state.paused);
+    // "Wstrzymaj powiadomienia" is a pop-up, so it is found by its place: the one item with a
+    // menu of its own.
+    for (int at = 0; at < GetMenuItemCount(popup); ++at) {
+        if (GetSubMenu(popup, at) != nullptr) {
+            CheckMenuItem(popup, static_cast<UINT>(at),
+                          MF_BYPOSITION | (state.paused ? MF_CHECKED : MF_UNCHECKED));
+        }
+    }
+}
+
+std::wstring tray_tip(const std::vector<std::wstring>& lines, const std::wstring& hint) {
+    std::wstring tip = L"Pelikant: ";
+    const size_t name = tip.size();
+    bool whole = true;
+    for (const std::wstring& line : lines) {
+        if (line.empty()) {
+            continue;
+        }
+        const bool first = tip.size() == name;
+        const size_t at = tip.size() + (first ? 0 : 1);
+        const std::wstring shown =
+            at + line.size() <= TIP_UNITS ? line : cut(line, at < TIP_UNITS ? TIP_UNITS - at : 0, first);
+        if (!shown.empty()) {
+            tip += (first ? L"" : L"\n") + shown;
+        }
+        if (shown.size() < line.size()) {
+            whole = false;
+            break;
+        }
+    }
+    if (whole && !hint.empty() && tip.size() + 1 + hint.size() <= TIP_UNITS) {
+        tip += L"\n" + hint;
+    }
+    return tip;
+}
+
+void CBalloonClicks::shown(std::int32_t topic_id) {
+    shown_ = shown_ < 2 ? shown_ + 1 : 2;
+    topic_id_ = topic_id;
+}
+
+std::int32_t CBalloonClicks::clicked() {
+    const std::int32_t topic = shown_ == 1 ? topic_id_ : -1;
+    shown_ = 0;
+    return topic;
+}
 
 void CTrayClicks::double_clicked(DWORD now) {
     ending_double_click_ = true;
@@ -33,12 +111,14 @@ void CTray::remove() {
     icon_.remove();
 }
 
-void CTray::show_state(const std::wstring& state, const std::wstring& hint) {
-    std::wstring tip = L"Pelikant: " + state;
-    if (!hint.empty()) {
-        tip += L"\n" + hint;
+void CTray::show_state(const std::wstring& lines, const std::wstring& hint) {
+    std::vector<std::wstring> split;
+    for (size_t from = 0; from <= lines.size();) {
+        const size_t end = std::min(lines.find(L'\n', from), lines.size());
+        split.push_back(lines.substr(from, end - from));
+        from = end + 1;
     }
-    icon_.set_tip(tip);
+    icon_.set_tip(tray_tip(split, hint));
 }
 
 void CTray::show_news(bool any) {
@@ -49,9 +129,10 @@ void CTray::show_news(bool any) {
 }
 
 void CTray::announce(const feed::RBalloon& balloon) {
-    balloon_topic_ = balloon.topic_id;
     icon_.set_balloon_icon(IDI_NEW_POSTS);
     icon_.show_balloon(balloon.title, balloon.text);
+    // Counted even when the shell refused it, so that a click then opens nothing it did not name.
+    balloon_clicks_.shown(balloon.topic_id);
 }
 
 bool CTray::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -89,11 +170,15 @@ void CTray::on_event(const wapi::RTrayEvent& event) {
     case WM_CONTEXTMENU:
         show_menu(event.anchor);
         break;
-    case NIN_BALLOONUSERCLICK:
-        if (balloon_topic_ >= 0) {
-            owner_.open_topic(balloon_topic_);
+    case NIN_BALLOONUSERCLICK: {
+        const std::int32_t topic = balloon_clicks_.clicked();
+        if (topic >= 0) {
+            owner_.open_topic(topic);
+        } else {
+            owner_.show_window(); // what is new is bold there
         }
         break;
+    }
     default:
         break;
     }
@@ -106,22 +191,9 @@ void CTray::show_menu(POINT at) {
         return;
     }
     SetMenuDefaultItem(popup, IDM_SHOW, FALSE);
-    const RTrayMenuState state = owner_.tray_menu_state();
-    const auto grey = [&](UINT id, bool enabled) {
-        EnableMenuItem(popup, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-    };
-    grey(IDM_MARK_ALL_READ, state.news);
-    grey(IDM_RESUME, state.paused);
+    show_menu_state(popup, owner_.tray_menu_state());
     const bool autostart = starts_with_windows();
     CheckMenuItem(popup, IDM_AUTOSTART, MF_BYCOMMAND | (autostart ? MF_CHECKED : MF_UNCHECKED));
-    // "Wstrzymaj powiadomienia" is a pop-up, so it is found by its place: the one item with a
-    // menu of its own.
-    for (int at = 0; at < GetMenuItemCount(popup); ++at) {
-        if (GetSubMenu(popup, at) != nullptr) {
-            CheckMenuItem(popup, static_cast<UINT>(at),
-                          MF_BYPOSITION | (state.paused ? MF_CHECKED : MF_UNCHECKED));
-        }
-    }
     // Posted, as a menu's command comes: the window acts on it once the menu has closed.
     const UINT chosen = wapi::track_menu(window_, popup, at);
     if (chosen == IDM_AUTOSTART) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -31,6 +32,35 @@ protected:
     ~ITrayOwner() = default;
 };
 
+// Greys and checks the tray menu popup by state: "Oznacz wszystkie jako przeczytane" greyed while
+// nothing is new, "Wznów powiadomienia" while nothing is paused, "Wstrzymaj powiadomienia" checked
+// while paused.
+void show_menu_state(HMENU popup, const RTrayMenuState& state);
+
+// The longest tip the tray takes: NOTIFYICONDATA's 128 units hold its terminator too.
+const size_t TIP_UNITS = sizeof(NOTIFYICONDATAW::szTip) / sizeof(wchar_t) - 1;
+// The tray tip: "Pelikant: " and lines, the most important first, then hint on a line of its own.
+// What does not fit in TIP_UNITS loses the hint first, then its last lines: the line cut ends in
+// "…" after the last whole word that fits, or goes when none does (the first line is then cut
+// inside its word).
+std::wstring tray_tip(const std::vector<std::wstring>& lines, const std::wstring& hint);
+
+// A click on a balloon. Windows keeps older balloons in the notification centre and does not say
+// which one was clicked: only when a single balloon has been shown since the last click can it be
+// told which, and only then is its topic opened. Apart from the tray, so that a table can drive it.
+// GUI thread, as the tray.
+class CBalloonClicks {
+public:
+    // A balloon naming topic_id (-1: no single topic) was shown.
+    void shown(std::int32_t topic_id);
+    // A click on a balloon: the topic to open, or -1 when the window is to show instead.
+    std::int32_t clicked();
+
+private:
+    int shown_ = 0;              // since the last click, counted up to 2
+    std::int32_t topic_id_ = -1; // of the last balloon shown
+};
+
 // A double click on the icon arrives as a click, the double click and one more click, which is
 // no click of its own. Apart from the tray, so that its times can be given.
 class CTrayClicks {
@@ -59,11 +89,13 @@ public:
     void attach(HWND window);
     // Takes the icon out of the tray, before the window goes: an icon nobody answers would stay.
     void remove();
-    // The tip: the program's name with the feed's state, then hint on a line of its own.
-    void show_state(const std::wstring& state, const std::wstring& hint);
+    // The tip: the program's name with the feed's lines (one a line, the most important first),
+    // then hint, as much as fits.
+    void show_state(const std::wstring& lines, const std::wstring& hint);
     // The new-posts icon while anything is new for the user, the plain one otherwise.
     void show_news(bool any);
-    // New posts: the balloon; a click on it opens its topic.
+    // New posts: the balloon; a click on it opens its topic, or shows the window when it may have
+    // been another balloon.
     void announce(const feed::RBalloon& balloon);
     // The icon's messages; true when message was one and has been dealt with. The taskbar's
     // restart is answered (the icon added again) and still reported false, as every window sees it.
@@ -78,7 +110,7 @@ private:
     HWND window_ = nullptr; // not owned
     wapi::CNotifyIcon icon_;
     CTrayClicks clicks_;
-    std::int32_t balloon_topic_ = -1;
+    CBalloonClicks balloon_clicks_;
     int icon_id_ = 0; // the icon shown, to send nothing when it stays
 };
 

@@ -13,7 +13,7 @@ namespace feed {
 struct RBalloon {
     std::wstring title;
     std::wstring text;
-    std::int32_t topic_id = -1;
+    std::int32_t topic_id = -1; // -1: the balloon names no single topic, and a click opens none
 };
 
 // The topic updated last (the greatest update text, the earliest on ties) among topics; null for

@@ -1097,13 +1097,22 @@ TEST_F(Program, RemembersWhatWasSeenAcrossRestartsAndKeepsQuietWhenAsked) {
     EXPECT_EQ(balloons().back(), u8"W międzyczasie: 1 nowy post w 1 temacie|Wskaźniki a referencje");
     EXPECT_EQ(tray_tip().find(u8"wstrzymane"), std::string::npos) << tray_tip();
 
-    // Busy (presenting, a full-screen game): the same; the summary at the first tick after.
-    std::ofstream(busy_file) << "1";
+    // A new account's quiet time (as busy, presenting, a full-screen game): the same; the summary
+    // at the first tick after.
+    std::ofstream(busy_file) << QUNS_QUIET_TIME;
     held_back(11, L"11 (+3)");
     std::remove(busy_file.c_str());
     program.poll();
     ASSERT_TRUE(eventually([&] { return balloons().size() == 3; }));
     EXPECT_EQ(balloons().back(), u8"W międzyczasie: 3 nowe posty w 1 temacie|Wskaźniki a referencje");
+    // Three balloons since the last click on one: the click may be on any, so the window shows and
+    // nothing opens. (After one balloon alone, a click opens its topic: the walks above.)
+    key(program.box, VK_ESCAPE);
+    ASSERT_TRUE(eventually([&] { return !program.shown(); }));
+    program.tray(NIN_BALLOONUSERCLICK);
+    EXPECT_TRUE(eventually([&] { return program.shown(); }));
+    ASSERT_TRUE(program.flush());
+    EXPECT_EQ(opened(), std::vector<std::string>{});
 
     // Starting with Windows: the Run value names the program with /tray, and goes again.
     const std::wstring before = run_value();

@@ -1,12 +1,16 @@
-// The tray's click rule with the times the shell's messages come at: the click that ends a double
-// click is no click of its own, whatever the tick count reads.
+// The tray's rules: the click that ends a double click is no click of its own, whatever the tick
+// count reads; a balloon's click, the pause, the tip and the menu's state.
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "app/autostart.h"
+#include "app/pause.h"
 #include "app/tray.h"
+#include "app/user_quiet.h"
+#include "beside_test.h"
+#include "resources/resource.h"
 
 TEST(TrayClicks, TheClickEndingADoubleClickIsNoClickOfItsOwn) {
     const DWORD DOUBLE_CLICK_MS = 500;
@@ -100,4 +104,108 @@ TEST(Autostart, CheckedOnlyWhileTheRunValueStartsThisCopyAndTaskManagerLeavesItO
     EXPECT_TRUE(app::starts_with_windows());
     ASSERT_TRUE(app::set_start_with_windows(false));
     EXPECT_EQ(run.get(), NONE);
+}
+
+TEST(TrayBalloons, AClickOpensATopicOnlyWhenNoOtherBalloonCanHaveBeenClicked) {
+    // A digit: a balloon naming that topic, '-' one naming none, 'c' a click; then what each click
+    // opened ('-': the window shows).
+    const std::pair<std::string, std::string> cases[] = {
+        {"7c", "7"}, {"78c", "-"}, {"789c5c", "-5"}, {"7cc", "7-"}, {"-c", "-"}, {"c", "-"},
+    };
+    for (const auto& c : cases) {
+        app::CBalloonClicks clicks;
+        std::string opened;
+        for (char event : c.first) {
+            if (event == 'c') {
+                const std::int32_t topic = clicks.clicked();
+                opened += topic < 0 ? '-' : static_cast<char>('0' + topic);
+            } else {
+                clicks.shown(event == '-' ? -1 : event - '0');
+            }
+        }
+        EXPECT_EQ(opened, c.second) << c.first;
+    }
+}
+
+TEST(TrayBalloons, WaitWhileTheUserCannotOrWouldRatherNotReadThem) {
+    for (int state = QUNS_NOT_PRESENT; state <= QUNS_QUIET_TIME + 1; ++state) {
+        const bool held = state != QUNS_ACCEPTS_NOTIFICATIONS && state <= QUNS_QUIET_TIME;
+        EXPECT_EQ(app::holds_balloons(static_cast<QUERY_USER_NOTIFICATION_STATE>(state)), held) << state;
+    }
+}
+
+TEST(TrayPause, UntilTomorrowEndsAtTheComingEightOClockAfterTheNight) {
+    const auto local = [](WORD year, WORD month, WORD day, WORD hour, WORD minute) {
+        return SYSTEMTIME{year, month, 0, day, hour, minute, 59, 999};
+    };
+    const std::pair<SYSTEMTIME, int> cases[] = {
+        // chosen at, the day it ends
+        {local(2026, 3, 10, 3, 59), 20260310},  {local(2026, 3, 10, 4, 0), 20260311},
+        {local(2026, 3, 10, 7, 59), 20260311},  {local(2026, 3, 10, 8, 0), 20260311},
+        {local(2026, 3, 10, 23, 59), 20260311}, {local(2026, 4, 30, 12, 0), 20260501},
+        {local(2026, 2, 28, 12, 0), 20260301},  {local(2028, 2, 28, 12, 0), 20280229},
+        {local(2100, 2, 28, 12, 0), 21000301},  {local(2026, 12, 31, 23, 59), 20270101},
+        {local(2027, 1, 1, 3, 0), 20270101},
+    };
+    for (const auto& c : cases) {
+        const SYSTEMTIME at = app::pause_end_tomorrow(c.first);
+        EXPECT_EQ(at.wYear * 10000 + at.wMonth * 100 + at.wDay, c.second);
+        EXPECT_EQ((std::vector<WORD>{at.wHour, at.wMinute, at.wSecond, at.wMilliseconds}),
+                  (std::vector<WORD>{8, 0, 0, 0}));
+        EXPECT_EQ(app::pause_line(at, c.first), std::wstring(L"Powiadomienia wstrzymane do ") +
+                                                    (at.wDay == c.first.wDay ? L"" : L"jutra, ") + L"08:00");
+    }
+    // An hour's pause over midnight; a clock put back by a day.
+    EXPECT_EQ(app::pause_line(local(2026, 1, 1, 0, 30), local(2025, 12, 31, 23, 30)),
+              L"Powiadomienia wstrzymane do jutra, 00:30");
+    EXPECT_EQ(app::pause_line(local(2026, 3, 12, 8, 0), local(2026, 3, 10, 9, 0)),
+              L"Powiadomienia wstrzymane do 12.03, 08:00");
+}
+
+TEST(TrayTip, KeepsTheMostImportantWithinTheShellsLimit) {
+    const std::wstring HINT = L"Win+Shift+P: szukaj w dokumentacji", X110(110, L'x');
+    const std::wstring NEWS = L"4 nowe posty w 2 tematach\nPowiadomienia wstrzymane do 18:30",
+                       LONGEST = L"99999 nowych postów w 99999 tematach";
+    const std::pair<std::vector<std::wstring>, std::wstring> cases[] = {
+        {{NEWS, L"sprawdzono 17:30"}, NEWS + L"\nsprawdzono 17:30\n" + HINT},
+        {{NEWS, L"sprawdzono 17:30 (bez zmian)"}, NEWS + L"\nsprawdzono 17:30 (bez zmian)"},
+        // The longest the feed gives: a five-digit count, a pause until tomorrow, its longest state.
+        {{LONGEST, L"Powiadomienia wstrzymane do jutra, 08:00", L"odpowiedź nie jest listą tematów (23:59)"},
+         LONGEST + L"\nPowiadomienia wstrzymane do jutra, 08:00\nodpowiedź nie jest listą tematów…"},
+        {{X110, L"sprawdzono 17:30"}, X110},
+        {{X110 + X110}, X110 + std::wstring(6, L'x') + L"…"},
+    };
+    for (const auto& c : cases) {
+        const std::wstring tip = app::tray_tip(c.first, HINT);
+        EXPECT_EQ(tip, L"Pelikant: " + c.second);
+        EXPECT_LE(tip.size(), app::TIP_UNITS);
+    }
+}
+
+TEST(TrayMenu, GreysWhatWouldDoNothingAndChecksThePause) {
+    HMODULE exe = LoadLibraryExA(beside_test("pelikant_e2e.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const wapi::CMenu menu(LoadMenuW(exe, MAKEINTRESOURCEW(IDM_TRAY)));
+    HMENU popup = GetSubMenu(menu.get(), 0);
+    ASSERT_NE(popup, nullptr);
+    // The items by their place, '-' greyed, 'x' checked, ' ' the separator; then the pause's own.
+    const auto shown = [](HMENU items) {
+        std::string out;
+        for (int at = 0; at < GetMenuItemCount(items); ++at) {
+            const UINT is = GetMenuState(items, at, MF_BYPOSITION);
+            out += is & MF_SEPARATOR ? ' ' : is & MF_GRAYED ? '-' : is & MF_CHECKED ? 'x' : '.';
+        }
+        return out;
+    };
+    const std::pair<app::RTrayMenuState, const char*> cases[] = {
+        {{false, false}, "..-.. .|..-"},
+        {{true, false}, "..... .|..-"},
+        {{false, true}, "..-x. .|..."},
+        {{true, true}, "...x. .|..."},
+    };
+    for (const auto& c : cases) {
+        app::show_menu_state(popup, c.first);
+        EXPECT_EQ(shown(popup) + "|" + shown(GetSubMenu(popup, 3)), c.second)
+            << c.first.news << c.first.paused;
+    }
+    FreeLibrary(exe);
 }

@@ -4,8 +4,8 @@
 // line each in UTF-8, to the file that PELIKANT_E2E_LOG names, for the test to read. The tray
 // records and the names still reach the system. PELIKANT_E2E_NO_BROWSER makes every address fail
 // to open, as where no browser is associated; PELIKANT_E2E_TIMER_REFUSALS=N makes the system
-// refuse the first N timers; while the file that PELIKANT_E2E_BUSY_FILE names exists, the user is
-// busy (presenting, in a full-screen program).
+// refuse the first N timers; while the file that PELIKANT_E2E_BUSY_FILE names exists, the system's
+// notification state is the number it holds (QUNS_BUSY when it holds none).
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
@@ -136,9 +136,14 @@ bool shell_open(const char* url) {
     return std::getenv("PELIKANT_E2E_NO_BROWSER") == nullptr;
 }
 
-bool user_wants_quiet() {
-    const char* busy = std::getenv("PELIKANT_E2E_BUSY_FILE");
-    return busy != nullptr && GetFileAttributesA(busy) != INVALID_FILE_ATTRIBUTES;
+QUERY_USER_NOTIFICATION_STATE notification_state() {
+    const char* path = std::getenv("PELIKANT_E2E_BUSY_FILE");
+    int state = QUNS_ACCEPTS_NOTIFICATIONS;
+    if (FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr) {
+        state = std::fscanf(file, "%d", &state) == 1 ? state : QUNS_BUSY;
+        std::fclose(file);
+    }
+    return static_cast<QUERY_USER_NOTIFICATION_STATE>(state);
 }
 
 UINT_PTR set_system_timer(HWND window, UINT_PTR id, UINT period_ms) {
