@@ -28,10 +28,16 @@
 #define IDM_PAUSE_TOMORROW 6006
 #define IDM_RESUME 6007
 #define IDM_AUTOSTART 6008
+#define IDM_ONLY_FOLLOWED 6009
 
-/* A row's menu in either list: a bar whose popup 0 holds the commands. */
+/* A row's menu in the result list, and a topic's in the forum list (the same two commands
+   first): a bar whose popup 0 holds the commands. */
 #define IDM_ROW 6010
 #define IDM_OPEN 6011
 #define IDM_COPY_ADDRESS 6012
+#define IDM_TOPIC 6013
+#define IDM_MARK_READ 6014
+#define IDM_FOLLOW 6015
+#define IDM_MUTE 6016
 
 #endif

@@ -1,5 +1,6 @@
 #include "app/feed_bridge.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "app/answered.h"
@@ -211,6 +212,10 @@ bool CFeedBridge::on_command(WORD command) {
     case IDM_RESUME:
         pause(EPause::NONE);
         return true;
+    case IDM_ONLY_FOLLOWED:
+        news_.set_only_followed(!news_.only_followed());
+        show_news();
+        return true;
     default:
         return false;
     }
@@ -271,7 +276,9 @@ bool CFeedBridge::paused() const {
 }
 
 bool CFeedBridge::any_news() const {
-    return news_.count().posts > 0;
+    const std::vector<feed::RForumRow>& topics = news_.topics();
+    return std::any_of(topics.begin(), topics.end(),
+                       [](const feed::RForumRow& row) { return row.new_posts > 0; });
 }
 
 void CFeedBridge::release_held() {
@@ -310,9 +317,38 @@ void CFeedBridge::check_now() {
 
 void CFeedBridge::mark_all_read() {
     news_.open_all();
+    show_news();
+}
+
+void CFeedBridge::show_news() {
     window_.show_topics(news_.topics());
     seen_.save();
     show_state();
+}
+
+void CFeedBridge::topic_command(std::int32_t id, UINT command) {
+    const feed::EFollow now = seen_.topics().follow(id);
+    const feed::EFollow asked = command == IDM_FOLLOW ? feed::EFollow::FOLLOWED : feed::EFollow::MUTED;
+    switch (command) {
+    case IDM_MARK_READ:
+        news_.open(id);
+        break;
+    case IDM_FOLLOW:
+    case IDM_MUTE:
+        if (news_.set_follow(id, now == asked ? feed::EFollow::NONE : asked) == feed::CNews::FOLLOW_FULL) {
+            const std::wstring limit = std::to_wstring(feed::CSeenTopics::MAX_MARKED);
+            window_.report(asked == feed::EFollow::FOLLOWED
+                               ? L"Można obserwować najwyżej " + limit +
+                                     L" tematów; przestań obserwować któryś, by dodać ten."
+                               : L"Można wyciszyć najwyżej " + limit +
+                                     L" tematów; wyłącz wyciszenie któregoś, by wyciszyć ten.");
+            return;
+        }
+        break;
+    default:
+        return;
+    }
+    show_news();
 }
 
 void CFeedBridge::topic_opened(std::int32_t id) {

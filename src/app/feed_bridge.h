@@ -80,9 +80,14 @@ public:
     void mark_all_read();
     void pause(EPause length);
     bool paused() const;
+    // Any row with posts the user has not seen, told of or not.
     bool any_news() const;
+    bool only_followed() const { return news_.only_followed(); }
     // The user opened the topic (its page went to the browser).
     void topic_opened(std::int32_t id);
+    // A topic's menu: marked read, followed or muted (and back); a follow or mute past the limit
+    // is refused and said.
+    void topic_command(std::int32_t id, UINT command);
 
 private:
     void feed_polled(feed::RFeedSnapshot snapshot) override;
@@ -92,6 +97,8 @@ private:
     void release_held();
     bool quiet() const;
     void say_once(const std::wstring& notice);
+    // After what is new for the user changed: the list and the state, and the file.
+    void show_news();
     void show_state();
 
     IFeedWindow& window_; // not owned

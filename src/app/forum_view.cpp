@@ -30,7 +30,9 @@ struct RColumn {
     const wchar_t* text;
     int width; // at 96 DPI
 };
-const RColumn COLUMNS[] = {{L"Temat na forum", 400}, {L"Postów", 50}, {L"Ostatnia aktualizacja", 130}};
+const RColumn COLUMNS[] = {
+    {L"Temat na forum", 310}, {L"Postów", 50}, {L"Ostatnia aktualizacja", 130}, {L"Stan", 90}};
+const int COLUMN_COUNT = 4;
 // Room a header leaves around its text, at 96 DPI.
 const int HEADER_PADDING = 16;
 
@@ -46,6 +48,18 @@ std::wstring posts_text(const feed::RForumRow& row) {
     return text;
 }
 
+// What the user asked of the topic, in words.
+const wchar_t* follow_text(feed::EFollow follow) {
+    switch (follow) {
+    case feed::EFollow::FOLLOWED:
+        return L"obserwowany";
+    case feed::EFollow::MUTED:
+        return L"wyciszony";
+    default:
+        return L"";
+    }
+}
+
 void insert_rows(wapi::CListView& list, const std::vector<feed::RForumRow>& rows) {
     for (const feed::RForumRow& row : rows) {
         // A row that fails to go in is left out; the others keep their own ids.
@@ -57,6 +71,7 @@ void insert_rows(wapi::CListView& list, const std::vector<feed::RForumRow>& rows
         list.set_item_image(item, row.is_topic() ? topic_image(row.state) : I_IMAGENONE);
         list.set_item_text(item, 1, posts_text(row).c_str());
         list.set_item_text(item, 2, row.update.c_str());
+        list.set_item_text(item, 3, follow_text(row.follow));
     }
 }
 
@@ -75,44 +90,97 @@ std::vector<LPARAM> selected_ids(const wapi::CListView& list) {
 
 } // namespace
 
-LRESULT draw_forum_row(const NMLVCUSTOMDRAW& draw, const std::vector<feed::RForumRow>& shown, HFONT bold) {
-    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
-        return CDRF_NOTIFYITEMDRAW;
+void CForumView::attach(wapi::CListView* list) {
+    list_ = list;
+    if (list_ == nullptr) {
+        return;
     }
-    if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT || bold == nullptr) {
-        return CDRF_DODEFAULT;
+    for (int i = 0; i < COLUMN_COUNT; ++i) {
+        list_->insert_column(i, COLUMNS[i].text, COLUMNS[i].width);
     }
-    // The item's data is its topic's id.
-    const LPARAM id = draw.nmcd.lItemlParam;
-    for (const feed::RForumRow& row : shown) {
-        if (row.is_topic() && row.id == id && row.new_posts > 0) {
-            SelectObject(draw.nmcd.hdc, bold);
-            return CDRF_NEWFONT;
+    shown_ = {feed::waiting_row()};
+    insert_rows(*list_, shown_);
+}
+
+void CForumView::set_dpi(HINSTANCE instance, UINT dpi) {
+    wapi::CFont bold = wapi::message_font(dpi, true);
+    if (bold.is_valid()) {
+        bold_font_ = std::move(bold);
+    }
+    const int icon_size = wapi::system_metric(SM_CXSMICON, dpi);
+    wapi::CImageList images = wapi::make_image_list(icon_size);
+    if (images.is_valid()) {
+        for (const RTopicIcon& image : TOPIC_ICONS) {
+            wapi::add_icon(images.get(), wapi::load_icon(instance, image.icon, icon_size).get());
+        }
+        if (list_ != nullptr) {
+            list_->set_image_list(images.get());
+        }
+        images_ = std::move(images);
+    }
+    if (list_ == nullptr) {
+        return;
+    }
+    for (int i = 0; i < COLUMN_COUNT; ++i) {
+        const int text = list_->string_width(COLUMNS[i].text) + wapi::scale(HEADER_PADDING, dpi);
+        list_->set_column_width(i, std::max(wapi::scale(COLUMNS[i].width, dpi), text));
+    }
+}
+
+const feed::RForumRow* CForumView::shown_row(LPARAM id) const {
+    for (const feed::RForumRow& row : shown_) {
+        if (row.is_topic() && row.id == id) {
+            return &row;
         }
     }
-    return CDRF_DODEFAULT;
+    return nullptr;
 }
 
-void setup_forum_list(wapi::CListView& list, std::vector<feed::RForumRow>& shown) {
-    for (int i = 0; i < 3; ++i) {
-        list.insert_column(i, COLUMNS[i].text, COLUMNS[i].width);
+bool CForumView::on_notify(NMHDR& header, LRESULT& result) const {
+    if (list_ == nullptr || header.hwndFrom != list_->handle ||
+        header.code != static_cast<UINT>(NM_CUSTOMDRAW)) {
+        return false;
     }
-    shown = {feed::waiting_row()};
-    insert_rows(list, shown);
+    NMLVCUSTOMDRAW& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
+    result = CDRF_DODEFAULT;
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
+        result = CDRF_NOTIFYITEMDRAW;
+        return true;
+    }
+    // The item's data is its topic's id.
+    const feed::RForumRow* row =
+        draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT ? shown_row(draw.nmcd.lItemlParam) : nullptr;
+    if (row == nullptr) {
+        return true;
+    }
+    if (row->follow == feed::EFollow::MUTED) {
+        draw.clrText = GetSysColor(COLOR_GRAYTEXT);
+        result = CDRF_NEWFONT;
+    } else if (row->new_posts > 0 && bold_font_.is_valid()) {
+        SelectObject(draw.nmcd.hdc, bold_font_.get());
+        result = CDRF_NEWFONT;
+    }
+    return true;
 }
 
-void size_forum_columns(wapi::CListView& list, UINT dpi) {
-    for (int i = 0; i < 3; ++i) {
-        const int text = list.string_width(COLUMNS[i].text) + wapi::scale(HEADER_PADDING, dpi);
-        list.set_column_width(i, std::max(wapi::scale(COLUMNS[i].width, dpi), text));
+void CForumView::prepare_menu(std::int32_t id, HMENU menu) const {
+    const feed::RForumRow* row = shown_row(id);
+    const bool has_new = row != nullptr && row->new_posts > 0;
+    EnableMenuItem(menu, IDM_MARK_READ, MF_BYCOMMAND | (has_new ? MF_ENABLED : MF_GRAYED));
+    const feed::EFollow follow = row != nullptr ? row->follow : feed::EFollow::NONE;
+    if (follow == feed::EFollow::FOLLOWED) {
+        ModifyMenuW(menu, IDM_FOLLOW, MF_BYCOMMAND | MF_STRING, IDM_FOLLOW, L"Przestań o&bserwować");
+    }
+    if (follow == feed::EFollow::MUTED) {
+        ModifyMenuW(menu, IDM_MUTE, MF_BYCOMMAND | MF_STRING, IDM_MUTE, L"&Wyłącz wyciszenie");
     }
 }
 
-void fill_forum_list(wapi::CListView& list, const std::vector<feed::RForumRow>& rows,
-                     std::vector<feed::RForumRow>& shown) {
-    if (rows == shown) {
+void CForumView::show(const std::vector<feed::RForumRow>& rows) {
+    if (list_ == nullptr || rows == shown_) {
         return; // a refill would only lose the user's place
     }
+    wapi::CListView& list = *list_;
     LPARAM top_id = -1;
     const int top = list.top_item();
     list.item_data(top, top_id);
@@ -123,7 +191,7 @@ void fill_forum_list(wapi::CListView& list, const std::vector<feed::RForumRow>& 
     list.set_redraw(false);
     list.delete_all();
     insert_rows(list, rows);
-    shown = rows;
+    shown_ = rows;
     for (LPARAM id : selected) {
         const int item = id >= 0 ? list.find_item(id) : -1;
         if (item >= 0) {

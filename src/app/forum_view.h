@@ -1,8 +1,12 @@
 #pragma once
+#include <cstdint>
 #include <vector>
+
+#include <windows.h>
 
 #include "feed/forum_rows.h"
 #include "wapi/controls.h"
+#include "wapi/dpi.h"
 
 namespace app {
 
@@ -16,18 +20,36 @@ extern const RTopicIcon TOPIC_ICONS[8];
 // The image index of a state.
 int topic_image(const feed::RTopicState& state);
 
-// The forum list; GUI thread only.
-// Columns and the one row that says the topics are coming, shown until the first feed has
-// parsed; shown becomes what the list shows.
-void setup_forum_list(wapi::CListView& list, std::vector<feed::RForumRow>& shown);
-// Column widths for dpi, each wide enough for its header text in the list's font.
-void size_forum_columns(wapi::CListView& list, UINT dpi);
-// Refills list with rows unless it shows them already (shown). The first visible topic and the
-// selected ones stay where they are when they are still there; redrawing is off meanwhile.
-void fill_forum_list(wapi::CListView& list, const std::vector<feed::RForumRow>& rows,
-                     std::vector<feed::RForumRow>& shown);
-// The list's custom draw: the rows of topics with new posts in bold. The answer for the list
-// (CDRF_*).
-LRESULT draw_forum_row(const NMLVCUSTOMDRAW& draw, const std::vector<feed::RForumRow>& shown, HFONT bold);
+// The forum list: its columns, its rows (new posts bold, muted topics grey, and what the user
+// asked of a topic said in words in "Stan", for those who cannot see bold or grey), its place
+// kept across refills, its icons and fonts for the window's DPI, and what a topic's menu offers.
+// GUI thread only.
+class CForumView {
+public:
+    // The list, not owned: its columns and the one row that says the topics are coming, shown
+    // until the first feed has parsed.
+    void attach(wapi::CListView* list);
+    // Before the list goes.
+    void detach() { list_ = nullptr; }
+    // Icons, the bold font and column widths (each wide enough for its header) for dpi.
+    void set_dpi(HINSTANCE instance, UINT dpi);
+    // Refills the list with rows unless it shows them already. The first visible topic and the
+    // selected ones stay where they are when they are still there; redrawing is off meanwhile.
+    void show(const std::vector<feed::RForumRow>& rows);
+    // The list's custom draw; true, and the answer for the list (CDRF_*), when header is its.
+    bool on_notify(NMHDR& header, LRESULT& result) const;
+    // A topic's menu as the row is now: "Oznacz jako przeczytany" greyed without new posts, and
+    // following and muting offered the other way round when on.
+    void prepare_menu(std::int32_t id, HMENU menu) const;
+
+private:
+    const feed::RForumRow* shown_row(LPARAM id) const;
+
+    wapi::CListView* list_ = nullptr; // not owned
+    std::vector<feed::RForumRow> shown_;
+    wapi::CFont bold_font_;
+    // Replaced, not changed, when the DPI changes: the list holds the old one until it has the new.
+    wapi::CImageList images_;
+};
 
 } // namespace app

@@ -91,9 +91,7 @@ void CPelikantApp::make_controls() {
 bool CPelikantApp::on_create(CREATESTRUCTW*) {
     tray_.attach(handle);
     make_controls();
-    if (forum_list_ != nullptr) {
-        setup_forum_list(*forum_list_, shown_topics_);
-    }
+    forum_view_.attach(forum_list_);
     hotkey_ = RegisterHotKey(handle, HOTKEY_ID, HOTKEY_MODIFIERS | MOD_NOREPEAT, HOTKEY_KEY) != 0;
     make_status_bar();
     rows_.attach(handle, search_box_, result_list_, forum_list_);
@@ -171,32 +169,14 @@ void CPelikantApp::apply_dpi(UINT new_dpi) {
         }
         font_ = std::move(next_font); // the old font goes only now, no control holding it any more
     }
-    wapi::CFont next_bold = wapi::message_font(dpi_, true);
-    if (next_bold.is_valid()) {
-        bold_font_ = std::move(next_bold);
-    }
-    const int icon_size = wapi::system_metric(SM_CXSMICON, dpi_);
-    wapi::CImageList next_images = wapi::make_image_list(icon_size);
-    if (next_images.is_valid()) {
-        for (const RTopicIcon& image : TOPIC_ICONS) {
-            const wapi::CIcon icon = wapi::load_icon(module_instance, image.icon, icon_size);
-            wapi::add_icon(next_images.get(), icon.get());
-        }
-        if (forum_list_ != nullptr) {
-            forum_list_->set_image_list(next_images.get());
-        }
-        image_list_ = std::move(next_images);
-    }
-    if (forum_list_ != nullptr) {
-        size_forum_columns(*forum_list_, dpi_);
-    }
+    forum_view_.set_dpi(module_instance, dpi_);
     if (result_list_ != nullptr) {
         result_list_->set_column_width(0, wapi::scale(RESULT_COLUMN_WIDTH, dpi_));
     }
     if (status_bar_ != nullptr && status_bar_->part_count() > STATUS_STATE) {
         wapi::RStatusPart* credit = status_bar_->part(STATUS_CREDIT);
         credit->width = wapi::scale(CREDIT_WIDTH, dpi_);
-        credit->icon = wapi::load_icon(module_instance, IDI_PELIKANT, icon_size);
+        credit->icon = wapi::load_icon(module_instance, IDI_PELIKANT, wapi::system_metric(SM_CXSMICON, dpi_));
         status_bar_->apply();
     }
 }
@@ -298,6 +278,7 @@ RTrayMenuState CPelikantApp::tray_menu_state() const {
     RTrayMenuState state;
     state.news = feed_.any_news();
     state.paused = feed_.paused();
+    state.only_followed = feed_.only_followed();
     return state;
 }
 
@@ -305,10 +286,9 @@ bool CPelikantApp::on_notify(WPARAM, NMHDR* header) {
     if (header == nullptr) {
         return false;
     }
-    if (header->code == static_cast<UINT>(NM_CUSTOMDRAW) && forum_list_ != nullptr &&
-        header->hwndFrom == forum_list_->handle) {
-        set_result(draw_forum_row(*reinterpret_cast<const NMLVCUSTOMDRAW*>(header), shown_topics_,
-                                  bold_font_.get()));
+    LRESULT drawn = 0;
+    if (forum_view_.on_notify(*header, drawn)) {
+        set_result(drawn);
         return true;
     }
     return rows_.on_notify(*header);
@@ -374,6 +354,7 @@ bool CPelikantApp::on_destroy() {
         wapi::clear_accessible_name(named.first->handle);
     }
     rows_.detach();
+    forum_view_.detach();
     forum_list_ = nullptr;
     search_box_ = nullptr;
     result_list_ = nullptr;
@@ -396,6 +377,18 @@ void CPelikantApp::open_topic(std::int32_t id) {
 void CPelikantApp::row_opened(const wapi::CListView& list, LPARAM data) {
     if (&list == forum_list_ && data >= 0) {
         feed_.topic_opened(static_cast<std::int32_t>(data));
+    }
+}
+
+void CPelikantApp::prepare_row_menu(const wapi::CListView& list, LPARAM data, HMENU menu) const {
+    if (&list == forum_list_) {
+        forum_view_.prepare_menu(static_cast<std::int32_t>(data), menu);
+    }
+}
+
+void CPelikantApp::row_command(const wapi::CListView& list, LPARAM data, UINT command) {
+    if (&list == forum_list_ && data >= 0) {
+        feed_.topic_command(static_cast<std::int32_t>(data), command);
     }
 }
 
@@ -422,9 +415,7 @@ void CPelikantApp::report(const std::wstring& problem) {
 }
 
 void CPelikantApp::show_topics(const std::vector<feed::RForumRow>& topics) {
-    if (forum_list_ != nullptr) {
-        fill_forum_list(*forum_list_, topics, shown_topics_);
-    }
+    forum_view_.show(topics);
 }
 
 // The state line, its tooltip, and the tray's tip and icon.

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "app/feed_bridge.h"
+#include "app/forum_view.h"
 #include "app/row_actions.h"
 #include "app/tray.h"
 #include "search/catalogue.h"
@@ -58,6 +59,8 @@ private:
     // IRowOwner.
     std::string row_address(const wapi::CListView& list, LPARAM data) const override;
     void row_opened(const wapi::CListView& list, LPARAM data) override;
+    void prepare_row_menu(const wapi::CListView& list, LPARAM data, HMENU menu) const override;
+    void row_command(const wapi::CListView& list, LPARAM data, UINT command) override;
     // IRowOwner, IFeedWindow and ITrayOwner.
     void report(const std::wstring& problem) override;
     void hide_window() override;
@@ -79,11 +82,9 @@ private:
     void summon();
     bool in_front() const;
 
-    // The controls' font and the forum list's icons, for the window's DPI. Replaced, not changed,
-    // when the DPI changes: the controls hold the old ones until they have the new.
+    // The controls' font, for the window's DPI. Replaced, not changed, when the DPI changes: the
+    // controls hold the old one until they have the new.
     wapi::CFont font_;
-    wapi::CFont bold_font_; // the forum's rows with new posts
-    wapi::CImageList image_list_;
     // Not owned: the window's children own the controls and delete them at WM_DESTROY, right
     // after on_destroy has cleared these.
     wapi::CListView* forum_list_ = nullptr;
@@ -91,8 +92,7 @@ private:
     wapi::CListView* result_list_ = nullptr;
     wapi::CStatusBar* status_bar_ = nullptr;
     UINT dpi_ = wapi::DESIGN_DPI;
-    // What the forum list shows.
-    std::vector<feed::RForumRow> shown_topics_;
+    CForumView forum_view_;
     bool hotkey_ = false;
     // When the window last lost the foreground: a click on the tray icon takes it away just
     // before the click arrives.

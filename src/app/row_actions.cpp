@@ -124,20 +124,26 @@ void CRowActions::show_row_menu(wapi::CListView& list, const POINT* clicked) {
             ClientToScreen(list.handle, &at);
         }
     }
-    const wapi::CMenu menu = wapi::load_menu(GetModuleHandleW(nullptr), IDM_ROW);
+    const wapi::CMenu menu =
+        wapi::load_menu(GetModuleHandleW(nullptr), &list == topics_ ? IDM_TOPIC : IDM_ROW);
     HMENU popup = menu.is_valid() ? GetSubMenu(menu.get(), 0) : nullptr;
     if (popup == nullptr) {
         return;
     }
     SetMenuDefaultItem(popup, IDM_OPEN, FALSE);
-    switch (wapi::track_menu(window_, popup, at)) {
+    owner_.prepare_row_menu(list, chosen.data, popup);
+    const UINT command = wapi::track_menu(window_, popup, at);
+    switch (command) {
     case IDM_OPEN:
         open_row(chosen);
         break;
     case IDM_COPY_ADDRESS:
         copy_address(chosen);
         break;
+    case 0:
+        break;
     default:
+        owner_.row_command(*chosen.list, chosen.data, command);
         break;
     }
 }

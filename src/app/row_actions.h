@@ -14,6 +14,10 @@ public:
     virtual std::string row_address(const wapi::CListView& list, LPARAM data) const = 0;
     // The row's address went to the browser.
     virtual void row_opened(const wapi::CListView& list, LPARAM data) = 0;
+    // A row's menu, about to show: items greyed or renamed for the row as it is.
+    virtual void prepare_row_menu(const wapi::CListView& list, LPARAM data, HMENU menu) const = 0;
+    // A command of a row's menu other than opening and copying.
+    virtual void row_command(const wapi::CListView& list, LPARAM data, UINT command) = 0;
     // Says in the status line what could not be done.
     virtual void report(const std::wstring& problem) = 0;
     virtual void hide_window() = 0;
@@ -62,7 +66,8 @@ private:
     };
     RRow row_of(const wapi::CListView& list, int item) const;
     bool open_row(const RRow& row);
-    // "Otwórz" and "Kopiuj adres" for the focused row: at the point clicked, or below the row.
+    // The focused row's menu ("Otwórz", "Kopiuj adres", and a topic's own commands): at the point
+    // clicked, or below the row.
     void show_row_menu(wapi::CListView& list, const POINT* clicked);
     void copy_address(const RRow& row);
     void move_focus(bool back);

@@ -39,6 +39,7 @@ void show_menu_state(HMENU popup, const RTrayMenuState& state) {
     };
     grey(IDM_MARK_ALL_READ, state.news);
     grey(IDM_RESUME, state.paused);
+    CheckMenuItem(popup, IDM_ONLY_FOLLOWED, MF_BYCOMMAND | (state.only_followed ? MF_CHECKED : MF_UNCHECKED));
     // "Wstrzymaj powiadomienia" is a pop-up, so it is found by its place: the one item with a
     // menu of its own.
     for (int at = 0; at < GetMenuItemCount(popup); ++at) {

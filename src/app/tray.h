@@ -12,8 +12,9 @@ namespace app {
 
 // What the tray menu shows checked or greyed, of what the window knows.
 struct RTrayMenuState {
-    bool news = false;   // "Oznacz wszystkie jako przeczytane" does something
-    bool paused = false; // balloons are paused
+    bool news = false;          // "Oznacz wszystkie jako przeczytane" does something
+    bool paused = false;        // balloons are paused
+    bool only_followed = false; // only followed topics are told of
 };
 
 // What the tray asks of the window.

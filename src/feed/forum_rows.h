@@ -20,6 +20,10 @@ struct RTopicState {
 };
 RTopicState topic_state(const xml::RTopic& topic);
 
+// What the user asked of a topic: to hear of it even while only followed topics are told of, or
+// never to hear of it.
+enum class EFollow : std::uint8_t { NONE, FOLLOWED, MUTED };
+
 // One row of the forum list as it is shown; the item's data is the topic's id, so that a row
 // opens its own topic whatever the list shows by then.
 struct RForumRow {
@@ -28,11 +32,12 @@ struct RForumRow {
     std::wstring title, update;
     std::int32_t posts = 0;
     std::int32_t new_posts = 0; // of posts, those the user has not seen
+    EFollow follow = EFollow::NONE;
 
     bool is_topic() const { return id >= 0; }
     bool operator==(const RForumRow& o) const {
         return id == o.id && state == o.state && title == o.title && update == o.update && posts == o.posts &&
-               new_posts == o.new_posts;
+               new_posts == o.new_posts && follow == o.follow;
     }
     bool operator!=(const RForumRow& o) const { return !(*this == o); }
 };

@@ -32,6 +32,49 @@ RBalloon named(std::wstring title, const RForumRow& topic) {
     return balloon;
 }
 
+// The balloon of posts in topics: one topic by its name, several by the titles of as many as fit,
+// latest first (a click on it names no single topic).
+RBalloon told(const std::wstring& title, std::vector<const RForumRow*> topics) {
+    if (topics.size() == 1) {
+        return named(title, *topics[0]);
+    }
+    std::stable_sort(topics.begin(), topics.end(),
+                     [](const RForumRow* a, const RForumRow* b) { return later(a->update, b->update); });
+    std::vector<std::wstring> lines;
+    for (const RForumRow* topic : topics) {
+        lines.push_back(blank(topic->title) ? L"(bez tytułu)" : topic->title);
+    }
+    const size_t all = lines.size();
+    const auto others = [&](size_t shown) { return shown < all ? L"\n" + others_line(all - shown) : L""; };
+    const auto length = [&](size_t shown) {
+        size_t total = others(shown).size() + shown - 1;
+        for (size_t i = 0; i < shown; ++i) {
+            total += lines[i].size();
+        }
+        return total;
+    };
+    size_t shown = all;
+    while (shown > MIN_BALLOON_TOPICS && length(shown) > MAX_BALLOON_TEXT) {
+        --shown;
+    }
+    if (length(shown) > MAX_BALLOON_TEXT) {
+        // Even the first few do not fit whole: each gets its share, cut with an ellipsis.
+        const size_t share = (MAX_BALLOON_TEXT - others(shown).size() - (shown - 1)) / shown;
+        for (size_t i = 0; i < shown; ++i) {
+            if (lines[i].size() > share) {
+                lines[i] = lines[i].substr(0, share - 1) + L"…";
+            }
+        }
+    }
+    RBalloon balloon;
+    balloon.title = title;
+    for (size_t i = 0; i < shown; ++i) {
+        balloon.text += (i == 0 ? L"" : L"\n") + lines[i];
+    }
+    balloon.text += others(shown);
+    return balloon;
+}
+
 } // namespace
 
 const RForumRow* latest_topic(const std::vector<const RForumRow*>& topics) {
@@ -60,7 +103,19 @@ void CNews::begin() {
 void CNews::mark() {
     for (RForumRow& topic : topics_) {
         topic.new_posts = seen_.new_posts(topic);
+        topic.follow = seen_.follow(topic.id);
     }
+}
+
+RNewPosts CNews::count() const {
+    RNewPosts count;
+    for (const RForumRow& topic : topics_) {
+        if (topic.new_posts > 0 && seen_.told_of(topic.follow)) {
+            count.posts += topic.new_posts;
+            ++count.topics;
+        }
+    }
+    return count;
 }
 
 bool CNews::take(std::vector<RForumRow> topics, bool hold, RBalloon& balloon) {
@@ -73,13 +128,12 @@ bool CNews::take(std::vector<RForumRow> topics, bool hold, RBalloon& balloon) {
     std::int64_t posts = 0;
     std::vector<const RForumRow*> came;
     for (size_t i = 0; i < topics_.size(); ++i) {
-        if (grown[i] > 0) {
+        if (grown[i] > 0 && seen_.told_of(topics_[i].follow)) {
             posts += grown[i];
             came.push_back(&topics_[i]);
         }
     }
-    const RForumRow* latest = latest_topic(came);
-    if (latest == nullptr) {
+    if (came.empty()) {
         return false;
     }
     if (hold || !held_.empty()) {
@@ -90,27 +144,33 @@ bool CNews::take(std::vector<RForumRow> topics, bool hold, RBalloon& balloon) {
         }
         return !hold && release(balloon);
     }
-    balloon = first ? named(new_since_start_line(posts), *latest) : topic_balloon(site_url_, *latest);
+    if (first) {
+        balloon = told(new_since_start_line(posts), came);
+    } else {
+        balloon = came.size() == 1
+                      ? topic_balloon(site_url_, *came[0])
+                      : told(new_posts_line({posts, static_cast<std::int64_t>(came.size())}), came);
+    }
     return true;
 }
 
 bool CNews::release(RBalloon& balloon) {
-    // Of the topics held, those the user has not opened since.
+    // Of the topics held, those the user has not opened (or muted) since.
     RNewPosts still;
     std::vector<const RForumRow*> unseen;
     for (const RForumRow& topic : topics_) {
-        if (topic.new_posts > 0 && std::find(held_.begin(), held_.end(), topic.id) != held_.end()) {
+        if (topic.new_posts > 0 && seen_.told_of(topic.follow) &&
+            std::find(held_.begin(), held_.end(), topic.id) != held_.end()) {
             still.posts += topic.new_posts;
             ++still.topics;
             unseen.push_back(&topic);
         }
     }
     held_.clear();
-    const RForumRow* latest = latest_topic(unseen);
-    if (latest == nullptr) {
+    if (unseen.empty()) {
         return false;
     }
-    balloon = named(L"W międzyczasie: " + new_posts_line(still), *latest);
+    balloon = told(L"W międzyczasie: " + new_posts_line(still), unseen);
     return true;
 }
 
@@ -124,6 +184,21 @@ bool CNews::open(std::int32_t id) {
         }
     }
     return false;
+}
+
+CNews::EFollowed CNews::set_follow(std::int32_t id, EFollow follow) {
+    if (seen_.follow(id) == follow) {
+        return FOLLOW_UNCHANGED;
+    }
+    if (!seen_.set_follow(id, follow)) {
+        return FOLLOW_FULL;
+    }
+    mark();
+    return FOLLOW_SET;
+}
+
+void CNews::set_only_followed(bool on) {
+    seen_.set_only_followed(on);
 }
 
 bool CNews::open_all() {

@@ -9,10 +9,14 @@ namespace feed {
 
 namespace {
 
-const int VERSION = 2;
+const int VERSION = 3;
 const char HEADER[] = "pelikant-seen ";
 const char SITE[] = "site ";
 const char FED[] = "fed ";
+const char NOTIFY[] = "notify ";
+const char* const NOTIFY_WHOM[] = {"all", "followed"};
+// After a topic's counts, by its EFollow.
+const char* const FOLLOW_SUFFIX[] = {"", " followed", " muted"};
 const char PAUSED[] = "paused ";
 const char END[] = "end ";
 
@@ -62,6 +66,10 @@ bool read_word(const char*& at, const char* end, const char* word) {
     return true;
 }
 
+size_t index(EFollow follow) {
+    return static_cast<size_t>(follow);
+}
+
 std::string end_line(const std::string& text, size_t from, size_t topics) {
     char crc[16];
     std::snprintf(crc, sizeof(crc), "%08x", static_cast<unsigned>(crc32(text, from, text.size())));
@@ -78,20 +86,51 @@ std::string version_1_text(const std::vector<CSeenTopics::RTopic>& topics, std::
     return text + end_line(text, 16, topics.size());
 }
 
+// This version's text, or the second's (no notify line, no follows) to judge a file of it by.
+std::string state_text(const CSeenTopics& seen, const std::string& site, int version) {
+    const std::vector<CSeenTopics::RTopic> topics = seen.in_order();
+    std::string text = HEADER + std::to_string(version) + '\n';
+    const size_t from = text.size();
+    text += SITE + site + '\n';
+    text += FED + std::to_string(seen.fed() ? 1 : 0) + ' ' + std::to_string(seen.highest_id()) + '\n';
+    if (version >= 3) {
+        text += NOTIFY + std::string(NOTIFY_WHOM[seen.only_followed() ? 1 : 0]) + '\n';
+    }
+    for (const CSeenTopics::RTopic& topic : topics) {
+        text += std::to_string(topic.id) + ' ' + std::to_string(topic.seen) + ' ' +
+                std::to_string(topic.known) + FOLLOW_SUFFIX[index(topic.follow)] + '\n';
+    }
+    text += PAUSED + std::to_string(seen.paused_until()) + '\n';
+    return text + end_line(text, from, topics.size());
+}
+
 } // namespace
 
 CSeenTopics::RKept& CSeenTopics::meet(std::int32_t id, std::int32_t seen, std::int32_t known) {
-    RKept& kept = topics_[id];
-    kept.topic = RTopic{id, seen, known};
-    kept.met = clock_;
-    return kept;
+    const auto made = topics_.emplace(id, RKept{RTopic{id, seen, known}, clock_});
+    if (made.second) {
+        ++marked_[index(EFollow::NONE)];
+    }
+    made.first->second.topic.seen = seen;
+    made.first->second.topic.known = known;
+    made.first->second.met = clock_;
+    return made.first->second;
 }
 
+// Followed and muted topics stay whatever their age: the user chose them.
 void CSeenTopics::drop_oldest() {
-    while (topics_.size() > MAX_TOPICS) {
-        topics_.erase(std::min_element(topics_.begin(), topics_.end(), [](const auto& a, const auto& b) {
-            return a.second.met != b.second.met ? a.second.met < b.second.met : a.first < b.first;
-        }));
+    while (marked_[index(EFollow::NONE)] > MAX_TOPICS) {
+        auto oldest = topics_.end();
+        for (auto at = topics_.begin(); at != topics_.end(); ++at) {
+            const RKept& kept = at->second;
+            if (kept.topic.follow == EFollow::NONE &&
+                (oldest == topics_.end() || kept.met < oldest->second.met ||
+                 (kept.met == oldest->second.met && at->first < oldest->first))) {
+                oldest = at;
+            }
+        }
+        topics_.erase(oldest);
+        --marked_[index(EFollow::NONE)];
     }
 }
 
@@ -120,7 +159,7 @@ std::vector<std::int32_t> CSeenTopics::take(const std::vector<RForumRow>& rows) 
             meet(row.id, posts - came[i], posts);
         } else {
             RTopic& topic = found->second.topic;
-            topic.seen = std::min(topic.seen, posts);
+            topic.seen = topic.follow == EFollow::MUTED ? posts : std::min(topic.seen, posts);
             came[i] = std::min(std::max(posts - topic.known, 0), posts - topic.seen);
             topic.known = posts;
             found->second.met = clock_;
@@ -137,7 +176,39 @@ std::int32_t CSeenTopics::new_posts(const RForumRow& row) const {
     }
     const std::int32_t posts = std::max(row.posts, 0);
     const RTopic* topic = find(row.id);
-    return topic == nullptr ? posts : std::max(posts - topic->seen, 0);
+    if (topic == nullptr) {
+        return posts;
+    }
+    return topic->follow == EFollow::MUTED ? 0 : std::max(posts - topic->seen, 0);
+}
+
+EFollow CSeenTopics::follow(std::int32_t id) const {
+    const RTopic* topic = find(id);
+    return topic == nullptr ? EFollow::NONE : topic->follow;
+}
+
+bool CSeenTopics::set_follow(std::int32_t id, EFollow follow) {
+    const auto found = topics_.find(id);
+    if (found == topics_.end()) {
+        return false;
+    }
+    RTopic& topic = found->second.topic;
+    if (topic.follow == follow) {
+        return true;
+    }
+    if (follow != EFollow::NONE && marked_[index(follow)] >= MAX_MARKED) {
+        return false;
+    }
+    --marked_[index(topic.follow)];
+    ++marked_[index(follow)];
+    topic.follow = follow;
+    if (follow == EFollow::MUTED) {
+        topic.seen = topic.known;
+    }
+    // A topic no longer followed or muted is met now, so it is not the first to go.
+    found->second.met = ++clock_;
+    drop_oldest();
+    return true;
 }
 
 bool CSeenTopics::see(std::int32_t id, std::int32_t posts) {
@@ -198,22 +269,24 @@ std::vector<CSeenTopics::RTopic> CSeenTopics::in_order() const {
 }
 
 bool CSeenTopics::restore(const std::vector<RTopic>& topics, bool fed, std::int32_t highest_id,
-                          std::int64_t paused) {
-    if (topics.size() > MAX_TOPICS) {
-        return false;
-    }
+                          bool only_followed, std::int64_t paused) {
     std::unordered_map<std::int32_t, RKept> read;
+    std::size_t marked[3] = {};
+    const std::size_t limits[3] = {MAX_TOPICS, MAX_MARKED, MAX_MARKED};
     std::uint64_t clock = 0;
     for (const RTopic& topic : topics) {
-        if (topic.id < 0 || topic.seen < 0 || topic.seen > topic.known ||
-            !read.emplace(topic.id, RKept{topic, ++clock}).second) {
+        const size_t kind = index(topic.follow);
+        if (topic.id < 0 || topic.seen < 0 || topic.seen > topic.known || kind > 2 ||
+            ++marked[kind] > limits[kind] || !read.emplace(topic.id, RKept{topic, ++clock}).second) {
             return false;
         }
     }
     topics_ = std::move(read);
+    std::copy(marked, marked + 3, marked_);
     clock_ = clock;
     fed_ = fed;
     highest_id_ = highest_id;
+    only_followed_ = only_followed;
     paused_until_ = paused;
     return true;
 }
@@ -240,18 +313,13 @@ std::wstring new_since_start_line(std::int64_t posts) {
            L" od ostatniego uruchomienia";
 }
 
+std::wstring others_line(std::int64_t topics) {
+    static const wchar_t* const words[] = {L" inny", L" inne", L" innych"};
+    return L"i " + std::to_wstring(topics) + words[form_of(topics)];
+}
+
 std::string seen_text(const CSeenTopics& seen, const std::string& site) {
-    const std::vector<CSeenTopics::RTopic> topics = seen.in_order();
-    std::string text = HEADER + std::to_string(VERSION) + '\n';
-    const size_t from = text.size();
-    text += SITE + site + '\n';
-    text += FED + std::to_string(seen.fed() ? 1 : 0) + ' ' + std::to_string(seen.highest_id()) + '\n';
-    for (const CSeenTopics::RTopic& topic : topics) {
-        text += std::to_string(topic.id) + ' ' + std::to_string(topic.seen) + ' ' +
-                std::to_string(topic.known) + '\n';
-    }
-    text += PAUSED + std::to_string(seen.paused_until()) + '\n';
-    return text + end_line(text, from, topics.size());
+    return state_text(seen, site, VERSION);
 }
 
 ESeenText read_seen_text(const std::string& text, const std::string& site, CSeenTopics& out) {
@@ -268,6 +336,7 @@ ESeenText read_seen_text(const std::string& text, const std::string& site, CSeen
     std::string file_site = site;
     int fed = 0;
     std::int32_t highest = -1;
+    bool only_followed = false;
     if (version >= 2) {
         const char* line_end = std::find(at, end, '\n');
         if (!read_word(at, end, SITE) || line_end == end) {
@@ -280,15 +349,40 @@ ESeenText read_seen_text(const std::string& text, const std::string& site, CSeen
             return ESeenText::BAD;
         }
     }
+    if (version >= 3) {
+        // Which of the two it is, the text written again tells.
+        const char* line_end = std::find(at, end, '\n');
+        if (!read_word(at, end, NOTIFY) || line_end == end) {
+            return ESeenText::BAD;
+        }
+        only_followed = read_word(at, end, NOTIFY_WHOM[1]);
+        at = line_end + 1;
+    }
     std::vector<CSeenTopics::RTopic> topics;
     std::int64_t paused = 0;
     // The topics up to the pause; whatever follows is judged by writing the same again.
     while (!read_word(at, end, PAUSED)) {
         CSeenTopics::RTopic topic{};
         if (!read_number(at, end, ' ', topic.id) ||
-            !read_number(at, end, version >= 2 ? ' ' : '\n', topic.seen) ||
-            (version >= 2 && !read_number(at, end, '\n', topic.known))) {
+            !read_number(at, end, version >= 2 ? ' ' : '\n', topic.seen)) {
             return ESeenText::BAD;
+        }
+        if (version >= 2) {
+            // The counts end at a space only where a follow or a mute comes after them.
+            const std::from_chars_result known = std::from_chars(at, end, topic.known);
+            if (known.ec != std::errc() || known.ptr == end) {
+                return ESeenText::BAD;
+            }
+            at = known.ptr;
+            for (EFollow follow : {EFollow::FOLLOWED, EFollow::MUTED}) {
+                if (version >= 3 && read_word(at, end, FOLLOW_SUFFIX[index(follow)])) {
+                    topic.follow = follow;
+                    break;
+                }
+            }
+            if (!read_word(at, end, "\n")) {
+                return ESeenText::BAD;
+            }
         }
         if (version == 1) {
             topic.known = topic.seen;
@@ -303,11 +397,12 @@ ESeenText read_seen_text(const std::string& text, const std::string& site, CSeen
         fed = topics.empty() ? 0 : 1;
     }
     CSeenTopics read;
-    if ((fed != 0 && fed != 1) || !read.restore(topics, fed == 1, highest, paused)) {
+    if ((fed != 0 && fed != 1) || !read.restore(topics, fed == 1, highest, only_followed, paused)) {
         return ESeenText::BAD;
     }
     // A changed byte, a number spelt another way: none of them comes out the same.
-    const std::string again = version == 1 ? version_1_text(topics, paused) : seen_text(read, file_site);
+    const std::string again =
+        version == 1 ? version_1_text(topics, paused) : state_text(read, file_site, version);
     if (again != text) {
         return ESeenText::BAD;
     }

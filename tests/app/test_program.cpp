@@ -542,8 +542,8 @@ TEST_F(Program, StartsWithThePlaceholderThenShowsTheFeedAndAnnouncesNewPosts) {
     EXPECT_TRUE(eventually([&] { return tray_tip().rfind(u8"Pelikant: sprawdzono ", 0) == 0; }))
         << tray_tip();
 
-    // More posts in the first topic, a later update in the second: one balloon, naming the topic
-    // updated last, and the new-posts icon.
+    // More posts in the first topic, a later update in the second: one balloon naming both, the
+    // topic updated last first, and the new-posts icon.
     std::vector<RT> second = FIRST;
     second[0].posts = 6;
     second[1].update = "2026-12-08 12:00";
@@ -551,7 +551,7 @@ TEST_F(Program, StartsWithThePlaceholderThenShowsTheFeedAndAnnouncesNewPosts) {
     serve_feed(feed_xml(second));
     program.poll();
     ASSERT_TRUE(eventually([&] { return balloons().size() == 1; }));
-    EXPECT_EQ(balloons()[0], PELIKANT_SITE_URL u8" (Postów: 4)|Zamknięty i przypięty");
+    EXPECT_EQ(balloons()[0], u8"2 nowe posty w 2 tematach|Zamknięty i przypięty\\nWskaźniki a referencje");
     EXPECT_EQ(tray_icon(), std::to_string(IDI_NEW_POSTS));
     // What is new for the user: bold, with the count of new posts, in the status line and the tip.
     EXPECT_TRUE(eventually([&] { return forum.text(1, 1) == L"4 (+1)"; }));
@@ -559,11 +559,16 @@ TEST_F(Program, StartsWithThePlaceholderThenShowsTheFeedAndAnnouncesNewPosts) {
     EXPECT_TRUE(eventually([&] {
         return tray_tip().rfind(u8"Pelikant: 2 nowe posty w 2 tematach\\nsprawdzono ", 0) == 0;
     })) << tray_tip();
-    // Opened (here from the balloon), the topic is seen: its row is drawn plain, its count alone.
+    // A click on a balloon naming two topics opens neither. Opened (here by a double click), the
+    // topic is seen: its row is drawn plain, its count alone.
     SetForegroundWindow(program.window);
     ASSERT_TRUE(program.flush());
     const int bold_ink = ink(program.forum, forum.rect(1));
     program.tray(NIN_BALLOONUSERCLICK);
+    ASSERT_TRUE(program.flush());
+    EXPECT_TRUE(opened().empty());
+    SendMessageW(program.forum, WM_LBUTTONDBLCLK, MK_LBUTTON, forum.point(1));
+    SendMessageW(program.forum, WM_LBUTTONUP, 0, forum.point(1));
     ASSERT_TRUE(eventually([&] { return forum.text(1, 1) == L"4"; }));
     ASSERT_TRUE(program.flush());
     EXPECT_LT(ink(program.forum, forum.rect(1)) * 20, bold_ink * 19)
@@ -582,7 +587,7 @@ TEST_F(Program, StartsWithThePlaceholderThenShowsTheFeedAndAnnouncesNewPosts) {
     GetWindowRect(program.forum, &list);
     EXPECT_EQ(box.bottom - box.top, 36) << "a box 24 high at 96 DPI";
     EXPECT_EQ(list.bottom - list.top, 165) << "a list 110 high at 96 DPI";
-    EXPECT_EQ(SendMessageW(program.forum, LVM_GETCOLUMNWIDTH, 0, 0), 600) << "a column 400 wide at 96 DPI";
+    EXPECT_EQ(SendMessageW(program.forum, LVM_GETCOLUMNWIDTH, 0, 0), 465) << "a column 310 wide at 96 DPI";
 }
 
 TEST_F(Program, SearchesAsYouTypeAndEverythingIsReachedByKeyboard) {
@@ -664,14 +669,21 @@ TEST_F(Program, SearchesAsYouTypeAndEverythingIsReachedByKeyboard) {
     press({VK_SHIFT, VK_F10});
     ASSERT_NE(open_menu(), nullptr);
     HMODULE exe = LoadLibraryExA(beside_test("pelikant_e2e.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    HMENU row_menu = LoadMenuW(exe, MAKEINTRESOURCEW(IDM_ROW));
-    wchar_t open_text[32] = {}, copy_text[32] = {};
-    GetMenuStringW(row_menu, IDM_OPEN, open_text, 32, MF_BYCOMMAND);
-    GetMenuStringW(row_menu, IDM_COPY_ADDRESS, copy_text, 32, MF_BYCOMMAND);
-    EXPECT_EQ(std::wstring(open_text) + L"|" + copy_text, L"Otwórz|Kopiuj adres");
-    DestroyMenu(row_menu);
+    for (const auto& menu : {std::make_pair(IDM_ROW, L"Otwórz|Kopiuj adres|"),
+                             std::make_pair(IDM_TOPIC, L"Otwórz|Kopiuj adres||Oznacz jako &przeczytany|"
+                                                       L"O&bserwuj temat|&Wycisz temat|")}) {
+        HMENU row_menu = GetSubMenu(LoadMenuW(exe, MAKEINTRESOURCEW(menu.first)), 0);
+        std::wstring items;
+        for (int at = 0; at < GetMenuItemCount(row_menu); ++at) {
+            wchar_t text[64] = {};
+            GetMenuStringW(row_menu, at, text, 64, MF_BYPOSITION);
+            items += text + std::wstring(L"|");
+        }
+        EXPECT_EQ(items, menu.second);
+    }
     FreeLibrary(exe);
-    press({VK_END});
+    press({VK_HOME});
+    press({VK_DOWN});
     press({VK_RETURN});
     const std::wstring address = L"" PELIKANT_SITE_URL "/forum/temat/?id=101";
     EXPECT_TRUE(eventually([&] { return clipboard_text() == address; }, 3000))
@@ -983,7 +995,8 @@ TEST_F(Program, SaysInTheStatusLineWhatCouldNotBeDone) {
     ASSERT_TRUE(OpenClipboard(nullptr)); // held, as a clipboard manager holds it, for longer
     PostMessageW(program.window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(program.forum), 0xFFFFFFFF);
     ASSERT_NE(open_menu(), nullptr);
-    press({VK_END});
+    press({VK_HOME});
+    press({VK_DOWN});
     press({VK_RETURN});
     EXPECT_TRUE(eventually([&] {
         return program.status(1).rfind(L"Nie udało się skopiować adresu", 0) == 0;
@@ -994,9 +1007,8 @@ TEST_F(Program, SaysInTheStatusLineWhatCouldNotBeDone) {
 
 namespace {
 
-// The tray menu, opened from the keyboard as the shell asks for it, then keys (its access keys).
-bool tray_menu(const CProgram& program, const std::vector<WORD>& keys) {
-    program.tray(WM_CONTEXTMENU);
+// Keys (a menu's access keys) in the menu that is opening; true once it has closed.
+bool choose(const std::vector<WORD>& keys) {
     if (open_menu() == nullptr) {
         return false;
     }
@@ -1006,6 +1018,12 @@ bool tray_menu(const CProgram& program, const std::vector<WORD>& keys) {
     return eventually([] {
         return FindWindowA("#32768", nullptr) == nullptr || !IsWindowVisible(FindWindowA("#32768", nullptr));
     });
+}
+
+// The tray menu, opened from the keyboard as the shell asks for it, then keys.
+bool tray_menu(const CProgram& program, const std::vector<WORD>& keys) {
+    program.tray(WM_CONTEXTMENU);
+    return choose(keys);
 }
 
 // The post count of a row's "Postów", without the posts new for the user.
@@ -1057,7 +1075,9 @@ TEST_F(Program, RemembersWhatWasSeenAcrossRestartsAndKeepsQuietWhenAsked) {
     // The balloon follows the icon and the line.
     ASSERT_TRUE(eventually([&] { return !balloons().empty(); }));
     ASSERT_TRUE(program.flush());
-    EXPECT_EQ(balloons(), std::vector<std::string>{u8"4 nowe posty od ostatniego uruchomienia|Nocny temat"});
+    EXPECT_EQ(balloons(),
+              std::vector<std::string>{
+                  u8"4 nowe posty od ostatniego uruchomienia|Nocny temat\\nWskaźniki a referencje"});
     EXPECT_EQ(tray_icon(), std::to_string(IDI_NEW_POSTS));
 
     // Everything marked read from the tray menu.
@@ -1143,7 +1163,7 @@ TEST_F(Program, RemembersWhatWasSeenAcrossRestartsAndKeepsQuietWhenAsked) {
     EXPECT_EQ(balloons().size(), 3u);
     std::string kept;
     std::getline(std::ifstream{std::filesystem::path(seen_path())}, kept);
-    EXPECT_EQ(kept, "pelikant-seen 2");
+    EXPECT_EQ(kept, "pelikant-seen 3");
 
     // An older thread back in the feed with a reply, and a deleted post: one post new, nothing
     // for the deletion; then a reply after the deletion is news, and a restart with topics left
@@ -1190,6 +1210,64 @@ TEST_F(Program, RemembersWhatWasSeenAcrossRestartsAndKeepsQuietWhenAsked) {
         << "the last change was lost: " << balloons().back();
 }
 
+// Following and muting, by keyboard: a muted topic's posts bring neither a balloon nor a count;
+// while only followed topics are told of, posts elsewhere bring nothing and the followed topic's a
+// balloon; posts in three topics, one balloon naming them all; and after a restart each row still
+// says in words what was asked of it.
+TEST_F(Program, FollowsAndMutesTopicsAndSaysSoInWords) {
+    std::vector<RT> topics = FIRST;
+    serve_feed(feed_xml(topics));
+    CProgram& program = start();
+    CRemoteList& forum = *program.forum_list;
+    ASSERT_TRUE(
+        eventually([&] { return forum.count() == 3 && program.status(1).rfind(L"Sprawdzono ", 0) == 0; }));
+    SetForegroundWindow(program.window);
+    press({VK_F6});
+    press({VK_F6}); // the box, the results, the topics
+    ASSERT_TRUE(eventually([&] { return program.focus() == program.forum; }));
+    press({VK_HOME});
+    press({VK_SHIFT, VK_F10});
+    ASSERT_TRUE(choose({'W'}));
+    EXPECT_TRUE(eventually([&] { return forum.text(0, 3) == L"wyciszony"; })) << forum.text(0, 3);
+    press({VK_DOWN});
+    press({VK_SHIFT, VK_F10});
+    ASSERT_TRUE(choose({'B'}));
+    EXPECT_TRUE(eventually([&] { return forum.text(1, 3) == L"obserwowany"; })) << forum.text(1, 3);
+    ASSERT_TRUE(tray_menu(program, {'T'}));
+    // Posts in the muted topic, then in the third one: shown, neither counted nor told of.
+    const auto posts = [&](size_t row, int count, const wchar_t* column, size_t balloons_after) {
+        topics[row].posts = count;
+        serve_feed(feed_xml(topics));
+        program.poll();
+        EXPECT_TRUE(eventually([&] { return forum.text(static_cast<int>(row), 1) == column; }))
+            << forum.text(static_cast<int>(row), 1);
+        EXPECT_TRUE(program.flush() && balloons().size() == balloons_after) << row;
+    };
+    posts(0, 7, L"7", 0);
+    posts(2, 3, L"3 (+2)", 0);
+    EXPECT_EQ(program.status(1).rfind(L"Sprawdzono ", 0), 0u) << program.status(1);
+    EXPECT_EQ(tray_icon(), std::to_string(IDI_PELIKANT));
+    posts(1, 4, L"4 (+1)", 1);
+    EXPECT_EQ(balloons().back(), PELIKANT_SITE_URL u8" (Postów: 4)|Zamknięty i przypięty");
+    EXPECT_EQ(program.status(1).rfind(L"1 nowy post w 1 temacie · ", 0), 0u) << program.status(1);
+
+    // All told of again: posts in three topics, one balloon that names them, latest first.
+    ASSERT_TRUE(tray_menu(program, {'T'}));
+    topics[1].posts = 5;
+    topics[2].posts = 4;
+    topics.push_back({104, 2, 3, 0, true, false, "2026-12-09 07:00", "Nowy wątek"});
+    posts(0, 8, L"8", 2);
+    EXPECT_EQ(balloons().back(),
+              u8"4 nowe posty w 3 tematach|Nowy wątek\\nZamknięty i przypięty\\nOtwarty, odwiedzony");
+
+    EXPECT_EQ(program.quit(), 0);
+    CProgram& again = start();
+    ASSERT_TRUE(eventually([&] { return again.forum_list->count() == 4; }));
+    EXPECT_EQ(again.forum_list->text(0, 3), L"wyciszony");
+    EXPECT_EQ(again.forum_list->text(1, 3), L"obserwowany");
+    EXPECT_EQ(again.forum_list->text(2, 3), L"");
+}
+
 // Run by its own test entry in a prefix whose display is at 150 % (144 DPI).
 TEST_F(Program, GrowsWithTheDisplayScaling) {
     HDC screen = GetDC(nullptr);
@@ -1217,7 +1295,7 @@ TEST_F(Program, GrowsWithTheDisplayScaling) {
     GetWindowRect(program.results, &results);
     EXPECT_EQ(results.right - results.left, client.right) << "the result list spans the window";
     // Every header's text fits its column, with the header's margins (6 px a side at 96 DPI).
-    for (int column = 0; column < 3; ++column) {
+    for (int column = 0; column < 4; ++column) {
         const int width = static_cast<int>(SendMessageW(program.forum, LVM_GETCOLUMNWIDTH, column, 0));
         EXPECT_GE(width, forum.string_width(forum.header(column)) + 18) << column;
     }

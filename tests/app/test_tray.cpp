@@ -182,7 +182,7 @@ TEST(TrayTip, KeepsTheMostImportantWithinTheShellsLimit) {
     }
 }
 
-TEST(TrayMenu, GreysWhatWouldDoNothingAndChecksThePause) {
+TEST(TrayMenu, GreysWhatWouldDoNothingAndChecksThePauseAndOnlyFollowed) {
     HMODULE exe = LoadLibraryExA(beside_test("pelikant_e2e.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     const wapi::CMenu menu(LoadMenuW(exe, MAKEINTRESOURCEW(IDM_TRAY)));
     HMENU popup = GetSubMenu(menu.get(), 0);
@@ -197,15 +197,15 @@ TEST(TrayMenu, GreysWhatWouldDoNothingAndChecksThePause) {
         return out;
     };
     const std::pair<app::RTrayMenuState, const char*> cases[] = {
-        {{false, false}, "..-.. .|..-"},
-        {{true, false}, "..... .|..-"},
-        {{false, true}, "..-x. .|..."},
-        {{true, true}, "...x. .|..."},
+        {{false, false, false}, "..-... .|..-"},
+        {{true, false, false}, "...... .|..-"},
+        {{false, true, false}, "..-x.. .|..."},
+        {{true, true, true}, "...xx. .|..."},
     };
     for (const auto& c : cases) {
         app::show_menu_state(popup, c.first);
         EXPECT_EQ(shown(popup) + "|" + shown(GetSubMenu(popup, 3)), c.second)
-            << c.first.news << c.first.paused;
+            << c.first.news << c.first.paused << c.first.only_followed;
     }
     FreeLibrary(exe);
 }

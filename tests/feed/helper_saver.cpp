@@ -28,7 +28,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             topics.push_back({id, number, number});
         }
         feed::CSeenTopics state;
-        state.restore(topics, true, 2000, number);
+        state.restore(topics, true, 2000, false, number);
         files::write_file_atomically(path, feed::seen_text(state, site));
     }
 }

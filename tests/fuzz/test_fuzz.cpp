@@ -567,7 +567,7 @@ private:
 };
 
 // ---------------------------------------------------------------------------------------------
-// The file of what was seen: any text is either a state that writes back byte for byte (a first
+// The file of what was seen: any text is either a state that writes back byte for byte (an earlier
 // version's as this version's, which reads back the same), or damage that leaves nothing read.
 
 class CSeenTarget : public ITarget {
@@ -580,14 +580,14 @@ public:
                        : "a refused text left a state";
         }
         const std::string written = feed::seen_text(read, SEEN_SITE);
-        if (input.compare(0, 16, "pelikant-seen 1\n") != 0) {
+        if (input.compare(0, 16, "pelikant-seen 3\n") == 0) {
             return written == input ? std::string() : "a text read whole writes back otherwise";
         }
         feed::CSeenTopics again;
         return feed::read_seen_text(written, SEEN_SITE, again) == feed::ESeenText::GOOD &&
                        feed::seen_text(again, SEEN_SITE) == written
                    ? std::string()
-                   : "a first version's text does not read back from what it writes";
+                   : "an earlier version's text does not read back from what it writes";
     }
 
 private:

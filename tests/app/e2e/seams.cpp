@@ -47,6 +47,15 @@ std::string utf8(const wchar_t* text) {
     return out;
 }
 
+// One record, one line: line breaks as "\\n".
+std::string one_line(const wchar_t* text) {
+    std::string out = utf8(text);
+    for (size_t at = 0; (at = out.find('\n', at)) != std::string::npos;) {
+        out.replace(at, 1, "\\n");
+    }
+    return out;
+}
+
 // The colour pixels of an icon, to tell which resource it was loaded from: the program owns
 // its icons, so handles do not compare.
 std::vector<unsigned char> pixels(HICON icon) {
@@ -102,14 +111,10 @@ BOOL WINAPI tray_notify(DWORD message, PNOTIFYICONDATAW data) {
     if (data != nullptr) {
         line += " icon=" + ((data->uFlags & NIF_ICON) != 0 ? icon_name(data->hIcon) : std::string("none"));
         if ((data->uFlags & NIF_TIP) != 0) {
-            std::string tip = utf8(data->szTip);
-            for (size_t at = 0; (at = tip.find('\n', at)) != std::string::npos;) {
-                tip.replace(at, 1, "\\n"); // one record, one line
-            }
-            line += " tip=" + tip;
+            line += " tip=" + one_line(data->szTip);
         }
         if ((data->uFlags & NIF_INFO) != 0) {
-            line += " balloon=" + utf8(data->szInfoTitle) + "|" + utf8(data->szInfo);
+            line += " balloon=" + one_line(data->szInfoTitle) + "|" + one_line(data->szInfo);
         }
     }
     log_line(line);
