@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <random>
 #include <iterator>
@@ -565,13 +564,6 @@ std::vector<RForumRow> topics_feed(const std::vector<std::pair<int, int>>& topic
     return rows;
 }
 
-bool eventually(const std::function<bool()>& condition) {
-    for (int n = 0; n < 500 && !condition(); ++n) {
-        Sleep(20);
-    }
-    return condition();
-}
-
 // The file's text read back as it would be after a restart.
 CSeenTopics restarted(const CSeenTopics& seen) {
     CSeenTopics read;
@@ -767,7 +759,7 @@ TEST(News, WhatIsNewForTheUserAndWhenABalloonTellsOfIt) {
 // A balloon about several topics names as many as fit in its 255 characters, at least three (cut
 // to their share when even three do not fit whole), then how many others.
 TEST(News, ABalloonNamesAsManyTopicsAsFit) {
-    struct RCase {
+    const struct RCase {
         size_t topics, title_length, lines;
         std::wstring last;
     } cases[] = {
@@ -781,26 +773,20 @@ TEST(News, ABalloonNamesAsManyTopicsAsFit) {
     for (const RCase& c : cases) {
         CSeenTopics seen;
         CNews news(seen, SITE);
-        news.begin();
-        std::vector<RForumRow> rows = topics_feed({});
+        std::vector<RForumRow> rows;
         for (size_t i = 0; i < c.topics; ++i) {
             rows.push_back(topics_feed({{static_cast<int>(i), 1}})[0]);
             rows.back().title = L"t" + std::wstring(c.title_length - 1, L'0' + i % 10);
-            rows.back().update = std::to_wstring(900 - i);
+            rows.back().update = std::to_wstring(900 - i); // the first the latest
         }
         RBalloon balloon;
         news.take(rows, false, balloon);
-        for (RForumRow& row : rows) {
-            row.posts = 2;
-        }
+        std::for_each(rows.begin(), rows.end(), [](RForumRow& row) { row.posts = 2; });
         ASSERT_TRUE(news.take(rows, false, balloon)) << c.topics;
-        EXPECT_LE(balloon.text.size(), MAX_BALLOON_TEXT) << c.topics;
-        EXPECT_EQ(static_cast<size_t>(std::count(balloon.text.begin(), balloon.text.end(), L'\n')) + 1,
-                  c.lines)
-            << c.title_length;
-        EXPECT_EQ(balloon.text.substr(balloon.text.size() - std::min(balloon.text.size(), c.last.size())),
-                  c.last)
-            << c.title_length;
+        const std::wstring& text = balloon.text;
+        EXPECT_LE(text.size(), MAX_BALLOON_TEXT) << c.topics;
+        EXPECT_EQ(static_cast<size_t>(std::count(text.begin(), text.end(), L'\n')) + 1, c.lines) << c.topics;
+        EXPECT_EQ(text.substr(text.size() - std::min(text.size(), c.last.size())), c.last) << c.topics;
         EXPECT_EQ(balloon.topic_id, -1);
     }
 }
@@ -842,15 +828,13 @@ TEST(SeenTopics, CountsAsAModelOfTheRulesDoesOverRandomSteps) {
         bool fed = false;
         int highest = -1;
         std::uint64_t clock = 0;
-        void drop() {
+        void drop() { // the plain topic met longest ago, while there are too many
             for (;;) {
                 auto oldest = topics.end();
                 size_t plain = 0;
                 for (auto at = topics.begin(); at != topics.end(); ++at) {
-                    if (at->second.follow == EFollow::NONE) {
-                        ++plain;
-                        oldest = oldest == topics.end() || at->second.met < oldest->second.met ? at : oldest;
-                    }
+                    const bool older = oldest == topics.end() || at->second.met < oldest->second.met;
+                    oldest = at->second.follow == EFollow::NONE && ++plain && older ? at : oldest;
                 }
                 if (plain <= CSeenTopics::MAX_TOPICS) {
                     return;
@@ -858,31 +842,18 @@ TEST(SeenTopics, CountsAsAModelOfTheRulesDoesOverRandomSteps) {
                 topics.erase(oldest);
             }
         }
-        // What came of each topic.
-        std::map<int, int> feed(const std::map<int, int>& posts) {
-            std::map<int, int> came;
-            if (posts.empty()) {
+        int feed(int id, int count, int before) { // what came
+            highest = std::max(highest, id);
+            const auto kept = topics.find(id);
+            if (kept == topics.end()) {
+                const int came = !fed ? 0 : id > before ? count : std::min(count, 1);
+                topics[id] = {count - came, count, clock, EFollow::NONE};
                 return came;
             }
-            const int before = highest;
-            ++clock;
-            for (const auto& [id, count] : posts) {
-                highest = std::max(highest, id);
-                auto kept = topics.find(id);
-                if (!fed) {
-                    topics[id] = {count, count, clock, EFollow::NONE};
-                } else if (kept == topics.end()) {
-                    came[id] = id > before ? count : std::min(count, 1);
-                    topics[id] = {count - came[id], count, clock, EFollow::NONE};
-                } else {
-                    RTopic& topic = kept->second;
-                    topic.seen = topic.follow == EFollow::MUTED ? count : std::min(topic.seen, count);
-                    came[id] = std::min(std::max(count - topic.known, 0), count - topic.seen);
-                    topic = {topic.seen, count, clock, topic.follow};
-                }
-            }
-            fed = true;
-            drop();
+            RTopic& topic = kept->second;
+            topic.seen = topic.follow == EFollow::MUTED ? count : std::min(topic.seen, count);
+            const int came = !fed ? 0 : std::min(std::max(count - topic.known, 0), count - topic.seen);
+            topic = {!fed ? count : topic.seen, count, clock, topic.follow};
             return came;
         }
         int new_posts(int id, int posts) const {
@@ -896,17 +867,20 @@ TEST(SeenTopics, CountsAsAModelOfTheRulesDoesOverRandomSteps) {
     const auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     RModel model;
     CSeenTopics seen;
-    std::map<int, int> forum; // every topic's posts on the site
+    std::map<int, int> forum, shown; // every topic's posts on the site; the last feed's
     int next_id = 100;
-    std::map<int, int> shown; // the last feed's
     for (int step = 0; step < 10000; ++step) {
         const int what = below(100);
+        const auto any_shown = [&] {
+            return std::next(shown.begin(), below(static_cast<int>(shown.size())));
+        };
         if (what < 70) {
-            // The site moves on: new topics, replies, deletions; the feed shows a recent part.
+            // The site moves on: new topics, replies, deletions; the feed shows a recent part, or
+            // nothing at all now and then.
             for (int n = below(4); n > 0; --n) {
                 forum[next_id++] = below(30);
             }
-            for (int n = below(6); n > 0 && !forum.empty(); --n) {
+            for (int n = below(6); n > 0; --n) {
                 auto topic = std::next(forum.begin(), below(static_cast<int>(forum.size())));
                 topic->second = std::max(0, topic->second + below(5) - (below(4) == 0 ? 3 : 0));
             }
@@ -917,38 +891,34 @@ TEST(SeenTopics, CountsAsAModelOfTheRulesDoesOverRandomSteps) {
                     feed.insert(*at);
                 }
             }
-            if (below(20) == 0) {
-                feed.clear(); // a feed that parses with no topics
-            }
-            std::vector<RForumRow> rows = topics_feed({feed.rbegin(), feed.rend()});
+            feed = below(20) == 0 ? std::map<int, int>() : feed;
+            const std::vector<RForumRow> rows = topics_feed({feed.rbegin(), feed.rend()});
             const std::vector<std::int32_t> came = seen.take(rows);
-            const std::map<int, int> expected = model.feed(feed);
+            const int before = model.highest;
+            model.clock += feed.empty() ? 0 : 1;
             for (size_t i = 0; i < rows.size(); ++i) {
-                const auto model_came = expected.find(rows[i].id);
-                ASSERT_EQ(came[i], model_came == expected.end() ? 0 : model_came->second)
-                    << "step " << step << " topic " << rows[i].id;
-                ASSERT_EQ(seen.new_posts(rows[i]), model.new_posts(rows[i].id, rows[i].posts))
-                    << "step " << step << " topic " << rows[i].id;
+                ASSERT_EQ(came[i], model.feed(rows[i].id, rows[i].posts, before))
+                    << step << " " << rows[i].id;
+                ASSERT_EQ(seen.new_posts(rows[i]), model.new_posts(rows[i].id, rows[i].posts)) << step;
             }
-            if (!feed.empty()) {
-                shown = feed;
-            }
+            model.fed = model.fed || !feed.empty();
+            model.drop();
+            shown = feed.empty() ? shown : feed;
         } else if (what < 85 && !shown.empty()) {
-            const auto opened = std::next(shown.begin(), below(static_cast<int>(shown.size())));
+            const auto opened = any_shown();
             seen.see(opened->first, opened->second);
-            model.topics[opened->first].seen = opened->second;
-            model.topics[opened->first].known = std::max(model.topics[opened->first].known, opened->second);
-            model.topics[opened->first].met = ++model.clock;
+            model.topics[opened->first] = {opened->second,
+                                           std::max(model.topics[opened->first].known, opened->second),
+                                           ++model.clock, model.topics[opened->first].follow};
             model.drop();
         } else if (what < 86 && !shown.empty()) {
-            const int id = std::next(shown.begin(), below(static_cast<int>(shown.size())))->first;
+            const int id = any_shown()->first;
             const EFollow follow = static_cast<EFollow>(below(3));
             ASSERT_TRUE(seen.set_follow(id, follow));
             RModel::RTopic& topic = model.topics[id];
             if (topic.follow != follow) {
-                topic.follow = follow;
-                topic.seen = follow == EFollow::MUTED ? topic.known : topic.seen;
-                topic.met = ++model.clock;
+                topic = {follow == EFollow::MUTED ? topic.known : topic.seen, topic.known, ++model.clock,
+                         follow};
                 model.drop();
             }
         } else if (what < 88) {
@@ -957,13 +927,11 @@ TEST(SeenTopics, CountsAsAModelOfTheRulesDoesOverRandomSteps) {
                 kept.second.seen = kept.second.known;
             }
         } else {
-            seen = restarted(seen);
-            // A restart keeps the order in which topics were met, not the times.
-            std::uint64_t order = 0;
+            seen = restarted(seen); // it keeps the order in which topics were met, not the times
+            model.clock = 0;
             for (const CSeenTopics::RTopic& topic : seen.in_order()) {
-                model.topics[topic.id].met = ++order;
+                model.topics[topic.id].met = ++model.clock;
             }
-            model.clock = order;
         }
         ASSERT_EQ(seen.size(), model.topics.size()) << "step " << step;
         ASSERT_EQ(seen.fed(), model.fed);
@@ -1074,41 +1042,36 @@ TEST(SeenFile, TheTextKeepsEveryCountTheOrderAndTheLimitAndReadsTheFirstVersion)
 TEST(SeenFile, EveryStartFindsWhatWasKeptOrLeavesAloneWhatIsNotItsOwn) {
     CSeenTopics kept;
     kept.take(topics_feed({{7, 12}, {3, 0}}));
-    const std::string good = seen_text(kept, SITE);
-    const std::string bad = good.substr(0, good.size() - 2);
-    const std::string newer = "pelikant-seen 9\n";
-    CSeenTopics other;
-    const std::string other_site = seen_text(other, "http://example.org");
-    struct RCase {
+    // By letter: g this site's state with topic 7, b the same cut short, n a later version's, o
+    // another site's, 1 the first version's with topic 7; '-' no file, '.' this run's state.
+    const std::map<char, std::string> texts = {{'g', seen_text(kept, SITE)},
+                                               {'b', seen_text(kept, SITE).substr(0, 40)},
+                                               {'n', "pelikant-seen 9\n"},
+                                               {'o', seen_text(CSeenTopics(), "http://example.org")},
+                                               {'1', "pelikant-seen 1\n7 12\npaused 0\nend 1 793a264e\n"},
+                                               {'-', ""}};
+    const struct RCase {
         const char* name;
-        const char *file, *temporary, *older; // null: none
+        const char* found; // the file, the temporary, the earlier version's file
         CSeenFile::Load load;
-        bool loaded_seven;             // topic 7 was read
-        const std::string* file_after; // null: this run's state
-        const std::string* damaged;    // the copy kept beside
-    };
-    const RCase cases[] = {
-        {"nothing", nullptr, nullptr, nullptr, CSeenFile::NO_FILE, false, nullptr, nullptr},
-        {"its file", good.c_str(), bad.c_str(), good.c_str(), CSeenFile::LOADED, true, nullptr, nullptr},
-        {"the file an earlier version kept for every site", nullptr, nullptr,
-         "pelikant-seen 1\n7 12\npaused 0\nend 1 793a264e\n", CSeenFile::LOADED, true, nullptr, nullptr},
-        {"a damaged file", bad.c_str(), nullptr, good.c_str(), CSeenFile::BAD, false, nullptr, &bad},
-        {"a damaged file and a whole temporary", bad.c_str(), good.c_str(), nullptr, CSeenFile::LOADED, true,
-         nullptr, &bad},
-        {"no file and a whole temporary", nullptr, good.c_str(), nullptr, CSeenFile::LOADED, true, nullptr,
-         nullptr},
-        {"no file and a cut temporary", nullptr, bad.c_str(), nullptr, CSeenFile::NO_FILE, false, nullptr,
-         nullptr},
-        {"a later version's", newer.c_str(), good.c_str(), nullptr, CSeenFile::NEWER, false, &newer, nullptr},
-        {"another site's", other_site.c_str(), good.c_str(), nullptr, CSeenFile::OTHER_SITE, false,
-         &other_site, nullptr},
+        const char* after; // topic 7 read (7 or -), the file after a run, the damaged copy beside
+    } cases[] = {
+        {"nothing", "---", CSeenFile::NO_FILE, "-.-"},
+        {"its file", "gbg", CSeenFile::LOADED, "7.-"},
+        {"the file an earlier version kept for every site", "--1", CSeenFile::LOADED, "7.-"},
+        {"a damaged file", "b-g", CSeenFile::BAD, "-.b"},
+        {"a damaged file and a whole temporary", "bg-", CSeenFile::LOADED, "7.b"},
+        {"no file and a whole temporary", "-g-", CSeenFile::LOADED, "7.-"},
+        {"no file and a cut temporary", "-b-", CSeenFile::NO_FILE, "-.-"},
+        {"a later version's", "ng-", CSeenFile::NEWER, "-n-"},
+        {"another site's", "og-", CSeenFile::OTHER_SITE, "-o-"},
     };
     RFolder folder;
     const std::wstring path = folder.file(seen_file_name(SITE).c_str());
-    const auto put = [](const std::wstring& to, const char* bytes) {
+    const auto put = [&](const std::wstring& to, char what) {
         std::filesystem::remove(to);
-        if (bytes != nullptr) {
-            std::ofstream(std::filesystem::path(to), std::ios::binary) << bytes;
+        if (what != '-') {
+            std::ofstream(std::filesystem::path(to), std::ios::binary) << texts.at(what);
         }
     };
     const auto disk = [](const std::wstring& from) {
@@ -1116,22 +1079,22 @@ TEST(SeenFile, EveryStartFindsWhatWasKeptOrLeavesAloneWhatIsNotItsOwn) {
         return std::string(std::istreambuf_iterator<char>(in), {});
     };
     for (const RCase& c : cases) {
-        put(path, c.file);
-        put(files::temporary_path(path), c.temporary);
-        put(folder.file(L"older.txt"), c.older);
+        put(path, c.found[0]);
+        put(files::temporary_path(path), c.found[1]);
+        put(folder.file(L"older.txt"), c.found[2]);
         CSeenFile file(folder.path.wstring(), SITE, L"older.txt", nullptr);
         EXPECT_EQ(file.load(), c.load) << c.name;
-        EXPECT_EQ(file.topics().find(7) != nullptr, c.loaded_seven) << c.name;
-        EXPECT_EQ(disk(file.damaged_path()), c.damaged != nullptr ? *c.damaged : "") << c.name;
+        EXPECT_EQ(file.topics().find(7) != nullptr, c.after[0] == '7') << c.name;
+        EXPECT_EQ(disk(file.damaged_path()), texts.at(c.after[2])) << c.name;
         std::filesystem::remove(file.damaged_path());
         file.topics().take(topics_feed({{1, 2}}));
         file.finish(5000);
-        EXPECT_EQ(disk(path), c.file_after != nullptr ? *c.file_after : seen_text(file.topics(), SITE))
+        EXPECT_EQ(disk(path), c.after[1] == '.' ? seen_text(file.topics(), SITE) : texts.at(c.after[1]))
             << c.name;
     }
 
     // Held by another program: tried again while the patience lasts, then left alone.
-    put(path, good.c_str());
+    put(path, 'g');
     const HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     std::thread release([&] {
@@ -1147,9 +1110,10 @@ TEST(SeenFile, EveryStartFindsWhatWasKeptOrLeavesAloneWhatIsNotItsOwn) {
     CloseHandle(still);
     impatient.topics().take(topics_feed({{1, 2}}));
     impatient.finish(5000);
-    EXPECT_EQ(disk(path), good);
+    EXPECT_EQ(disk(path), texts.at('g'));
 
     // No folder: nothing is written anywhere, not even beside the program.
+    std::filesystem::remove(files::temporary_path(L""));
     CSeenFile nowhere(L"", SITE, L"older.txt", nullptr);
     EXPECT_EQ(nowhere.load(), CSeenFile::NO_FOLDER);
     nowhere.topics().take(topics_feed({{1, 2}}));
@@ -1199,29 +1163,6 @@ TEST(SeenFile, AKillAtAnyInstantLeavesTheOldStateOrTheNewOneWhole) {
     EXPECT_GT(read, runs / 2);
 }
 
-// A failed write stays pending: tried again, without any further change, once the folder is back.
-TEST(SeenFile, AFailedWriteIsTriedAgainUntilItIsWritten) {
-    RFolder folder;
-    const std::filesystem::path sub = folder.path / "sub";
-    std::filesystem::create_directories(sub);
-    std::atomic<int> told{0};
-    files::RWritePace pace;
-    pace.min_interval_ms = 10;
-    pace.first_retry_ms = 20;
-    pace.max_retry_ms = 80;
-    CSeenFile file(
-        sub.wstring(), SITE, L"", [&] { ++told; }, pace);
-    ASSERT_EQ(file.load(), CSeenFile::NO_FILE);
-    std::filesystem::remove_all(sub);
-    file.topics().take(topics_feed({{1, 2}}));
-    file.save();
-    EXPECT_TRUE(eventually([&] { return file.failing() && told >= 3; })) << "not tried again";
-    std::filesystem::create_directories(sub);
-    EXPECT_TRUE(eventually([&] { return !file.failing(); })) << "never written";
-    CSeenFile again(sub.wstring(), SITE, L"", nullptr);
-    ASSERT_EQ(again.load(), CSeenFile::LOADED);
-    EXPECT_NE(again.topics().find(1), nullptr);
-}
 // The scripted server fails in turn: a 503, a closed connection, a 429 with a Retry-After, and
 // then a feed.
 TEST(ForumPolls, FailuresBackOffAndTheFirstGoodAnswerEndsTheWaits) {

@@ -421,89 +421,78 @@ TEST_F(Files, AtomicWriteReplacesTheFileOrLeavesItWhole) {
 // winning; a failed write stays pending and is tried again after growing waits, with no further
 // content; a flush skips the waits; the end waits for a slow write only as long as it was told.
 TEST(FileWriter, PacesWritesAndNeverCountsAFailedOneAsWritten) {
-    struct RLog {
-        kernel::CCriticalSection lock;
-        std::vector<std::string> written;
-        std::vector<DWORD> tries;
-        int failures = 0;
-        DWORD block_ms = 0;
-    } log;
+    kernel::CCriticalSection lock;
+    std::vector<std::string> written; // guarded by lock, as the two below
+    std::vector<DWORD> tries;
+    int failures = 0;
+    DWORD block_ms = 0;
+    const auto set = [&](int fail, DWORD block) {
+        kernel::CLock guard(lock);
+        failures = fail;
+        block_ms = block;
+        tries.clear();
+    };
     files::RWritePace pace;
     pace.min_interval_ms = 300;
     pace.first_retry_ms = 100;
     pace.max_retry_ms = 400;
     files::CFileWriter writer(L"unused", nullptr, pace, [&](const std::wstring&, const std::string& bytes) {
-        DWORD block_ms = 0;
+        DWORD wait_ms = 0;
         {
-            kernel::CLock guard(log.lock);
-            log.tries.push_back(GetTickCount());
-            block_ms = log.block_ms;
-            if (log.failures > 0) {
-                --log.failures;
+            kernel::CLock guard(lock);
+            tries.push_back(GetTickCount());
+            if (failures > 0) {
+                --failures;
                 return false;
             }
-            log.written.push_back(bytes);
+            written.push_back(bytes);
+            wait_ms = block_ms;
         }
-        Sleep(block_ms);
+        Sleep(wait_ms); // a slow disk, unlocked
         return true;
     });
-    const auto written = [&] {
-        kernel::CLock guard(log.lock);
-        return log.written;
-    };
-    const auto settle = [&] {
+    const auto last = [&] {
         for (int n = 0; n < 300 && writer.pending(); ++n) {
             Sleep(10);
         }
+        kernel::CLock guard(lock);
+        return written.back();
     };
     writer.write("1");
-    settle();
+    EXPECT_EQ(last(), "1");
     for (const char* text : {"2", "3", "4"}) {
         writer.write(text); // within the interval after "1"
     }
-    settle();
-    EXPECT_EQ(written(), (std::vector<std::string>{"1", "4"}));
+    EXPECT_EQ(last(), "4");
+    EXPECT_EQ(written.size(), 2u);
 
-    {
-        kernel::CLock guard(log.lock);
-        log.failures = 4;
-        log.tries.clear();
-    }
+    set(4, 0);
     writer.write("5");
-    EXPECT_TRUE(writer.pending());
-    settle();
-    EXPECT_FALSE(writer.failing());
-    EXPECT_EQ(written().back(), "5") << "a failed write was counted as written";
+    EXPECT_EQ(last(), "5") << "a failed write was counted as written";
     {
-        kernel::CLock guard(log.lock);
-        ASSERT_EQ(log.tries.size(), 5u);
+        kernel::CLock guard(lock);
+        ASSERT_EQ(tries.size(), 5u);
         // Each wait at least as long as the pace says (a timer may only come late).
         const DWORD waits[] = {100, 200, 400, 400};
-        for (size_t n = 1; n < log.tries.size(); ++n) {
-            EXPECT_GE(log.tries[n] - log.tries[n - 1] + 20, waits[n - 1]) << "try " << n;
+        for (size_t n = 1; n < tries.size(); ++n) {
+            EXPECT_GE(tries[n] - tries[n - 1] + 20, waits[n - 1]) << "try " << n;
         }
-        log.failures = 1000;
     }
+    set(1000, 0);
     writer.write("6");
     Sleep(400);
     EXPECT_TRUE(writer.failing() && writer.pending());
-    {
-        kernel::CLock guard(log.lock);
-        log.failures = 0;
-    }
+    set(0, 0);
     EXPECT_TRUE(writer.flush(300)) << "the flush waited for the pace";
-    EXPECT_EQ(written().back(), "6");
-    {
-        kernel::CLock guard(log.lock);
-        log.block_ms = 5000;
-    }
+    set(0, 5000);
     writer.write("7");
     const DWORD before = GetTickCount();
     writer.finish(300);
     EXPECT_LT(GetTickCount() - before, 2000u) << "the end waited for a slow write";
     writer.write("8");
     Sleep(100);
-    EXPECT_EQ(written().back(), "7") << "the end's one attempt, and nothing after it";
+    kernel::CLock guard(lock);
+    EXPECT_EQ(written.back(), "7") << "the end's one attempt, and nothing after it";
 }
 
 // Random steps checked against a model; positions gather around page boundaries.
