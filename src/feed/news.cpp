@@ -34,14 +34,12 @@ RBalloon named(std::wstring title, const RForumRow& topic) {
 
 // The balloon of posts in topics: one topic by its name, several by the titles of as many as fit,
 // latest first (a click on it names no single topic).
-RBalloon told(const std::wstring& title, std::vector<const RForumRow*> topics) {
+RBalloon told(const std::wstring& title, const std::vector<const RForumRow*>& topics) {
     if (topics.size() == 1) {
         return named(title, *topics[0]);
     }
-    std::stable_sort(topics.begin(), topics.end(),
-                     [](const RForumRow* a, const RForumRow* b) { return later(a->update, b->update); });
     std::vector<std::wstring> lines;
-    for (const RForumRow* topic : topics) {
+    for (const RForumRow* topic : latest_first(topics)) {
         lines.push_back(blank(topic->title) ? L"(bez tytułu)" : topic->title);
     }
     const size_t all = lines.size();
@@ -77,14 +75,10 @@ RBalloon told(const std::wstring& title, std::vector<const RForumRow*> topics) {
 
 } // namespace
 
-const RForumRow* latest_topic(const std::vector<const RForumRow*>& topics) {
-    const RForumRow* chosen = nullptr;
-    for (const RForumRow* topic : topics) {
-        if (chosen == nullptr || later(topic->update, chosen->update)) {
-            chosen = topic;
-        }
-    }
-    return chosen;
+std::vector<const RForumRow*> latest_first(std::vector<const RForumRow*> topics) {
+    std::stable_sort(topics.begin(), topics.end(),
+                     [](const RForumRow* a, const RForumRow* b) { return later(a->update, b->update); });
+    return topics;
 }
 
 RBalloon topic_balloon(const std::string& site_url, const RForumRow& topic) {

@@ -21,9 +21,8 @@ struct RBalloon {
 const size_t MAX_BALLOON_TEXT = 255;
 const size_t MIN_BALLOON_TOPICS = 3;
 
-// The topic updated last (the greatest update text, the earliest on ties) among topics; null for
-// none.
-const RForumRow* latest_topic(const std::vector<const RForumRow*>& topics);
+// topics, the one updated last first (by the greatest update text; the earlier on ties).
+std::vector<const RForumRow*> latest_first(std::vector<const RForumRow*> topics);
 // The balloon naming topic: "<site URL> (Postów: N)" and the topic's title, or a general line
 // when the title is blank (the shell shows no balloon without a text).
 RBalloon topic_balloon(const std::string& site_url, const RForumRow& topic);

@@ -291,15 +291,6 @@ bool CSeenTopics::restore(const std::vector<RTopic>& topics, bool fed, std::int3
     return true;
 }
 
-RNewPosts count_new(const std::vector<RForumRow>& topics) {
-    RNewPosts count;
-    for (const RForumRow& topic : topics) {
-        count.posts += topic.new_posts;
-        count.topics += topic.new_posts > 0 ? 1 : 0;
-    }
-    return count;
-}
-
 std::wstring new_posts_line(const RNewPosts& count) {
     if (count.posts <= 0) {
         return L"Brak nowych postów";

@@ -92,8 +92,6 @@ struct RNewPosts {
     std::int64_t posts = 0;
     std::int64_t topics = 0; // those with new posts
 };
-// Over rows whose new posts are marked.
-RNewPosts count_new(const std::vector<RForumRow>& topics);
 
 // "3 nowe posty w 2 tematach", for the status bar and the tray tip; "Brak nowych postów" for none.
 std::wstring new_posts_line(const RNewPosts& count);

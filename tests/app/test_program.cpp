@@ -155,20 +155,8 @@ public:
         SendMessageW(list_, LVM_GETITEMTEXTW, item, memory_.put(lv));
         return memory_.text(TEXT_AT, TEXT_UNITS);
     }
-    LPARAM data(int item) const {
-        LVITEMW lv = {};
-        lv.mask = LVIF_PARAM;
-        lv.iItem = item;
-        SendMessageW(list_, LVM_GETITEMW, 0, memory_.put(lv));
-        return memory_.get<LVITEMW>().lParam;
-    }
-    int image(int item) const {
-        LVITEMW lv = {};
-        lv.mask = LVIF_IMAGE;
-        lv.iItem = item;
-        SendMessageW(list_, LVM_GETITEMW, 0, memory_.put(lv));
-        return memory_.get<LVITEMW>().iImage;
-    }
+    LPARAM data(int item) const { return get(item, LVIF_PARAM).lParam; }
+    int image(int item) const { return get(item, LVIF_IMAGE).iImage; }
     std::wstring header(int column) const {
         HWND header = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
         HDITEMW item = {};
@@ -196,6 +184,14 @@ public:
     int top() const { return static_cast<int>(SendMessageW(list_, LVM_GETTOPINDEX, 0, 0)); }
 
 private:
+    LVITEMW get(int item, UINT mask) const {
+        LVITEMW lv = {};
+        lv.mask = mask;
+        lv.iItem = item;
+        SendMessageW(list_, LVM_GETITEMW, 0, memory_.put(lv));
+        return memory_.get<LVITEMW>();
+    }
+
     HWND list_;
     CRemoteBuffer memory_;
 };

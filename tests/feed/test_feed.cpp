@@ -175,7 +175,9 @@ TEST(ForumBalloon, LatestTopic) {
             topics[i].update = c.updates[i];
             given.push_back(&topics[i]);
         }
-        EXPECT_EQ(latest_topic(given), c.latest < 0 ? nullptr : &topics[static_cast<size_t>(c.latest)])
+        const std::vector<const RForumRow*> sorted = latest_first(given);
+        EXPECT_EQ(sorted.empty() ? nullptr : sorted[0],
+                  c.latest < 0 ? nullptr : &topics[static_cast<size_t>(c.latest)])
             << c.updates.size();
     }
 }
