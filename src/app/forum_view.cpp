@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/theme.h"
 #include "resources/resource.h"
 #include "wapi/dpi.h"
 
@@ -75,22 +76,23 @@ std::vector<LPARAM> selected_ids(const wapi::CListView& list) {
 
 } // namespace
 
-LRESULT draw_forum_row(const NMLVCUSTOMDRAW& draw, const std::vector<feed::RForumRow>& shown, HFONT bold) {
+LRESULT draw_forum_row(NMLVCUSTOMDRAW& draw, const std::vector<feed::RForumRow>& shown, HFONT bold,
+                       bool dark) {
     if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
         return CDRF_NOTIFYITEMDRAW;
     }
-    if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT || bold == nullptr) {
+    if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) {
         return CDRF_DODEFAULT;
     }
     // The item's data is its topic's id.
     const LPARAM id = draw.nmcd.lItemlParam;
     for (const feed::RForumRow& row : shown) {
-        if (row.is_topic() && row.id == id && row.new_posts > 0) {
+        if (row.is_topic() && row.id == id && row.new_posts > 0 && bold != nullptr) {
             SelectObject(draw.nmcd.hdc, bold);
-            return CDRF_NEWFONT;
+            return colour_row(draw, dark, EColour::NEW_TEXT) | CDRF_NEWFONT;
         }
     }
-    return CDRF_DODEFAULT;
+    return colour_row(draw, dark, EColour::LIST_TEXT);
 }
 
 void setup_forum_list(wapi::CListView& list, std::vector<feed::RForumRow>& shown) {

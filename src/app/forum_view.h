@@ -26,8 +26,9 @@ void size_forum_columns(wapi::CListView& list, UINT dpi);
 // selected ones stay where they are when they are still there; redrawing is off meanwhile.
 void fill_forum_list(wapi::CListView& list, const std::vector<feed::RForumRow>& rows,
                      std::vector<feed::RForumRow>& shown);
-// The list's custom draw: the rows of topics with new posts in bold. The answer for the list
-// (CDRF_*).
-LRESULT draw_forum_row(const NMLVCUSTOMDRAW& draw, const std::vector<feed::RForumRow>& shown, HFONT bold);
+// The list's custom draw: the rows of topics with new posts in bold, each row in the colours of the
+// mode (dark or not). The answer for the list (CDRF_*).
+LRESULT draw_forum_row(NMLVCUSTOMDRAW& draw, const std::vector<feed::RForumRow>& shown, HFONT bold,
+                       bool dark);
 
 } // namespace app

@@ -1,0 +1,57 @@
+// Relies on: uxtheme ordinals 135, 136 (builds 18362-26200); DWM attribute 19; "DarkMode_Explorer",
+// "DarkMode_CFD".
+#include "app/undocumented_dark.h"
+
+#include <uxtheme.h>
+
+namespace app {
+
+namespace {
+
+// Windows 10 1809, the first with a dark title bar (attribute 19); 20H1's preview moved it to 20.
+const unsigned long TITLE_19_FROM = 17763;
+const unsigned long TITLE_20_FROM = 18985;
+// Windows 10 1903, where export 135 became SetPreferredAppMode, to Windows 11 25H2.
+const unsigned long MENUS_FROM = 18362;
+const unsigned long MENUS_UNTIL = 26200;
+
+// SetPreferredAppMode's modes.
+const int APP_MODE_DEFAULT = 0;
+const int APP_MODE_FORCE_DARK = 2;
+
+template <class F> F uxtheme_export(WORD ordinal) {
+    const HMODULE uxtheme = GetModuleHandleW(L"uxtheme.dll");
+    return uxtheme == nullptr ? nullptr
+                              : reinterpret_cast<F>(reinterpret_cast<void*>(
+                                    GetProcAddress(uxtheme, MAKEINTRESOURCEA(ordinal))));
+}
+
+} // namespace
+
+DWORD dark_title_attribute(unsigned long build) {
+    // Older systems refuse 20 as an attribute they do not know, and keep their title bar.
+    return build >= TITLE_19_FROM && build < TITLE_20_FROM ? 19 : 20;
+}
+
+bool prefer_dark_menus(unsigned long build, bool dark) {
+    if (build < MENUS_FROM || build > MENUS_UNTIL) {
+        return false;
+    }
+    using SetPreferredAppMode = int(WINAPI*)(int);
+    using FlushMenuThemes = void(WINAPI*)();
+    const auto set_mode = uxtheme_export<SetPreferredAppMode>(135);
+    const auto flush = uxtheme_export<FlushMenuThemes>(136);
+    if (set_mode == nullptr || flush == nullptr) {
+        return false;
+    }
+    set_mode(dark ? APP_MODE_FORCE_DARK : APP_MODE_DEFAULT);
+    flush();
+    return true;
+}
+
+void dark_control_theme(HWND control, bool dark, bool edit) {
+    // Both names null: the control's own theme again.
+    SetWindowTheme(control, dark ? (edit ? L"DarkMode_CFD" : L"DarkMode_Explorer") : nullptr, nullptr);
+}
+
+} // namespace app
