@@ -1,5 +1,4 @@
-// Relies on: uxtheme ordinals 135, 136 (builds 18362-26200); DWM attribute 19; "DarkMode_Explorer",
-// "DarkMode_CFD".
+// Relies on undocumented Windows: uxtheme ordinals 135/136, DWM attribute 19, DarkMode_* theme names.
 #include "app/undocumented_dark.h"
 
 #include <uxtheme.h>
@@ -8,7 +7,10 @@ namespace app {
 
 namespace {
 
-// Windows 10 1809, the first with a dark title bar (attribute 19); 20H1's preview moved it to 20.
+// DWMWA_USE_IMMERSIVE_DARK_MODE, which Debian's mingw-w64 lacks, and its number before 20H1.
+const DWORD USE_IMMERSIVE_DARK_MODE = 20;
+const DWORD USE_IMMERSIVE_DARK_MODE_BEFORE_20H1 = 19;
+// Windows 10 1809, the first with a dark title bar; 20H1's preview moved the attribute.
 const unsigned long TITLE_19_FROM = 17763;
 const unsigned long TITLE_20_FROM = 18985;
 // Windows 10 1903, where export 135 became SetPreferredAppMode, to Windows 11 25H2.
@@ -30,7 +32,8 @@ template <class F> F uxtheme_export(WORD ordinal) {
 
 DWORD dark_title_attribute(unsigned long build) {
     // Older systems refuse 20 as an attribute they do not know, and keep their title bar.
-    return build >= TITLE_19_FROM && build < TITLE_20_FROM ? 19 : 20;
+    return build >= TITLE_19_FROM && build < TITLE_20_FROM ? USE_IMMERSIVE_DARK_MODE_BEFORE_20H1
+                                                           : USE_IMMERSIVE_DARK_MODE;
 }
 
 bool prefer_dark_menus(unsigned long build, bool dark) {
