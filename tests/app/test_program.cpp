@@ -1339,48 +1339,53 @@ TEST_F(Program, FollowsTheSystemsLightOrDarkWhileRunning) {
                  {at(program.forum, 300, -5), COLOR_WINDOW},
                  {at(header, 300, -4), COLOR_WINDOW},
                  {at(program.bar, -10, 4), COLOR_BTNFACE}};
-    const auto shown = [&](bool dark) {
-        if (!program.flush()) {
-            return false;
-        }
+    // The first part that is not as the mode asks, once the window has been painted; none.
+    const auto wrong_part = [&](bool dark) {
         RedrawWindow(program.window, nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         HDC screen = GetDC(nullptr);
-        bool as_asked = true;
+        std::string wrong;
         for (const auto& part : parts) {
             POINT p = part.point.second;
             ClientToScreen(part.point.first, &p);
             const COLORREF seen = GetPixel(screen, p.x, p.y);
-            const bool right = dark ? GetRValue(seen) + GetGValue(seen) + GetBValue(seen) < 3 * 64
-                                    : seen == GetSysColor(part.light);
-            EXPECT_TRUE(right) << (dark ? "dark " : "light ") << &part - parts << ": " << std::hex << seen;
-            as_asked = as_asked && right;
+            if (dark ? GetRValue(seen) + GetGValue(seen) + GetBValue(seen) >= 3 * 64
+                     : seen != GetSysColor(part.light)) {
+                wrong = "part " + std::to_string(&part - parts) + ": " + std::to_string(seen);
+                break;
+            }
         }
         ReleaseDC(nullptr, screen);
+        return wrong;
+    };
+    const auto shown = [&](bool dark) {
+        std::string wrong;
+        const bool painted =
+            program.flush() && eventually([&] { return (wrong = wrong_part(dark)).empty(); }, 3000);
         for (HWND list : {program.forum, program.results}) {
             const COLORREF back = static_cast<COLORREF>(SendMessageW(list, LVM_GETBKCOLOR, 0, 0));
             const COLORREF text = static_cast<COLORREF>(SendMessageW(list, LVM_GETTEXTCOLOR, 0, 0));
             EXPECT_EQ(back, dark ? app::colour(EColour::LIST, true) : GetSysColor(COLOR_WINDOW));
             EXPECT_EQ(text, dark ? app::colour(EColour::LIST_TEXT, true) : GetSysColor(COLOR_WINDOWTEXT));
         }
-        return as_asked;
+        EXPECT_TRUE(painted) << (dark ? "dark, " : "light, ") << wrong;
     };
     set_apps_light(program, 1);
-    EXPECT_TRUE(shown(false));
+    shown(false);
     set_apps_light(program, 0);
-    EXPECT_TRUE(shown(true));
+    shown(true);
     // Menus stay light where the system has no dark ones (as here), and open as before.
     EXPECT_TRUE(tray_menu(program, {VK_ESCAPE}));
 
     // High contrast: the system's colours, whatever the apps mode; dark again once it is off.
     std::ofstream(high_contrast) << "1";
     SendMessageW(program.window, WM_SYSCOLORCHANGE, 0, 0);
-    EXPECT_TRUE(shown(false));
+    shown(false);
     std::remove(high_contrast.c_str());
     SendMessageW(program.window, WM_SYSCOLORCHANGE, 0, 0);
-    EXPECT_TRUE(shown(true));
+    shown(true);
     set_apps_light(program, 1);
-    EXPECT_TRUE(shown(false));
+    shown(false);
 
     // What the DWM was handed for the title bar, each change once.
     std::vector<std::string> frames = log_lines("frame ");
