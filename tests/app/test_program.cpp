@@ -1266,12 +1266,14 @@ namespace {
 
 const wchar_t PERSONALIZE[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 
-// The user's apps light (1) or dark (0), and the news of it, as Windows' settings give them.
-void set_apps_light(const CProgram& program, DWORD light) {
+// The user's apps light (1) or dark (0), and the news of it to window, as Windows' settings give them.
+void set_apps_light(DWORD light, HWND window = nullptr) {
     RegSetKeyValueW(HKEY_CURRENT_USER, PERSONALIZE, L"AppsUseLightTheme", REG_DWORD, &light, sizeof(light));
     DWORD_PTR answer = 0;
-    SendMessageTimeoutW(program.window, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"),
-                        SMTO_ABORTIFHUNG, 5000, &answer);
+    if (window != nullptr) {
+        SendMessageTimeoutW(window, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"),
+                            SMTO_ABORTIFHUNG, 5000, &answer);
+    }
 }
 
 // WCAG's contrast of two colours, 1 to 21.
@@ -1310,15 +1312,13 @@ TEST_F(Program, FollowsTheSystemsLightOrDarkWhileRunning) {
             << static_cast<int>(pair.second);
     }
 
-    DWORD light = 1, bytes = sizeof(light);
-    const bool had = RegGetValueW(HKEY_CURRENT_USER, PERSONALIZE, L"AppsUseLightTheme", RRF_RT_REG_DWORD,
-                                  nullptr, &light, &bytes) == ERROR_SUCCESS;
     char contrast_file[MAX_PATH];
     GetTempPathA(MAX_PATH, contrast_file);
     const std::string high_contrast =
         std::string(contrast_file) + "pelikant_contrast_" + std::to_string(GetCurrentProcessId());
     SetEnvironmentVariableA("PELIKANT_E2E_HIGH_CONTRAST", high_contrast.c_str());
     serve_feed(feed_xml(FIRST));
+    set_apps_light(1);
     CProgram& program = start();
     SetEnvironmentVariableA("PELIKANT_E2E_HIGH_CONTRAST", nullptr);
     ASSERT_NE(program.forum_list, nullptr);
@@ -1370,9 +1370,8 @@ TEST_F(Program, FollowsTheSystemsLightOrDarkWhileRunning) {
         }
         EXPECT_TRUE(painted) << (dark ? "dark, " : "light, ") << wrong;
     };
-    set_apps_light(program, 1);
     shown(false);
-    set_apps_light(program, 0);
+    set_apps_light(0, program.window);
     shown(true);
     // Menus stay light where the system has no dark ones (as here), and open as before.
     EXPECT_TRUE(tray_menu(program, {VK_ESCAPE}));
@@ -1384,7 +1383,7 @@ TEST_F(Program, FollowsTheSystemsLightOrDarkWhileRunning) {
     std::remove(high_contrast.c_str());
     SendMessageW(program.window, WM_SYSCOLORCHANGE, 0, 0);
     shown(true);
-    set_apps_light(program, 1);
+    set_apps_light(1, program.window); // and light it stays, as a new prefix has it
     shown(false);
 
     // What the DWM was handed for the title bar, each change once.
@@ -1392,10 +1391,4 @@ TEST_F(Program, FollowsTheSystemsLightOrDarkWhileRunning) {
     frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
     EXPECT_EQ(frames, (std::vector<std::string>{"frame 20 0", "frame 20 1", "frame 20 0", "frame 20 1",
                                                 "frame 20 0"}));
-    if (had) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, PERSONALIZE, L"AppsUseLightTheme", REG_DWORD, &light,
-                        sizeof(light));
-    } else {
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, PERSONALIZE, L"AppsUseLightTheme");
-    }
 }
