@@ -4,7 +4,8 @@
 # none, on a private Xvfb display. On a private display it also saves two screenshots (PNG):
 # after the first feed has arrived and after a sample search, and prints where they are.
 # Runs until Pelikant ends, Ctrl+C or a TERM signal; ends everything it started either way.
-# PELIKANT_DPI=144 runs it on a display scaled to 150 % (a Wine prefix of its own).
+# PELIKANT_DPI=144 runs it on a display scaled to 150 % (a Wine prefix of its own);
+# PELIKANT_THEME=dark with the user's apps in dark mode (light otherwise).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,6 +16,8 @@ BUILD=$ROOT/build/win
 DPI=${PELIKANT_DPI:-96}
 SHOTS=$BUILD/screenshots
 [ "$DPI" = 96 ] || SHOTS=$SHOTS/${DPI}dpi
+THEME=${PELIKANT_THEME:-light}
+[ "$THEME" = light ] || SHOTS=$SHOTS/$THEME
 QUERY=printf
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DPELIKANT_DEPS="$DEPS" >/dev/null
@@ -60,6 +63,9 @@ else
     wine_prepare_scaled_prefix "$DEPS/wine-run-${DPI}dpi" "$DPI"
     export WINEPREFIX=$DEPS/wine-run-${DPI}dpi
 fi
+# The apps mode Windows' settings write, which the program follows.
+wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize' /v AppsUseLightTheme \
+    /t REG_DWORD /d "$([ "$THEME" = dark ] && echo 0 || echo 1)" /f >/dev/null 2>&1
 if [ "$private" -eq 0 ]; then
     # A real desktop has a window manager: let it frame the window.
     wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/theme.h"
 #include "resources/resource.h"
 #include "wapi/dpi.h"
 
@@ -136,29 +137,25 @@ const feed::RForumRow* CForumView::shown_row(LPARAM id) const {
     return nullptr;
 }
 
-bool CForumView::on_notify(NMHDR& header, LRESULT& result) const {
+bool CForumView::on_notify(NMHDR& header, bool dark, LRESULT& result) const {
     if (list_ == nullptr || header.hwndFrom != list_->handle ||
         header.code != static_cast<UINT>(NM_CUSTOMDRAW)) {
         return false;
     }
     NMLVCUSTOMDRAW& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
-    result = CDRF_DODEFAULT;
-    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
-        result = CDRF_NOTIFYITEMDRAW;
+    if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) {
+        result = draw.nmcd.dwDrawStage == CDDS_PREPAINT ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
         return true;
     }
     // The item's data is its topic's id.
-    const feed::RForumRow* row =
-        draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT ? shown_row(draw.nmcd.lItemlParam) : nullptr;
-    if (row == nullptr) {
-        return true;
-    }
-    if (row->follow == feed::EFollow::MUTED) {
-        draw.clrText = GetSysColor(COLOR_GRAYTEXT);
-        result = CDRF_NEWFONT;
-    } else if (row->new_posts > 0 && bold_font_.is_valid()) {
+    const feed::RForumRow* row = shown_row(draw.nmcd.lItemlParam);
+    if (row != nullptr && row->follow == feed::EFollow::MUTED) {
+        result = colour_row(draw, dark, EColour::GREY_TEXT);
+    } else if (row != nullptr && row->new_posts > 0 && bold_font_.is_valid()) {
         SelectObject(draw.nmcd.hdc, bold_font_.get());
-        result = CDRF_NEWFONT;
+        result = colour_row(draw, dark, EColour::NEW_TEXT) | CDRF_NEWFONT;
+    } else {
+        result = colour_row(draw, dark, EColour::LIST_TEXT);
     }
     return true;
 }

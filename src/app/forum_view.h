@@ -36,8 +36,9 @@ public:
     // Refills the list with rows unless it shows them already. The first visible topic and the
     // selected ones stay where they are when they are still there; redrawing is off meanwhile.
     void show(const std::vector<feed::RForumRow>& rows);
-    // The list's custom draw; true, and the answer for the list (CDRF_*), when header is its.
-    bool on_notify(NMHDR& header, LRESULT& result) const;
+    // The list's custom draw, in the colours of the mode (dark or not); true, and the answer for
+    // the list (CDRF_*), when header is its.
+    bool on_notify(NMHDR& header, bool dark, LRESULT& result) const;
     // A topic's menu as the row is now: "Oznacz jako przeczytany" greyed without new posts, and
     // following and muting offered the other way round when on.
     void prepare_menu(std::int32_t id, HMENU menu) const;

@@ -110,10 +110,10 @@ bool CPelikantApp::on_create(CREATESTRUCTW*) {
     SetWindowPos(handle, nullptr, 0, 0, wapi::scale(WINDOW_WIDTH, dpi_), wapi::scale(WINDOW_HEIGHT, dpi_),
                  SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     layout();
+    theme_.attach(*this, forum_list_, result_list_, search_box_, status_bar_);
 
     if (search_box_ != nullptr) {
         search_box_->set_cue_banner((std::wstring(SEARCH_NAME) + L" (" + HOTKEY_NAME + L")").c_str());
-        SetFocus(search_box_->handle);
     }
     for (const auto& named : named_controls()) {
         name_for_screen_readers(named.first->handle, named.second);
@@ -238,6 +238,7 @@ void CPelikantApp::show_window() {
 }
 
 void CPelikantApp::hide_window() {
+    SetFocus(nullptr); // or the box's caret blinks on, waking the program; showing gives the focus back
     ShowWindow(handle, SW_HIDE);
 }
 
@@ -287,11 +288,11 @@ bool CPelikantApp::on_notify(WPARAM, NMHDR* header) {
         return false;
     }
     LRESULT drawn = 0;
-    if (forum_view_.on_notify(*header, drawn)) {
+    if (forum_view_.on_notify(*header, theme_.dark(), drawn)) {
         set_result(drawn);
         return true;
     }
-    return rows_.on_notify(*header);
+    return theme_.on_notify(*header) || rows_.on_notify(*header);
 }
 
 bool CPelikantApp::pre_translate(const MSG& message) {
@@ -299,7 +300,8 @@ bool CPelikantApp::pre_translate(const MSG& message) {
 }
 
 bool CPelikantApp::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
-    if (feed_.on_message(message, wparam) || tray_.on_message(message, wparam, lparam)) {
+    if (feed_.on_message(message, wparam) || tray_.on_message(message, wparam, lparam) ||
+        theme_.on_message(message, wparam, lparam)) {
         return true;
     }
     switch (message) {
@@ -355,6 +357,7 @@ bool CPelikantApp::on_destroy() {
     }
     rows_.detach();
     forum_view_.detach();
+    theme_.detach();
     forum_list_ = nullptr;
     search_box_ = nullptr;
     result_list_ = nullptr;

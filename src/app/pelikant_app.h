@@ -8,6 +8,7 @@
 #include "app/feed_bridge.h"
 #include "app/forum_view.h"
 #include "app/row_actions.h"
+#include "app/theme.h"
 #include "app/tray.h"
 #include "search/catalogue.h"
 #include "wapi/controls.h"
@@ -18,7 +19,7 @@ namespace app {
 
 // The application: the one top-level window, its controls, layout and scaling, its shown and
 // hidden states and the global key, and the owner of everything else: the tray, the keys and
-// row actions, the documentation search and the feed's bridge. GUI thread only. Members are
+// row actions, the look, the documentation search and the feed's bridge. GUI thread only. Members are
 // destroyed in reverse order, the feed's bridge first: the engine's threads end there, before
 // anything they reach goes.
 class CPelikantApp : public wapi::CWindow, private ITrayOwner, private IRowOwner, private IFeedWindow {
@@ -97,6 +98,7 @@ private:
     // When the window last lost the foreground: a click on the tray icon takes it away just
     // before the click arrives.
     DWORD deactivated_at_ = 0;
+    CTheme theme_;
 
     search::CCatalogue catalogue_;
     CTray tray_;

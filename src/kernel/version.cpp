@@ -18,6 +18,7 @@ RNtVersion nt_version() {
     }
     version.major = info.dwMajorVersion;
     version.minor = info.dwMinorVersion;
+    version.build = info.dwBuildNumber;
     return version;
 }
 

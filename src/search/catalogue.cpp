@@ -85,16 +85,10 @@ void CCatalogue::load_documentation(HMODULE module) {
             entries_.resize(static_cast<size_t>(r) + 1);
         }
         REntry& entry = entries_[static_cast<size_t>(r)];
-        entry.title = string::to_standard(doc.Title);
-        folded_copy(entry.title.c_str(), static_cast<std::int32_t>(entry.title.size()), entry.folded_title);
-        titles_.add(r, entry.title);
+        const std::wstring title = string::to_standard(doc.Title);
+        folded_copy(title.c_str(), static_cast<std::int32_t>(title.size()), entry.folded_title);
+        titles_.add(r, title);
     }
-}
-
-std::wstring CCatalogue::title(long row_id) const {
-    return row_id >= 0 && static_cast<size_t>(row_id) < entries_.size()
-               ? entries_[static_cast<size_t>(row_id)].title
-               : std::wstring();
 }
 
 const std::string* CCatalogue::sort_key_of(REntry& entry, const std::wstring& text) {

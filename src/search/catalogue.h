@@ -56,16 +56,12 @@ public:
     CTextIndex& index() { return index_; }
     const CRowList& rows() const { return rows_; }
     long web_row_id() const { return web_row_id_; }
-    // The entry's short name (its Title), by row id: a query equal to it, or starting it, ranks
-    // the row first. Empty for the web-search row.
-    std::wstring title(long row_id) const;
 
 private:
     // What the ranking and the sort need of an entry, by row id. The display text's collation
     // key orders entries as CompareStringW does at a fraction of its cost; it is kept while the
     // text stays.
     struct REntry {
-        std::wstring title;
         std::wstring folded_title; // case-folded, as the ranking compares it
         std::wstring sorted_text;  // the text sort_key was made of
         std::string sort_key;

@@ -19,7 +19,7 @@ void CTextIndex::add(long text_id, const string::weak_string<wchar_t>& text, lon
             : empty_text();
 
     // Words are never removed, so interning before the removal gives the same word ids.
-    remove(text_id);
+    drop(text_id);
     RText& record = texts_[text_id];
     record.text = std::move(copy);
     record.row_id = row_id;
@@ -42,7 +42,7 @@ void CTextIndex::add(long text_id, const string::weak_string<wchar_t>& text, lon
     }
 }
 
-void CTextIndex::remove(long text_id) {
+void CTextIndex::drop(long text_id) {
     auto found = texts_.find(text_id);
     if (found == texts_.end()) {
         return;
@@ -63,22 +63,6 @@ void CTextIndex::remove(long text_id) {
         }
     }
     texts_.erase(found);
-}
-
-void CTextIndex::find_texts(const string::weak_string<wchar_t>& word, memory::List<long, 1024>& out) const {
-    out.clear();
-    const memory::CollectionMemory<long, 256> ids = words_.find_containing(word);
-    if (ids.count() == 0) {
-        return;
-    }
-    for (long id : ids) {
-        if (id < 0 || id >= static_cast<long>(postings_.size())) {
-            continue;
-        }
-        for (const RPosting& posting : postings_[id]) {
-            out.push_back(posting.text_id);
-        }
-    }
 }
 
 wide_string CTextIndex::get_text(long text_id, long& row_id) const {

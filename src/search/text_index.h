@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "memory/collection.h"
-#include "memory/list.h"
 #include "search/search_result.h"
 #include "search/tokenize.h"
 #include "search/dictionary.h"
@@ -29,11 +28,6 @@ public:
     CTextIndex& operator=(const CTextIndex&) = delete;
 
     void add(long text_id, const string::weak_string<wchar_t>& text, long row_id);
-    // Does nothing for an id that is not indexed.
-    void remove(long text_id);
-    // Empties `out`, then appends the text ids of every word containing the query word, word by
-    // word in ascending word id. A text reached through several words appears that many times.
-    void find_texts(const string::weak_string<wchar_t>& word, memory::List<long, 1024>& out) const;
     // The text and its row; an empty text and row -1 for an id that is not indexed.
     wide_string get_text(long text_id, long& row_id) const;
     wide_string get_text(long text_id) const;
@@ -62,6 +56,8 @@ private:
     // Rows from 0 up to this go through the per-row table, any others through a plain sort.
     static constexpr long dense_rows = 1 << 16;
 
+    // Takes out the text of an id that is indexed: a text added again replaces the earlier one.
+    void drop(long text_id);
     std::uint32_t next_pass() const;
     long reach(const std::vector<long>& word_ids, bool first,
                memory::CollectionMemory<RMatch, 256>* reached) const;

@@ -124,14 +124,6 @@ bool CListView::set_item_image(int item, int image) {
     return SendMessageW(handle, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&record)) != 0;
 }
 
-bool CListView::set_item_data(int item, LPARAM data) {
-    LVITEMW record = {};
-    record.mask = LVIF_PARAM;
-    record.iItem = item;
-    record.lParam = data;
-    return SendMessageW(handle, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&record)) != 0;
-}
-
 bool CListView::item_data(int item, LPARAM& data) const {
     if (item < 0) {
         return false;

@@ -48,7 +48,6 @@ public:
     int insert_item(const wchar_t* text, LPARAM data);
     bool set_item_text(int item, int sub_item, const wchar_t* text);
     bool set_item_image(int item, int image);
-    bool set_item_data(int item, LPARAM data);
     // False for an item that does not exist (-1 included).
     bool item_data(int item, LPARAM& data) const;
     // The next item after from (-1: from the start) with all of flags (LVNI_*), or -1.

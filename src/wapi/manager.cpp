@@ -6,14 +6,6 @@
 
 namespace wapi {
 
-namespace {
-
-// How long the non-blocking loop sleeps when its queue is empty: idle still runs often,
-// without spinning a core.
-const DWORD IDLE_WAIT_MS = 10;
-
-} // namespace
-
 CWindowManager& CWindowManager::instance() {
     static CWindowManager manager;
     return manager;
@@ -199,17 +191,7 @@ void CWindowThread::loop() {
     CWindow* window = window_;
     MSG msg;
     while (!window->destroyed) {
-        window->idle();
-        BOOL got = 0;
-        if (window->blocking_loop) {
-            got = GetMessageW(&msg, nullptr, 0, 0);
-        } else {
-            got = PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
-            if (got == 0) {
-                MsgWaitForMultipleObjects(0, nullptr, FALSE, IDLE_WAIT_MS, QS_ALLINPUT);
-                continue;
-            }
-        }
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == -1) {
             break; // invalid arguments: waiting again would spin
         }

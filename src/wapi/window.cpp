@@ -38,10 +38,7 @@ CWindowDelegate::~CWindowDelegate() {
 bool CWindowDelegate::delegate_message(CWindowBase* control, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_PAINT:
-        if (control->paint_handler.present() && control->paint_handler(control)) {
-            return true;
-        }
-        return control->on_paint();
+        return control->paint_handler.present() && control->paint_handler(control);
     case WM_NOTIFY:
         if (control->notify_handler.present() && control->notify_handler(control, wparam, lparam)) {
             return true;
@@ -113,30 +110,23 @@ bool CWindowBase::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         return on_destroy();
     case WM_SIZE:
         return on_size(LOWORD(lparam), HIWORD(lparam), wparam);
-    case WM_PAINT:
-        return on_paint();
     case WM_CLOSE:
         return on_close();
     case WM_NOTIFY:
         return on_notify(wparam, reinterpret_cast<NMHDR*>(lparam));
     case WM_KEYDOWN:
         return on_key_down(RKey::read(wparam, lparam));
-    case WM_COMMAND:
-    case WM_HSCROLL:
-    case WM_VSCROLL: {
+    case WM_COMMAND: {
         HWND control_handle = reinterpret_cast<HWND>(lparam);
         // Only controls registered in this window are trusted with their user data: another
         // window's user data may hold anything.
         CWindowBase* control = control_handle != nullptr ? find_child(control_handle) : nullptr;
         const WORD code = HIWORD(wparam);
-        const bool command = message == WM_COMMAND;
-        if (control != nullptr) {
-            const CommandHandler& handler = command ? control->command_handler : control->scroll_handler;
-            if (handler.present() && handler(control, control_handle, wparam, code)) {
-                return true;
-            }
+        if (control != nullptr && control->command_handler.present() &&
+            control->command_handler(control, control_handle, wparam, code)) {
+            return true;
         }
-        return command ? on_command(control_handle, wparam, code) : on_scroll(control_handle, wparam, code);
+        return on_command(control_handle, wparam, code);
     }
     case WM_TIMER:
         return on_timer(wparam, lparam);
@@ -160,9 +150,6 @@ bool CWindowBase::on_timer(WPARAM, LPARAM) {
 bool CWindowBase::on_destroy() {
     return false;
 }
-bool CWindowBase::on_scroll(HWND, WPARAM, WORD) {
-    return false;
-}
 bool CWindowBase::on_command(HWND, WPARAM, WORD) {
     return false;
 }
@@ -178,21 +165,6 @@ bool CWindowBase::on_key_down(const RKey&) {
 bool CWindowBase::on_char(WPARAM) {
     return false;
 }
-int CWindowBase::add_string(const wchar_t*) {
-    return 0;
-}
-
-bool CWindowBase::on_paint() {
-    if (back_buffer == nullptr) {
-        return false;
-    }
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(handle, &ps);
-    BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-           ps.rcPaint.bottom - ps.rcPaint.top, back_buffer, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-    EndPaint(handle, &ps);
-    return true;
-}
 
 void CWindowBase::set_style(DWORD new_style) {
     style = new_style;
@@ -206,7 +178,8 @@ void CWindowBase::set_ex_style(DWORD new_ex_style) {
     ex_style = new_ex_style;
     if (handle != nullptr) {
         SetWindowLongPtrW(handle, GWL_EXSTYLE, static_cast<LONG_PTR>(new_ex_style));
-        InvalidateRect(handle, nullptr, FALSE);
+        SetWindowPos(handle, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     }
 }
 
@@ -343,8 +316,6 @@ CWindow::CWindow(HINSTANCE instance) {
 
 CWindow::~CWindow() = default;
 
-void CWindow::idle() {}
-
 bool CWindow::pre_translate(const MSG&) {
     return false;
 }
@@ -433,8 +404,9 @@ LRESULT dispatch_control(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) 
     if (control == nullptr) {
         return DefWindowProcW(hwnd, message, wparam, lparam);
     }
+    control->take_result(); // none left from a message that reentered this one
     if (control->parent != nullptr && control->parent->delegate_message(control, message, wparam, lparam)) {
-        return 0;
+        return control->take_result();
     }
     return CallWindowProcW(control->previous_proc, hwnd, message, wparam, lparam);
 }

@@ -53,7 +53,6 @@ public:
     WNDPROC previous_proc = nullptr;
 
     CommandHandler command_handler;
-    CommandHandler scroll_handler;
     PaintHandler paint_handler;
     NotifyHandler notify_handler;
     KeyHandler key_handler;
@@ -83,20 +82,19 @@ public:
     virtual bool on_close();
     virtual bool on_timer(WPARAM timer_id, LPARAM lparam);
     virtual bool on_destroy();
-    virtual bool on_scroll(HWND control, WPARAM wparam, WORD code);
     virtual bool on_command(HWND control, WPARAM wparam, WORD code);
-    virtual bool on_paint();
     virtual bool on_notify(WPARAM wparam, NMHDR* header);
     virtual bool on_message(UINT message, WPARAM wparam, LPARAM lparam);
     virtual bool on_key_down(const RKey& key);
     // A character (WM_CHAR) for a control; true swallows it.
     virtual bool on_char(WPARAM unit);
     virtual void set_style(DWORD style);
-    virtual void set_ex_style(DWORD ex_style);
-    virtual int add_string(const wchar_t* text);
+    // The frame is laid out again: a changed edge changes the client area.
+    void set_ex_style(DWORD ex_style);
 
     // What the message being handled answers, where its answer means more than "handled" (a
-    // custom draw's CDRF_* flags); 0 unless a handler that returns true sets it.
+    // custom draw's CDRF_* flags); 0 unless a handler that returns true sets it. A control's
+    // handlers set it on the control.
     void set_result(LRESULT result) { result_ = result; }
     LRESULT take_result() {
         const LRESULT result = result_;
@@ -124,7 +122,6 @@ public:
 
     HWND handle = nullptr;
     HINSTANCE module_instance = nullptr;
-    HDC back_buffer = nullptr; // not owned
     std::wstring class_name;
     std::wstring text;
     RRect rect{10, 10, 209, 109};
@@ -148,7 +145,6 @@ public:
     explicit CWindow(HINSTANCE instance);
     ~CWindow() override;
 
-    virtual void idle();
     virtual HICON get_icon();
     // Every message of the thread's loop, before it is translated and dispatched: keys that mean
     // something to the whole window, whichever control has the focus. True consumes it.
@@ -167,7 +163,6 @@ public:
     // The system window while it exists, for other threads: handle itself is the GUI thread's
     // alone, which reads it without a lock.
     std::atomic<HWND> system_window{nullptr};
-    bool blocking_loop = true;
     // True while CreateWindowExW runs on the GUI thread: a creation that fails then sends
     // WM_NCDESTROY for a window the manager never registered.
     std::atomic<bool> creating{false};

@@ -2,6 +2,7 @@
 // person uses it: what its lists show, what the tray and the browser are asked to do (its test
 // build logs both), the keys, hiding and showing, and the exit.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include "app/colours.h"
 #include "app/config.h"
 #include "feed/seen_file.h"
 #include "app/forum_view.h"
@@ -749,6 +751,7 @@ TEST_F(Program, HidesIntoTheTrayAndComesBackAsWindowsUsersExpect) {
     // new-posts icon stays while the topic is new for the user.
     PostMessageW(program.window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(eventually([&] { return !program.shown(); }));
+    EXPECT_EQ(program.focus(), nullptr) << "the box's caret would blink in the hidden window";
     program.tray_click();
     EXPECT_TRUE(eventually([&] { return program.shown(); }));
     EXPECT_TRUE(eventually([&] { return program.focus() == program.box; }));
@@ -895,6 +898,8 @@ TEST_F(Program, LivesInTheTrayAndSaysHowEachPollWent) {
     // The autostart at log-in: the icon in the tray, no window on the screen.
     CProgram& program = start("/tray");
     EXPECT_FALSE(program.shown());
+    ASSERT_TRUE(program.flush());
+    EXPECT_EQ(program.focus(), nullptr) << "the box's caret would blink in the hidden window";
     EXPECT_TRUE(eventually([&] { return tray_icon() == std::to_string(IDI_PELIKANT); }));
     // Another autostart leaves the running copy in the tray; a start by hand brings it to the
     // front. Either second start ends at once.
@@ -1401,4 +1406,135 @@ TEST_F(Program, EndsWithinTwoSecondsInTheMiddleOfAnyHostileAnswer) {
         EXPECT_EQ(program.quit(), 0) << name << ": no exit within 2 s";
         std::printf("%-15s exit after %lu ms\n", name, static_cast<unsigned long>(GetTickCount() - before));
     }
+}
+
+namespace {
+
+const wchar_t PERSONALIZE[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+
+// The user's apps light (1) or dark (0), and the news of it to window, as Windows' settings give them.
+void set_apps_light(DWORD light, HWND window = nullptr) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, PERSONALIZE, L"AppsUseLightTheme", REG_DWORD, &light, sizeof(light));
+    DWORD_PTR answer = 0;
+    if (window != nullptr) {
+        SendMessageTimeoutW(window, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"),
+                            SMTO_ABORTIFHUNG, 5000, &answer);
+    }
+}
+
+// WCAG's contrast of two colours, 1 to 21.
+double contrast(COLORREF a, COLORREF b) {
+    const auto luminance = [](COLORREF c) {
+        double sum = 0;
+        const double weights[] = {0.2126, 0.7152, 0.0722};
+        const BYTE parts[] = {GetRValue(c), GetGValue(c), GetBValue(c)};
+        for (int i = 0; i < 3; ++i) {
+            const double v = parts[i] / 255.0;
+            sum += weights[i] * (v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
+        }
+        return sum;
+    };
+    const double x = luminance(a) + 0.05, y = luminance(b) + 0.05;
+    return std::max(x, y) / std::min(x, y);
+}
+
+} // namespace
+
+// The look follows the user's apps mode while the program runs, without a restart: in dark the
+// background, box, lists, headers and status bar are dark and the title bar's attribute is handed
+// to the DWM; in light, and always in high contrast, everything is in the system's own colours.
+TEST_F(Program, FollowsTheSystemsLightOrDarkWhileRunning) {
+    using app::EColour;
+    const std::pair<EColour, EColour> readable[] = {{EColour::LIST, EColour::LIST_TEXT},
+                                                    {EColour::LIST, EColour::NEW_TEXT},
+                                                    {EColour::LIST, EColour::GREY_TEXT},
+                                                    {EColour::SELECTED, EColour::SELECTED_TEXT},
+                                                    {EColour::SELECTED_IDLE, EColour::SELECTED_IDLE_TEXT},
+                                                    {EColour::HEADER, EColour::HEADER_TEXT},
+                                                    {EColour::BOX, EColour::BOX_TEXT},
+                                                    {EColour::BAR, EColour::BAR_TEXT}};
+    for (const auto& pair : readable) {
+        EXPECT_GE(contrast(app::colour(pair.first, true), app::colour(pair.second, true)), 4.5)
+            << static_cast<int>(pair.second);
+    }
+
+    char contrast_file[MAX_PATH];
+    GetTempPathA(MAX_PATH, contrast_file);
+    const std::string high_contrast =
+        std::string(contrast_file) + "pelikant_contrast_" + std::to_string(GetCurrentProcessId());
+    SetEnvironmentVariableA("PELIKANT_E2E_HIGH_CONTRAST", high_contrast.c_str());
+    serve_feed(feed_xml(FIRST));
+    set_apps_light(1);
+    CProgram& program = start();
+    SetEnvironmentVariableA("PELIKANT_E2E_HIGH_CONTRAST", nullptr);
+    ASSERT_NE(program.forum_list, nullptr);
+    ASSERT_TRUE(eventually([&] { return program.forum_list->count() == 3; }));
+    SetForegroundWindow(program.window);
+    const HWND header = reinterpret_cast<HWND>(SendMessageW(program.forum, LVM_GETHEADER, 0, 0));
+    // Points of the background each part paints, away from any text, and its colour in light.
+    const auto at = [](HWND control, int x, int y) {
+        RECT r;
+        GetClientRect(control, &r);
+        return std::make_pair(control, POINT{x < 0 ? r.right + x : x, y < 0 ? r.bottom + y : y});
+    };
+    const struct {
+        std::pair<HWND, POINT> point;
+        int light;
+    } parts[] = {{at(program.window, 5, wapi::scale(120, wapi::window_dpi(program.window))), COLOR_WINDOW},
+                 {at(program.box, -10, 4), COLOR_WINDOW},
+                 {at(program.forum, 300, -5), COLOR_WINDOW},
+                 {at(header, 300, -4), COLOR_WINDOW},
+                 {at(program.bar, -10, 4), COLOR_BTNFACE}};
+    // The first part that is not as the mode asks, once the window has been painted; none.
+    const auto wrong_part = [&](bool dark) {
+        RedrawWindow(program.window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        HDC screen = GetDC(nullptr);
+        std::string wrong;
+        for (const auto& part : parts) {
+            POINT p = part.point.second;
+            ClientToScreen(part.point.first, &p);
+            const COLORREF seen = GetPixel(screen, p.x, p.y);
+            if (dark ? GetRValue(seen) + GetGValue(seen) + GetBValue(seen) >= 3 * 64
+                     : seen != GetSysColor(part.light)) {
+                wrong = "part " + std::to_string(&part - parts) + ": " + std::to_string(seen);
+                break;
+            }
+        }
+        ReleaseDC(nullptr, screen);
+        return wrong;
+    };
+    const auto shown = [&](bool dark) {
+        std::string wrong;
+        const bool painted =
+            program.flush() && eventually([&] { return (wrong = wrong_part(dark)).empty(); }, 3000);
+        for (HWND list : {program.forum, program.results}) {
+            const COLORREF back = static_cast<COLORREF>(SendMessageW(list, LVM_GETBKCOLOR, 0, 0));
+            const COLORREF text = static_cast<COLORREF>(SendMessageW(list, LVM_GETTEXTCOLOR, 0, 0));
+            EXPECT_EQ(back, dark ? app::colour(EColour::LIST, true) : GetSysColor(COLOR_WINDOW));
+            EXPECT_EQ(text, dark ? app::colour(EColour::LIST_TEXT, true) : GetSysColor(COLOR_WINDOWTEXT));
+        }
+        EXPECT_TRUE(painted) << (dark ? "dark, " : "light, ") << wrong;
+    };
+    shown(false);
+    set_apps_light(0, program.window);
+    shown(true);
+    // Menus stay light where the system has no dark ones (as here), and open as before.
+    EXPECT_TRUE(tray_menu(program, {VK_ESCAPE}));
+
+    // High contrast: the system's colours, whatever the apps mode; dark again once it is off.
+    std::ofstream(high_contrast) << "1";
+    SendMessageW(program.window, WM_SYSCOLORCHANGE, 0, 0);
+    shown(false);
+    std::remove(high_contrast.c_str());
+    SendMessageW(program.window, WM_SYSCOLORCHANGE, 0, 0);
+    shown(true);
+    set_apps_light(1, program.window); // and light it stays, as a new prefix has it
+    shown(false);
+
+    // What the DWM was handed for the title bar, each change once.
+    std::vector<std::string> frames = log_lines("frame ");
+    frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+    EXPECT_EQ(frames, (std::vector<std::string>{"frame 20 0", "frame 20 1", "frame 20 0", "frame 20 1",
+                                                "frame 20 0"}));
 }

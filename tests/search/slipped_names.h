@@ -8,6 +8,7 @@
 
 #include "search/catalogue.h"
 #include "search/tokenize.h"
+#include "xml/parse_xml.h"
 
 namespace test {
 
@@ -26,15 +27,25 @@ inline wchar_t key_beside(wchar_t c) {
     return at == std::wstring::npos ? L'x' : keys[at + 1] != L' ' ? keys[at + 1] : keys[at - 1];
 }
 
-// The catalogue's names, each once: its longest run of at least five letters slipped once of
+// The index's short names by the catalogue's row ids: none for the web-search row (0), then one
+// per entry in document order.
+inline std::vector<std::wstring> titles_by_row(HMODULE module) {
+    memory::ChunkedMemory<char, 128> text;
+    xml::CParseXml parser;
+    std::vector<std::wstring> titles(1);
+    if (search::read_documentation(module, text) && parser.parse(text.data())) {
+        for (const xml::RSingleDoc& doc : parser.docs()) {
+            titles.push_back(string::to_standard(doc.Title));
+        }
+    }
+    return titles;
+}
+
+// The names, each once: its longest run of at least five letters slipped once of
 // each kind (a letter left out only where five remain), never at its first letter, where `seed`
 // says; and a name of two parts or more by the first two letters of each (camel case parts too:
 // "toAnsiString" as "toanst").
-inline std::vector<RSlipped> slipped_names(const search::CCatalogue& catalogue, unsigned seed) {
-    std::vector<std::wstring> names;
-    for (long row = 0; row < catalogue.rows().count(); ++row) {
-        names.push_back(catalogue.title(row));
-    }
+inline std::vector<RSlipped> slipped_names(std::vector<std::wstring> names, unsigned seed) {
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
     std::mt19937 random(seed);

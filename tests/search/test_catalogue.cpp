@@ -28,6 +28,7 @@ protected:
         const test::CShippedModule shipped;
         catalogue_ = new CCatalogue(RSiteUrls{"http://strona.test", "https://szukaj.test"});
         catalogue_->load_documentation(shipped.get());
+        titles_ = test::titles_by_row(shipped.get());
     }
     static void TearDownTestSuite() { delete catalogue_; }
     void SetUp() override {
@@ -42,9 +43,11 @@ protected:
     }
 
     static CCatalogue* catalogue_;
+    static std::vector<std::wstring> titles_; // by row id
 };
 
 CCatalogue* ResultList::catalogue_ = nullptr;
+std::vector<std::wstring> ResultList::titles_;
 
 } // namespace
 
@@ -141,10 +144,8 @@ TEST_F(ResultList, QueriesGiveTheirRowsAndCaption) {
 // Typing a one-word title, Enter opens an entry of that title ("int" of C or of C++).
 TEST_F(ResultList, EveryOneWordTitleComesFirst) {
     // Titles by row id; the web-search row's stays empty.
-    std::vector<std::wstring> titles(static_cast<size_t>(row_count())), not_first;
-    for (long id = 1; id < row_count(); ++id) {
-        titles[id] = catalogue_->title(id);
-    }
+    const std::vector<std::wstring>& titles = titles_;
+    std::vector<std::wstring> not_first;
     const auto one_word = [](const std::wstring& t) {
         return !t.empty() && t.find(L' ') == std::wstring::npos;
     };
@@ -209,16 +210,15 @@ TEST(DocumentationRow, AddressAndMissingTexts) {
 TEST_F(ResultList, SlippedNamesComeWithinThreeRows) {
     std::vector<std::wstring> missed;
     size_t slips = 0;
-    for (const test::RSlipped& slip : test::slipped_names(*catalogue_, 20240601)) {
+    for (const test::RSlipped& slip : test::slipped_names(titles_, 20240601)) {
         if (slip.kind == test::ESlip::abbreviated) {
             continue;
         }
         ++slips;
         const std::vector<RDisplayRow> rows = show(slip.query);
         const auto three = rows.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(3, rows.size()));
-        if (std::none_of(rows.begin(), three, [&](const RDisplayRow& row) {
-                return catalogue_->title(row.row_id) == slip.name;
-            })) {
+        if (std::none_of(rows.begin(), three,
+                         [&](const RDisplayRow& row) { return titles_[row.row_id] == slip.name; })) {
             missed.push_back(slip.query);
         }
         CSearchResult today;
@@ -247,7 +247,7 @@ TEST_F(ResultList, ReachedRowsComeFirstInTheirOrder) {
         for (size_t i = 0; i + 1 < rows.size(); ++i) {
             ASSERT_EQ(reached.count(rows[i].row_id) > 0, i < reached.size())
                 << testing::PrintToString(query) << i;
-            const std::wstring name = catalogue_->title(rows[i].row_id);
+            const std::wstring name = titles_[rows[i].row_id];
             std::wstring title, typed;
             folded_copy(query.c_str(), static_cast<std::int32_t>(query.size()), typed);
             folded_copy(name.c_str(), static_cast<std::int32_t>(name.size()), title);

@@ -4,6 +4,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -39,14 +40,17 @@ std::vector<long> ids_of(const memory::CollectionMemory<long, 256>& set) {
     return ids;
 }
 
-std::vector<long> texts_reached(const CTextIndex& db, const wchar_t* word) {
-    memory::List<long, 1024> out;
-    db.find_texts(word, out);
-    std::vector<long> ids;
-    for (long id : out) {
-        ids.push_back(id);
+// What a search for one word reaches: the text that reached each row, by row, and its hits (a
+// text reached through several words counts that often).
+using Reached = std::pair<std::vector<long>, long>;
+Reached reached(const CTextIndex& db, const wchar_t* word) {
+    CSearchResult result;
+    db.match(word, result);
+    Reached out{{}, result.words().empty() ? 0 : result.words()[0].hits};
+    for (const RResultRow& row : result.rows()) {
+        out.first.push_back(row.text_id);
     }
-    return ids;
+    return out;
 }
 
 std::vector<long> row_ids_of(const CSearchResult& result) {
@@ -205,72 +209,50 @@ TEST(WordDB, InternFindAndContaining) {
     }
 }
 
-TEST(SearchIndex, AddReplaceRemove) {
+TEST(SearchIndex, AddingAnIdAgainReplacesItsText) {
     CTextIndex db;
     db.add(7, L"Alfa beta", 1);
-    EXPECT_EQ(texts_reached(db, L"alfa"), std::vector<long>{7});
+    EXPECT_EQ(reached(db, L"alfa"), Reached({7}, 1));
     db.add(7, L"beta Gamma", 2);
     // Only the second text stays findable, and its words point at it once.
-    EXPECT_TRUE(texts_reached(db, L"alfa").empty());
-    EXPECT_EQ(texts_reached(db, L"beta"), std::vector<long>{7});
-    EXPECT_EQ(texts_reached(db, L"gamma"), std::vector<long>{7});
+    EXPECT_EQ(reached(db, L"alfa"), Reached({}, 0));
+    EXPECT_EQ(reached(db, L"beta"), Reached({7}, 1));
+    EXPECT_EQ(reached(db, L"gamma"), Reached({7}, 1));
     EXPECT_GE(db.words().find(L"alfa"), 0); // words outlive the texts that brought them
     long row = 0;
     EXPECT_EQ(w(db.get_text(7, row)), L"beta Gamma"); // kept as given, not folded
     EXPECT_EQ(row, 2);
     EXPECT_EQ(db.text_count(), 1);
-
-    db.remove(999); // not indexed: nothing happens
-    EXPECT_EQ(db.text_count(), 1);
-    EXPECT_EQ(texts_reached(db, L"beta"), std::vector<long>{7});
-
-    db.remove(7);
-    EXPECT_EQ(db.text_count(), 0);
-    EXPECT_TRUE(texts_reached(db, L"beta").empty());
-    EXPECT_EQ(w(db.get_text(7, row)), L"");
-    EXPECT_EQ(row, -1);
-    db.remove(7);
-    EXPECT_EQ(db.text_count(), 0);
 }
 
 TEST(SearchIndex, PostingsListEachTextOnce) {
     CTextIndex db;
     db.add(2, L"C - Dokumentacja C i C++ | standard", 1);
     // 'c' three times lists 2 once under 'c'; 'dokumentacja' also contains 'c'.
-    EXPECT_EQ(texts_reached(db, L"c"), (std::vector<long>{2, 2}));
-    EXPECT_EQ(texts_reached(db, L"++"), std::vector<long>{2});
-    EXPECT_EQ(texts_reached(db, L"x"), std::vector<long>{});
+    EXPECT_EQ(reached(db, L"c"), Reached({2}, 2));
+    EXPECT_EQ(reached(db, L"++"), Reached({2}, 1));
+    EXPECT_EQ(reached(db, L"x"), Reached({}, 0));
 
     CTextIndex order;
     order.add(10, L"x", 1);
     order.add(11, L"y x", 2);
     order.add(12, L"xy", 3);
     order.add(13, L"x x x", 4);
-    // Word by word in first-appearance order, texts in insertion order.
-    EXPECT_EQ(texts_reached(order, L"x"), (std::vector<long>{10, 11, 13, 12}));
-    // Removal moves the last text of a word into the gap.
-    order.remove(10);
-    EXPECT_EQ(texts_reached(order, L"x"), (std::vector<long>{13, 11, 12}));
+    EXPECT_EQ(reached(order, L"x"), Reached({10, 11, 12, 13}, 4));
+    // A text added again leaves every word of the one before, a repeated one too.
     order.add(11, L"z", 2);
-    EXPECT_EQ(texts_reached(order, L"x"), (std::vector<long>{13, 12}));
-    EXPECT_EQ(texts_reached(order, L"z"), std::vector<long>{11});
-    // 'x' three times, listed once: the later repeats find nothing more to take out.
-    order.remove(13);
-    EXPECT_EQ(texts_reached(order, L"x"), std::vector<long>{12});
-    EXPECT_EQ(texts_reached(order, L"y"), std::vector<long>{12});
-
-    memory::List<long, 1024> out;
-    out.push_back(42);
-    order.find_texts(L"nic", out); // emptied first
-    EXPECT_EQ(out.count(), 0);
+    order.add(13, L"z", 4);
+    EXPECT_EQ(reached(order, L"x"), Reached({10, 12}, 2));
+    EXPECT_EQ(reached(order, L"y"), Reached({12}, 1));
+    EXPECT_EQ(reached(order, L"z"), Reached({11, 13}, 2));
 }
 
 TEST(SearchIndex, OddIdsAndTexts) {
     CTextIndex db;
     db.add(-1, L"alfa", 1); // a text without an id: the last one wins
     db.add(-1, L"beta", 2);
-    EXPECT_TRUE(texts_reached(db, L"alfa").empty());
-    EXPECT_EQ(texts_reached(db, L"beta"), std::vector<long>{-1});
+    EXPECT_EQ(reached(db, L"alfa"), Reached({}, 0));
+    EXPECT_EQ(reached(db, L"beta"), Reached({-1}, 1));
     long row = 0;
     EXPECT_EQ(w(db.get_text(-1, row)), L"beta");
     EXPECT_EQ(row, 2);
@@ -478,8 +460,8 @@ TEST_F(ShippedSearch, DocumentedQueries) {
     EXPECT_EQ(query_words(vector), (Words{L"std", L"::", L"vector"}));
     for (const RQueryWord& word : vector.words()) {
         EXPECT_GT(word.hits, 0) << testing::PrintToString(word.word);
-        // Hits count what find_texts hands out, repeats included.
-        EXPECT_EQ(word.hits, static_cast<long>(texts_reached(*db_, word.word.c_str()).size()));
+        // Counted as the word alone counts them.
+        EXPECT_EQ(word.hits, reached(*db_, word.word.c_str()).second);
         EXPECT_FALSE(rows_for(word.word.c_str()).empty()) << testing::PrintToString(word.word);
     }
     const std::vector<long> scope = rows_for(L"::");

@@ -447,48 +447,6 @@ TEST_F(WindowTest, ClosedWindowCanBeRegisteredAgain) {
 
 namespace {
 
-// Its loop's idle work throws once the window exists.
-class CThrowingWindow : public CTestWindow {
-public:
-    explicit CThrowingWindow(RLog* log) : CTestWindow(log) { class_name = L"PelikantThrowingWindow"; }
-    void idle() override {
-        if (armed) {
-            throw std::bad_alloc();
-        }
-    }
-    std::atomic<bool> armed{false};
-};
-
-} // namespace
-
-// An exception that ends the loop still ends the window: its WM_DESTROY work is done, it is
-// deleted, and the first thread does not wait for it for ever.
-TEST(WindowManager, ExceptionEndingTheLoopStillEndsTheWindow) {
-    RLog log;
-    CThrowingWindow* window = new CThrowingWindow(&log);
-    CWindowManager::instance().register_window(window);
-    ASSERT_EQ(log.windows_deleted, 0);
-    window->armed = true;
-    window->post(WM_NULL);
-    std::atomic<bool> returned{false};
-    std::thread waiter([&] {
-        CWindowManager::instance().wait_for_windows();
-        returned = true;
-    });
-    for (int i = 0; i < 500 && !returned; ++i) {
-        Sleep(20);
-    }
-    if (!returned) {
-        waiter.detach();
-        FAIL() << "wait_for_windows still waits for a window whose loop has ended";
-    }
-    waiter.join();
-    EXPECT_EQ(log.windows_deleted, 1);
-    EXPECT_TRUE(log.saw("window on_destroy"));
-}
-
-namespace {
-
 class CFailingWindow : public CWindow {
 public:
     explicit CFailingWindow(int* deleted) : CWindow(GetModuleHandleA(nullptr)), deleted_(deleted) {
@@ -594,48 +552,4 @@ TEST_F(WindowTest, LoopDispatchesMessagesOfTheThreadsOtherWindows) {
     }
     EXPECT_TRUE(seen) << "a message posted to the GUI thread's second top-level window was never dispatched";
     window->run([&] { DestroyWindow(second); });
-}
-
-namespace {
-
-class CIdleWindow : public CTestWindow {
-public:
-    explicit CIdleWindow(RLog* log) : CTestWindow(log) {
-        class_name = L"PelikantIdleWindow";
-        blocking_loop = false;
-    }
-    void idle() override { ++idle_calls; }
-    std::atomic<int> idle_calls{0};
-};
-
-double process_cpu_seconds() {
-    FILETIME created, exited, kernel_time, user_time;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel_time, &user_time);
-    auto seconds = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
-                                   t.dwLowDateTime) /
-               1e7;
-    };
-    return seconds(kernel_time) + seconds(user_time);
-}
-
-} // namespace
-
-TEST(WindowManager, IdleNonBlockingLoopDoesNotSpin) {
-    RLog log;
-    CIdleWindow* window = new CIdleWindow(&log);
-    CWindowManager::instance().register_window(window);
-    ASSERT_EQ(log.windows_deleted, 0);
-    Sleep(200);
-    const double before = process_cpu_seconds();
-    const int idle_before = window->idle_calls;
-    Sleep(2000);
-    const double used = process_cpu_seconds() - before;
-    const int idle_calls = window->idle_calls - idle_before;
-    window->close_window();
-    CWindowManager::instance().wait_for_windows();
-    std::printf("idle non-blocking loop: %.1f %% of a core over 2 s, %d idle calls\n", used / 2.0 * 100.0,
-                idle_calls);
-    EXPECT_LT(used / 2.0, 0.05);
-    EXPECT_GT(idle_calls, 10) << "idle must still run while the queue is empty";
 }

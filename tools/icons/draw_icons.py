@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Draws the program's icons 5000-5009 into resources/icons/*.ico (16x16 and 32x32,
-32-bit with alpha) and a PNG contact sheet of all of them, using only the standard
-library. Shapes are signed distance functions in a 32x32 design space, supersampled,
-so both sizes come from one drawing.
+32-bit with alpha) and a PNG contact sheet of all of them, over light and over dark,
+using only the standard library. Shapes are signed distance functions in a 32x32 design
+space, supersampled, so both sizes come from one drawing.
 
   5000 program and tray icon: a blue globe with metal rings
   5001 new forum posts: the globe with a yellow folder and a green arrow
@@ -438,16 +438,28 @@ DIGITS = {
 }
 
 
+# The dark taskbar's and list's background, against which the icons must read too.
+DARK = (32, 32, 32)
+
+
 def contact_sheet(rendered):
-    """Each icon at 32x32 (scale 4) and 16x16 (scale 4) over a checkerboard, labelled with its id."""
+    """Each icon at 32x32 (scale 4) and 16x16 (scale 4), labelled with its id: over a checkerboard,
+    and again below over the dark background."""
     scale, cell_w, cell_h, columns = 4, 220, 190, 5
     rows_n = (len(rendered) + columns - 1) // columns
-    width, height = cell_w * columns, cell_h * rows_n
-    sheet = [[(255, 255, 255, 255)] * width for _ in range(height)]
+    band = cell_h * rows_n
+    width, height = cell_w * columns, 2 * band
+    sheet = [[(255, 255, 255, 255)] * width for _ in range(band)] + [[DARK + (255,)] * width for _ in range(band)]
 
     def put(x, y, colour):
         if 0 <= x < width and 0 <= y < height:
             sheet[y][x] = colour
+
+    def background(x, y):
+        if y >= band:
+            return DARK
+        bg = 236 if ((x // 8) + (y // 8)) % 2 else 252
+        return (bg, bg, bg)
 
     def blit(rows, ox, oy):
         for j, row in enumerate(rows):
@@ -455,21 +467,22 @@ def contact_sheet(rendered):
                 for dy in range(scale):
                     for dx in range(scale):
                         x, y = ox + i * scale + dx, oy + j * scale + dy
-                        bg = 236 if ((x // 8) + (y // 8)) % 2 else 252
-                        mix = lambda v: int(round(v * a / 255 + bg * (1 - a / 255)))
-                        put(x, y, (mix(r), mix(g), mix(b), 255))
+                        bg = background(x, y)
+                        put(x, y, tuple(int(round(v * a / 255 + w * (1 - a / 255))) for v, w in zip((r, g, b), bg))
+                            + (255,))
 
-    for k, (icon_id, images) in enumerate(rendered):
-        cx, cy = (k % columns) * cell_w, (k // columns) * cell_h
-        blit(images[32], cx + 16, cy + 16)
-        blit(images[16], cx + 16 + 128 + 12, cy + 16 + 64)
-        for d, ch in enumerate(str(icon_id)):
-            pattern = DIGITS[ch]
-            for p, bit in enumerate(pattern):
-                if bit == "1":
-                    for dy in range(5):
-                        for dx in range(5):
-                            put(cx + 16 + d * 20 + (p % 3) * 5 + dx, cy + 156 + (p // 3) * 5 + dy, (40, 40, 40, 255))
+    for top, ink in ((0, (40, 40, 40, 255)), (band, (220, 220, 220, 255))):
+        for k, (icon_id, images) in enumerate(rendered):
+            cx, cy = (k % columns) * cell_w, top + (k // columns) * cell_h
+            blit(images[32], cx + 16, cy + 16)
+            blit(images[16], cx + 16 + 128 + 12, cy + 16 + 64)
+            for d, ch in enumerate(str(icon_id)):
+                pattern = DIGITS[ch]
+                for p, bit in enumerate(pattern):
+                    if bit == "1":
+                        for dy in range(5):
+                            for dx in range(5):
+                                put(cx + 16 + d * 20 + (p % 3) * 5 + dx, cy + 156 + (p // 3) * 5 + dy, ink)
     return sheet
 
 

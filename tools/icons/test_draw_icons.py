@@ -24,6 +24,22 @@ def read_ico(data):
     return reserved, kind, images
 
 
+def pixels(image):
+    """Rows of (r, g, b, a), top row first."""
+    n, data = image["w"], image["payload"][40:]
+    return [[(data[k + 2], data[k + 1], data[k], data[k + 3]) for k in range((n - 1 - j) * n * 4, (n - j) * n * 4, 4)]
+            for j in range(n)]
+
+
+def contrast(a, b):
+    """WCAG's contrast of two colours, 1 to 21."""
+    def luminance(c):
+        lin = [v / 3294.6 if v <= 10 else ((v / 255 + 0.055) / 1.055) ** 2.4 for v in c]
+        return 0.2126 * lin[0] + 0.7152 * lin[1] + 0.0722 * lin[2]
+    x, y = luminance(a) + 0.05, luminance(b) + 0.05
+    return max(x, y) / min(x, y)
+
+
 def alphas(image):
     n = image["w"]
     pixels = image["payload"][40:40 + n * n * 4]
@@ -73,6 +89,26 @@ class CommittedIconsTest(unittest.TestCase):
                 self.assertTrue(any(0 < v < 255 for v in a), "%d has no smooth edge" % i)
                 self.assertNotIn(im["payload"], seen, "%d repeats another icon" % i)
                 seen.add(im["payload"])
+
+    def test_every_shape_stands_out_on_light_and_dark(self):
+        # The dark outlines that show a shape on white vanish on a dark taskbar or list: there its
+        # fills must show it. Nearly every pixel of a shape's edge has one within a pixel that
+        # stands out 3:1 from the background.
+        for background in ((255, 255, 255), draw_icons.DARK):
+            for i in IDS:
+                with open(os.path.join(self.fresh, "%d.ico" % i), "rb") as f:
+                    _, _, images = read_ico(f.read())
+                for im in images:
+                    rows, n = pixels(im), im["w"]
+                    solid = lambda x, y: 0 <= x < n and 0 <= y < n and rows[y][x][3] >= 128
+                    seen = lambda x, y: tuple(round(v * rows[y][x][3] / 255 + w * (1 - rows[y][x][3] / 255))
+                                              for v, w in zip(rows[y][x][:3], background))
+                    edge = [(x, y) for y in range(n) for x in range(n) if solid(x, y) and
+                            not all(solid(x + dx, y + dy) for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)))]
+                    shown = [(x, y) for x, y in edge if any(
+                        solid(x + dx, y + dy) and contrast(seen(x + dx, y + dy), background) >= 3
+                        for dx in (-1, 0, 1) for dy in (-1, 0, 1))]
+                    self.assertGreaterEqual(len(shown), 0.9 * len(edge), (i, n, background))
 
     def test_and_mask_marks_transparent_pixels(self):
         with open(os.path.join(self.fresh, "5000.ico"), "rb") as f:

@@ -5,7 +5,9 @@
 // records and the names still reach the system. PELIKANT_E2E_NO_BROWSER makes every address fail
 // to open, as where no browser is associated; PELIKANT_E2E_TIMER_REFUSALS=N makes the system
 // refuse the first N timers; while the file that PELIKANT_E2E_BUSY_FILE names exists, the system's
-// notification state is the number it holds (QUNS_BUSY when it holds none).
+// notification state is the number it holds (QUNS_BUSY when it holds none), and while the one
+// PELIKANT_E2E_HIGH_CONTRAST names exists, high contrast is on. What the title bar is handed is
+// logged too.
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
@@ -13,12 +15,16 @@
 #include <vector>
 
 #include <windows.h>
+// after windows.h, which it needs
+#include <dwmapi.h>
 
 #include "resources/resource.h"
 #include "app/answered.h"
+#include "app/high_contrast.h"
 #include "app/screen_reader.h"
 #include "app/tray_notify.h"
 #include "app/user_quiet.h"
+#include "app/window_frame.h"
 #include "kernel/sync.h"
 #include "wapi/controls.h"
 #include "app/shell.h"
@@ -162,6 +168,16 @@ UINT_PTR set_system_timer(HWND window, UINT_PTR id, UINT period_ms) {
         return 0;
     }
     return SetTimer(window, id, period_ms, nullptr);
+}
+
+bool high_contrast() {
+    const char* on = std::getenv("PELIKANT_E2E_HIGH_CONTRAST");
+    return on != nullptr && GetFileAttributesA(on) != INVALID_FILE_ATTRIBUTES;
+}
+
+HRESULT set_frame_attribute(HWND window, DWORD attribute, BOOL on) {
+    log_line("frame " + std::to_string(attribute) + " " + std::to_string(on));
+    return DwmSetWindowAttribute(window, attribute, &on, sizeof(on));
 }
 
 } // namespace app
