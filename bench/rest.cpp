@@ -16,36 +16,11 @@
 // after windows.h, which it needs
 #include <commctrl.h>
 
+#include "../tests/process_figures.h"
 #include "../tests/started_process.h"
 #include "resources/resource.h"
 
 namespace {
-
-// The Linux folder under /proc of the process whose command line holds tag.
-std::string proc_dir(const std::string& tag) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        return "";
-    }
-    std::string hit;
-    do {
-        const std::string name = found.cFileName;
-        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        if (FILE* file = std::fopen(("Z:\\proc\\" + name + "\\cmdline").c_str(), "rb")) {
-            char buffer[4096];
-            const size_t n = std::fread(buffer, 1, sizeof(buffer), file);
-            std::fclose(file);
-            if (std::string(buffer, n).find(tag) != std::string::npos) {
-                hit = "Z:\\proc\\" + name;
-            }
-        }
-    } while (hit.empty() && FindNextFileA(search, &found));
-    FindClose(search);
-    return hit;
-}
 
 // Context switches, voluntary and not, of every thread of the process in dir.
 long long switches(const std::string& dir) {
@@ -121,7 +96,7 @@ double measure(const std::string& exe, const std::string& arguments, const std::
         window = program ? process.main_window(50) : FindWindowW(L"BareRest", nullptr);
         Sleep(50);
     }
-    const std::string dir = proc_dir(tag);
+    const std::string dir = linux_proc_dir(tag.c_str());
     if (window == nullptr || dir.empty()) {
         return -1;
     }
