@@ -352,11 +352,12 @@ void CFeedBridge::topic_command(std::int32_t id, UINT command) {
 }
 
 void CFeedBridge::topic_opened(std::int32_t id) {
+    // Seen or not before, it was met now: the file keeps it from the limit a while longer.
     if (news_.open(id)) {
-        window_.show_topics(news_.topics());
-        show_state();
+        show_news();
+    } else {
+        seen_.save();
     }
-    seen_.save();
 }
 
 void CFeedBridge::pause(EPause length) {

@@ -195,11 +195,9 @@ void CNews::set_only_followed(bool on) {
     seen_.set_only_followed(on);
 }
 
-bool CNews::open_all() {
-    const bool any = count().posts > 0;
+void CNews::open_all() {
     seen_.see_all();
     mark();
-    return any;
 }
 
 } // namespace feed

@@ -46,10 +46,10 @@ public:
     bool take(std::vector<RForumRow> topics, bool hold, RBalloon& balloon);
     // What came while balloons were held and is still new, in one balloon; false when nothing is.
     bool release(RBalloon& balloon);
-    // The user opened a topic, or marked everything read: seen with its posts now. True when that
-    // changed what is new.
+    // The user opened a topic (true when that changed what is new), or marked everything read:
+    // seen with its posts now.
     bool open(std::int32_t id);
-    bool open_all();
+    void open_all();
     enum EFollowed { FOLLOW_SET, FOLLOW_UNCHANGED, FOLLOW_FULL };
     // Follows, mutes or leaves alone a topic of the last feed.
     EFollowed set_follow(std::int32_t id, EFollow follow);

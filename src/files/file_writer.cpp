@@ -26,6 +26,7 @@ struct CFileWriter::RShared {
     bool ending = false;
     bool failing = false;
     std::uint64_t attempts = 0;
+    std::uint32_t retry_ms = 0; // the wait after the last failure, 0 after a success
 
     // Writes once, the lock held on entry and on return. Answers how long to wait before the next.
     std::uint32_t attempt() {
@@ -75,8 +76,6 @@ struct CFileWriter::RShared {
             }
         }
     }
-
-    std::uint32_t retry_ms = 0;
 };
 
 namespace {
